@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine in the project's own prefix, quietly and
+# with a pinned locale (code page 1252, U.S. English).
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX=${QV_WINEPREFIX:-$root/build/wine}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+export LC_ALL=C.UTF-8
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$WINEPREFIX"
+  wineboot --init >/dev/null 2>&1
+  wineserver -w
+fi
+exec wine "$@"

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Checks the built DLL's shape: file format, the module name in its export
+# directory, the exports by name and ordinal against a golden list, and that
+# it imports only from DLLs that every Windows has.
+#   check_module_tables.sh OBJDUMP DLL GOLDEN FORMAT
+set -u
+objdump=$1 dll=$2 golden=$3 format=$4
+fail=0
+problem() { echo "FAIL: $*"; fail=1; }
+
+headers=$("$objdump" -p "$dll") || { echo "FAIL: objdump cannot read $dll"; exit 1; }
+
+"$objdump" -f "$dll" | grep -q "file format $format\$" || problem "not a $format image"
+grep -q $'^\tDLL$' <<<"$headers" || problem "not a DLL"
+grep -Eq '^Name[[:space:]]+[0-9a-f]+ QVSETUP\.dll$' <<<"$headers" ||
+  problem "export directory does not name QVSETUP.dll"
+
+# "[Ordinal/Name Pointer] Table" rows are "[index] name"; ordinal = index + base.
+base=$(awk '/^Ordinal Base/ {print $3; exit}' <<<"$headers")
+actual=$(awk -v base="$base" '
+  /^\[Ordinal\/Name Pointer\] Table/ {on = 1; next}
+  on && /^[[:space:]]*\[/ {gsub(/[][]/, " "); print $1 + base, $2; next}
+  on {on = 0}' <<<"$headers" | sort -n)
+expected=$(sort -n "$golden")
+[ "$actual" = "$expected" ] || problem "exports differ from the golden list:
+--- expected
+$expected
+--- actual
+$actual"
+
+# Every export has a name: no entries reachable by ordinal alone.
+addresses=$(grep -c '+base\[' <<<"$headers")
+[ "$addresses" = "$(wc -l <"$golden")" ] ||
+  problem "export address table has $addresses entries, golden list $(wc -l <"$golden")"
+
+# Only system DLLs that are always present, never VERSION.dll or a runtime DLL.
+imports=$(awk '/DLL Name:/ {print toupper($3)}' <<<"$headers" | sort -u)
+for dll_name in $imports; do
+  case "$dll_name" in
+    KERNEL32.DLL | MSVCRT.DLL | USER32.DLL) ;;
+    *) problem "imports from $dll_name" ;;
+  esac
+done
+[ -n "$imports" ] || problem "no imports found (has objdump's output changed?)"
+
+if [ $fail = 0 ]; then
+  echo "module tables ok: $(wc -l <"$golden") exports, imports: $(echo $imports)"
+fi
+exit $fail

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# qvhost's interface: output forms, --set, ordinals, and usage errors that
+# end with status 2 and one message instead of a crash.
+#   check_qvhost.sh EMULATOR QVHOST     (EMULATOR may be empty)
+set -u
+emulator=$1 qvhost=$2
+run() { if [ -n "$emulator" ]; then "$emulator" "$qvhost" "$@"; else "$qvhost" "$@"; fi; }
+fail=0
+nl=$'\n'
+
+expect() { # expect EXPECTED_STDOUT ARGS...
+  local want=$1; shift
+  local got; got=$(run "$@" 2>&1); local status=$?
+  if [ "$got" != "$want" ] || [ $status != 0 ]; then
+    echo "FAIL: qvhost $* (status $status)"; echo "--- expected"; echo "$want"; echo "--- got"; echo "$got"
+    fail=1
+  fi
+}
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+usage_error() { # usage_error ARGS...
+  local out err status
+  run "$@" >"$tmp/out" 2>"$tmp/err"; status=$?
+  out=$(cat "$tmp/out") err=$(cat "$tmp/err")
+  if [ $status != 2 ] || [ -n "$out" ] || [[ "$err" != qvhost:* ]] || [ "$(wc -l <<<"$err")" != 1 ]; then
+    echo "FAIL: qvhost $* should be a usage error: status $status, stdout '$out', stderr '$err'"
+    fail=1
+  fi
+}
+
+expect "return=0${nl}VersionDelta=-1" CompareVersions '4.72.3110, 5.0.2614.3500'
+expect "return=0${nl}VersionDelta=1" '#3' '2.0, 1.9'
+expect "return=0${nl}VersionDelta=" CompareVersions
+expect "return=0${nl}VersionDelta=" CompareVersions ''
+expect "return=0${nl}A=x${nl}B=2${nl}VersionDelta=0" --set A=1 --set B=2 --set A=x CompareVersions '1,1'
+expect "return=0${nl}VersionDelta=0" --set VersionDelta=old CompareVersions '1,1'
+expect "return=0" --capacity 0 CompareVersions '1, 2'
+expect "return=0${nl}VersionDelta=-" --value-width 2 CompareVersions '1, 2'
+expect "return=0" --name-width 14 CompareVersions '1, 2'
+expect '{"export": "#3", "return": 0, "variables": [{"name": "Q", "value": "a\"b\\c\u0009"}, {"name": "VersionDelta", "value": "1"}]}' \
+  --json --set "Q=a\"b\\c	" '#3' '2,1'
+# Bytes map to U+0000..U+00FF. Linux passes the argument's UTF-8 bytes C3 A9;
+# Wine hands a Windows program the code page 1252 byte E9.
+if [ -n "$emulator" ]; then accent="é"; else accent="Ã©"; fi
+expect '{"export": "CompareVersions", "return": 0, "variables": [{"name": "V", "value": "'"$accent"'"}]}' \
+  --json --set "V=é" --capacity 1 CompareVersions '2,1'
+
+usage_error NoSuchExport '1, 2'
+usage_error '#abc' '1, 2'
+usage_error '#0' '1, 2'
+usage_error '#99' '1, 2'
+usage_error --capacity lots CompareVersions '1, 2'
+usage_error --capacity -1 CompareVersions '1, 2'
+usage_error --value-width 99999999999 CompareVersions '1, 2'
+usage_error --dll no-such-module.dll CompareVersions '1, 2'
+usage_error --set NoEquals CompareVersions '1, 2'
+usage_error --capacity 1 --set A=1 --set B=2 CompareVersions '1, 2'
+usage_error --bogus CompareVersions
+usage_error
+usage_error CompareVersions '1, 2' extra
+
+[ $fail = 0 ] && echo "qvhost ok"
+exit $fail

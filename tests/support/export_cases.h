@@ -1,0 +1,40 @@
+// Calls of the exports and what a script then sees, shared by the tests of
+// the linked-in logic and the tests of the loaded module.
+#ifndef QV_TESTS_EXPORT_CASES_H
+#define QV_TESTS_EXPORT_CASES_H
+
+struct CompareCase {
+    const char *parameters; // null: no parameter text
+    const char *delta;      // expected "VersionDelta"
+};
+
+inline const CompareCase kCompareCases[] = {
+    {"4.72.3110, 5.0.2614.3500", "-1"},
+    {"5.0.2614.3500, 4.72.3110", "1"},
+    {"1.2.3, 1.2.4", "-3"},
+    {"2.0, 1.9", "1"},
+    {"1.0, 1.0.0", "0"},
+    {"4.0, 4.0.1", "-3"},
+    {"4.72.3110, 4.72.0.3110", "3"},
+    {" 4.72 , 4.72 ", "0"},
+    {"v4.0, 4.0", "-1"},
+    {"4.72b.3, 4.72.3", "-3"},
+    {"4..5, 4.0.5", "-3"},
+    {"1-2, 1.2", "0"},
+    {"-1, 0", "-1"},
+    {"abc, 0", "0"},
+    {"1.0", ""},
+    {nullptr, ""},
+    {"", ""},
+    {",", "0"},
+    {"1, 2, 3", "-1"},
+    {"\t10.0.19041.1\r\n,10.0.19041.2", "-4"},
+    // Components wrap modulo 2^32 and compare by the sign of the difference.
+    {"4294967297, 1", "0"},
+    {"2147483648, 0", "-1"},
+    {"+7, 7", "0"},
+    {"10, 9", "1"},
+    {"1.2.3.4.5.6.7.8.9.10.11, 1.2.3.4.5.6.7.8.9.10.12", "-11"},
+};
+
+#endif

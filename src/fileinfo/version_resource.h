@@ -1,0 +1,32 @@
+/* The portable reader of version resources: answers the three Windows
+ * version-information operations from a file's bytes, as Windows (judged
+ * against Wine) answers them. */
+#ifndef QV_FILEINFO_VERSION_RESOURCE_H
+#define QV_FILEINFO_VERSION_RESOURCE_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* As GetFileVersionInfoSizeA: the buffer size the version information needs,
+ * 0 when the file has none or cannot be read. *handle (if not null) is set
+ * to 0. */
+uint32_t ReadVersionInfoSize(const char *path, uint32_t *handle);
+
+/* As GetFileVersionInfoA: copies the version information into `data`
+ * (`length` bytes at most). Nonzero on success. */
+int ReadVersionInfo(const char *path, uint32_t handle, uint32_t length, void *data);
+
+/* As VerQueryValueA on a block filled by ReadVersionInfo: for a string
+ * value, points *buffer at the 8-bit (code page 1252) string inside the
+ * block and sets *length; for "\", points at the VS_FIXEDFILEINFO record.
+ * Nonzero when found. */
+int QueryVersionValue(const void *block, const char *sub_block, void **buffer, unsigned *length);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

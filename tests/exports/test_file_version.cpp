@@ -1,0 +1,136 @@
+// GetFileVersion through the loaded module, over the fixtures that the
+// build makes (tests/fixtures/build_fixtures.sh). QV_FIXTURES names their
+// folder.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "host_table.h"
+#include "loader/module_loader.h"
+
+namespace {
+
+std::string Fixture(const std::string &name)
+{
+    const char *folder = std::getenv("QV_FIXTURES");
+    std::string path = folder ? folder : "fixtures";
+#ifdef _WIN32
+    if (!path.empty() && path[0] == '/')
+        path = "Z:" + path; // a Unix path under Wine: drive Z: is the root
+#endif
+    return path + "/" + name;
+}
+
+struct FileVersionCase {
+    const char *file;   // fixture name; null for no parameter text
+    const char *field;  // null: the path alone; otherwise appended after a comma
+    const char *value;  // expected "FileVersion"
+};
+
+const FileVersionCase kCases[] = {
+    {"all_fields.dll", nullptr, "1.2.3.4 (file string)"},
+    {"all_fields.dll", "FileVersion", "1.2.3.4 (file string)"},
+    {"all_fields.dll", "CompanyName", "Fixture Company Ltd."},
+    {"all_fields.dll", "companyname", "Fixture Company Ltd."},
+    {"all_fields.dll", " COMPANYNAME ", "Fixture Company Ltd."},
+    {"all_fields.dll", "FileDescription", "All eight fields"},
+    {"all_fields.dll", "InternalName", "all_fields"},
+    {"all_fields.dll", "LegalCopyright", "Copyright (C) 2026 Fixture Company"},
+    {"all_fields.dll", "OriginalFilename", "all_fields.dll"},
+    {"all_fields.dll", "ProductName", "Fixture Product"},
+    {"all_fields.dll", "ProductVersion", "9.8.7.6 (product string)"},
+    {"all_fields.dll", "Comments", ""},       // not one of the eight
+    {"all_fields.dll", "", ""},               // 'path,' asks for the empty name
+    {"all_fields.dll", "CompanyName, x", "Fixture Company Ltd."},
+    {"all_fields64.dll", "CompanyName", "Fixture Company Ltd."},
+    {"all_fields64.dll", "FileVersion", "1.2.3.4 (file string)"},
+    // Strings under another translation only: FileVersion falls back to the
+    // fixed record's product version, other fields are missing.
+    {"other_translation.dll", "FileVersion", "5.0.261.35"},
+    {"other_translation.dll", "CompanyName", ""},
+    {"high_versions.dll", nullptr, "65535.32768.1.0"},
+    // The resource compiler stores an empty string with its terminator:
+    // present, so no fallback.
+    {"empty_fileversion.dll", "FileVersion", ""},
+    {"empty_fileversion.dll", "CompanyName", "Empty FileVersion Inc."},
+    // Code page 1252, characters outside it mapped as Windows maps them.
+    {"non_ascii.dll", "CompanyName", "Soci\xe9t\xe9 G\xe9n\xe9rale \x96 \x93quoted\x94 \x80" "5"},
+    {"non_ascii.dll", "FileDescription", "Adam L\xf3" "dz \xd8rsted \xdf \xb5 \x99"},
+    {"non_ascii.dll", "ProductName", "?? and emoji ??"},
+    {"non_ascii.dll", "InternalName", "tab\tand \xff"},
+    {"no_version.dll", nullptr, ""},
+    {"no_version.dll", "CompanyName", ""},
+    {"plain_text.txt", nullptr, ""},
+    {"does_not_exist.dll", nullptr, ""},
+};
+
+class FileVersion : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char path[4096];
+        ASSERT_TRUE(DefaultModulePath(path, sizeof path));
+        module_ = OpenModule(path);
+        ASSERT_NE(module_, nullptr);
+        get_ = FindModuleExport(module_, "GetFileVersion", 0);
+        ASSERT_NE(get_, nullptr);
+        ASSERT_EQ(get_, FindModuleExport(module_, "", 1));
+    }
+    void TearDown() override { CloseModule(module_); }
+
+    std::string Call(const char *parameters, uint32_t value_width = 8192)
+    {
+        HostTable t(4, 64, value_width);
+        t.Append("%FILEVERSION%", "other variable");
+        t.Append("%FileVersion%", "stale");
+        t.block()->ParameterText = parameters;
+        EXPECT_EQ(get_(t.block()), 0);
+        EXPECT_EQ(t.count(), 2u);
+        EXPECT_EQ(t.Get("FILEVERSION"), "other variable");
+        EXPECT_TRUE(t.Intact());
+        return t.Get("FileVersion");
+    }
+
+    LoadedModule *module_ = nullptr;
+    QvSetupExport get_ = nullptr;
+};
+
+TEST_F(FileVersion, Fixtures)
+{
+    for (const FileVersionCase &c : kCases) {
+        std::string parameters = Fixture(c.file);
+        if (c.field != nullptr)
+            parameters += std::string(",") + c.field;
+        EXPECT_EQ(Call(parameters.c_str()), c.value) << parameters;
+    }
+}
+
+TEST_F(FileVersion, NoPathGivesEmpty)
+{
+    EXPECT_EQ(Call(nullptr), "");
+    EXPECT_EQ(Call(""), "");
+    EXPECT_EQ(Call(" , CompanyName"), "");
+}
+
+TEST_F(FileVersion, LongValueWholeOrCutToSlot)
+{
+    std::string expected;
+    for (int i = 1; i <= 200; i++) {
+        char piece[32];
+        std::snprintf(piece, sizeof piece, "long value %04d; ", i);
+        expected += piece;
+    }
+    std::string whole = Call((Fixture("long_value.dll") + ", CompanyName").c_str());
+    EXPECT_EQ(whole, expected);
+    std::string cut = Call((Fixture("long_value.dll") + ", CompanyName").c_str(), 64);
+    EXPECT_EQ(cut, whole.substr(0, 63));
+}
+
+TEST_F(FileVersion, NullBlockWritesNothing)
+{
+    EXPECT_EQ(get_(nullptr), 0);
+}
+
+} // namespace

@@ -6,6 +6,10 @@
 #include <string>
 #include <utility>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "export_cases.h"
 #include "host_table.h"
 #include "loader/module_loader.h"
@@ -199,5 +203,58 @@ TEST_F(Module, IsQarvellClientRunningWithoutClient)
         EXPECT_EQ(probe(nullptr), 0);
     }
 }
+
+#ifdef _WIN32
+// The DLL's version resource, read back by the system's own reader.
+TEST_F(Module, VersionResourceCarriesTheProjectVersion)
+{
+    char path[4096];
+    ASSERT_TRUE(DefaultModulePath(path, sizeof path));
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeA(path, &handle);
+    ASSERT_NE(size, 0u);
+    std::string data(size, '\0');
+    ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, &data[0]));
+
+    auto query = [&data](const char *sub_block) -> std::string {
+        void *value = nullptr;
+        UINT length = 0;
+        if (!VerQueryValueA(data.data(), sub_block, &value, &length) || value == nullptr)
+            return "<missing>";
+        return std::string(static_cast<const char *>(value));
+    };
+    const std::string version = QV_PROJECT_VERSION ".0";
+    // An empty expectation: the field is there with some text.
+    const std::pair<const char *, std::string> fields[] = {
+        {"FileVersion", version}, {"ProductVersion", version},
+        {"OriginalFilename", "QVSETUP.dll"}, {"InternalName", "QVSETUP"},
+        {"ProductName", "QVSETUP"}, {"CompanyName", ""}, {"FileDescription", ""},
+        {"LegalCopyright", ""}};
+    for (const auto &f : fields) {
+        std::string value = query((std::string("\\StringFileInfo\\040904E4\\") + f.first).c_str());
+        if (f.second.empty())
+            EXPECT_TRUE(value != "<missing>" && !value.empty()) << f.first;
+        else
+            EXPECT_EQ(value, f.second) << f.first;
+    }
+
+    void *value = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", &value, &length));
+    ASSERT_EQ(length, 4u);
+    const WORD *translation = static_cast<const WORD *>(value);
+    EXPECT_EQ(translation[0], 0x0409);
+    EXPECT_EQ(translation[1], 1252);
+
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\", &value, &length));
+    const VS_FIXEDFILEINFO *fixed = static_cast<const VS_FIXEDFILEINFO *>(value);
+    const DWORD ms = (QV_PROJECT_VERSION_MAJOR << 16) | QV_PROJECT_VERSION_MINOR;
+    const DWORD ls = QV_PROJECT_VERSION_PATCH << 16;
+    EXPECT_EQ(fixed->dwFileVersionMS, ms);
+    EXPECT_EQ(fixed->dwFileVersionLS, ls);
+    EXPECT_EQ(fixed->dwProductVersionMS, ms);
+    EXPECT_EQ(fixed->dwProductVersionLS, ls);
+}
+#endif
 
 } // namespace

@@ -11,7 +11,8 @@
  *
  * Layout of HostParamBlock
  * ------------------------
- * 32-bit Windows (the layout setup hosts use; checked at compile time below):
+ * 32-bit Windows (the layout setup hosts use; checked at compile time below,
+ * as is the 64-bit Windows layout):
  *
  *   offset  field              type
  *        0  HostWord0          uint32  (host's own, never touched)
@@ -84,14 +85,19 @@ QVSETUP_API int32_t QVSETUP_CALL IsQarvellClientRunning(HostParamBlock *block);
 }
 #endif
 
-#if defined(_WIN32) && !defined(_WIN64)
+#if defined(_WIN32)
 #ifdef __cplusplus
 #define QVSETUP_ASSERT_OFFSET(field, off) \
     static_assert(offsetof(HostParamBlock, field) == (off), #field " offset")
+#define QVSETUP_ASSERT_SIZE(size) \
+    static_assert(sizeof(HostParamBlock) == (size), "HostParamBlock size")
 #else
 #define QVSETUP_ASSERT_OFFSET(field, off) \
     _Static_assert(offsetof(HostParamBlock, field) == (off), #field " offset")
+#define QVSETUP_ASSERT_SIZE(size) \
+    _Static_assert(sizeof(HostParamBlock) == (size), "HostParamBlock size")
 #endif
+#if !defined(_WIN64)
 QVSETUP_ASSERT_OFFSET(HostWord0, 0);
 QVSETUP_ASSERT_OFFSET(HostWord1, 4);
 QVSETUP_ASSERT_OFFSET(VariableCapacity, 8);
@@ -103,7 +109,23 @@ QVSETUP_ASSERT_OFFSET(ValueSlots, 28);
 QVSETUP_ASSERT_OFFSET(HostWord8, 32);
 QVSETUP_ASSERT_OFFSET(HostWord9, 36);
 QVSETUP_ASSERT_OFFSET(ParameterText, 40);
+QVSETUP_ASSERT_SIZE(44);
+#else
+QVSETUP_ASSERT_OFFSET(HostWord0, 0);
+QVSETUP_ASSERT_OFFSET(HostWord1, 4);
+QVSETUP_ASSERT_OFFSET(VariableCapacity, 8);
+QVSETUP_ASSERT_OFFSET(NameWidth, 12);
+QVSETUP_ASSERT_OFFSET(ValueWidth, 16);
+QVSETUP_ASSERT_OFFSET(VariableCount, 20);
+QVSETUP_ASSERT_OFFSET(NameSlots, 24);
+QVSETUP_ASSERT_OFFSET(ValueSlots, 32);
+QVSETUP_ASSERT_OFFSET(HostWord8, 40);
+QVSETUP_ASSERT_OFFSET(HostWord9, 44);
+QVSETUP_ASSERT_OFFSET(ParameterText, 48);
+QVSETUP_ASSERT_SIZE(56);
+#endif
 #undef QVSETUP_ASSERT_OFFSET
+#undef QVSETUP_ASSERT_SIZE
 #endif
 
 #endif /* QVSETUP_H */

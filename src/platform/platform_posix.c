@@ -1,5 +1,4 @@
-/* The portable build: the project's own version-resource reader, and no
- * Windows top-level windows. */
+/* The portable build: the project's own version-resource reader. */
 #include <string.h>
 
 #include "../fileinfo/version_resource.h"
@@ -17,10 +16,4 @@ int OpenVersionApi(VersionApi *api)
 void CloseVersionApi(VersionApi *api)
 {
     memset(api, 0, sizeof *api);
-}
-
-int WindowClassExists(const char *class_name)
-{
-    (void)class_name;
-    return 0;
 }

@@ -1,4 +1,4 @@
-/* Windows: the system's VERSION.dll and USER32's window lookup. */
+/* Windows: the system's VERSION.dll. */
 #include <windows.h>
 
 #include <string.h>
@@ -55,9 +55,4 @@ void CloseVersionApi(VersionApi *api)
     if (api->module != NULL)
         FreeLibrary((HMODULE)api->module);
     memset(api, 0, sizeof *api);
-}
-
-int WindowClassExists(const char *class_name)
-{
-    return FindWindowA(class_name, NULL) != NULL;
 }

@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "export_cases.h"
 #include "host_table.h"
@@ -54,8 +59,12 @@ LoadedModule *Module::module_ = nullptr;
 
 TEST_F(Module, ExportsByNameAndOrdinalAgree)
 {
-    ASSERT_NE(ByName("CompareVersions"), nullptr);
-    EXPECT_EQ(ByName("CompareVersions"), ByOrdinal(3));
+    const std::pair<const char *, unsigned> exports[] = {
+        {"NormalizeMSIEVersion", 2}, {"CompareVersions", 3}, {"IsQarvellClientRunning", 4}};
+    for (const auto &e : exports) {
+        ASSERT_NE(ByName(e.first), nullptr) << e.first;
+        EXPECT_EQ(ByName(e.first), ByOrdinal(e.second)) << e.first;
+    }
     EXPECT_EQ(ByName("_CompareVersions@4"), nullptr);
     EXPECT_EQ(ByName("CompareVersions@4"), nullptr);
     EXPECT_EQ(ByName("CompareVersionStrings"), nullptr); // internals stay hidden
@@ -69,6 +78,10 @@ TEST_F(Module, CalleeRemovesItsArgument)
     t.block()->ParameterText = "1, 2";
     EXPECT_EQ(StackLeftByCall(ByName("CompareVersions"), t.block()), 0);
     EXPECT_EQ(t.Get("VersionDelta"), "-1");
+    t.Append("%FILEVERSION%", "4.72.3110");
+    EXPECT_EQ(StackLeftByCall(ByName("NormalizeMSIEVersion"), t.block()), 0);
+    EXPECT_EQ(t.Get("FILEVERSION"), "4.72.0.3110");
+    EXPECT_EQ(StackLeftByCall(ByName("IsQarvellClientRunning"), nullptr), 0);
 }
 #endif
 
@@ -128,5 +141,120 @@ TEST_F(Module, ParameterTextIsNotModified)
     EXPECT_STREQ(text, " 4.72b.3 , 4.72.3 ");
     EXPECT_EQ(t.Get("VersionDelta"), "-3");
 }
+
+TEST_F(Module, NormalizeMSIEVersionCases)
+{
+    for (QvSetupExport normalize : {ByName("NormalizeMSIEVersion"), ByOrdinal(2)}) {
+        ASSERT_NE(normalize, nullptr);
+        for (const NormalizeCase &c : kNormalizeCases) {
+            HostTable t(8, 64, 512);
+            t.Append("%FileVersion%", "9.9.9");
+            if (c.present)
+                t.Append("%FILEVERSION%", c.before);
+            t.Append("%After%", "1");
+            t.block()->ParameterText = "1.2.3";
+            std::string before = t.Snapshot();
+            EXPECT_EQ(normalize(t.block()), 0);
+            EXPECT_EQ(t.Get("FILEVERSION"), c.after) << '"' << c.before << '"';
+            EXPECT_EQ(t.Get("FileVersion"), "9.9.9");
+            EXPECT_EQ(t.Get("After"), "1");
+            EXPECT_EQ(t.count(), 3u);
+            EXPECT_TRUE(t.Intact());
+            if (c.present && c.after == c.before) {
+                EXPECT_EQ(t.Snapshot(), before) << '"' << c.before << '"';
+            }
+            std::string once = t.Snapshot();
+            normalize(t.block());
+            EXPECT_EQ(t.Snapshot(), once) << '"' << c.before << '"';
+        }
+    }
+}
+
+TEST_F(Module, NormalizeMSIEVersionTableShapes)
+{
+    QvSetupExport normalize = ByName("NormalizeMSIEVersion");
+    HostTable full(1);
+    full.Append("%X%", "1");
+    std::string before = full.Snapshot();
+    EXPECT_EQ(normalize(full.block()), 0);
+    EXPECT_EQ(full.Snapshot(), before);
+
+    HostTable narrow(4, 64, 8); // "4.72.0.3110" is cut to its slot
+    narrow.Append("%FILEVERSION%", "4.72.3110");
+    normalize(narrow.block());
+    EXPECT_EQ(narrow.Value(0), "4.72.0.");
+    EXPECT_TRUE(narrow.Intact());
+
+    EXPECT_EQ(normalize(nullptr), 0);
+}
+
+// No window of the client's classes exists here (the tests with real
+// windows are in tests/windows); the table is never touched.
+TEST_F(Module, IsQarvellClientRunningWithoutClient)
+{
+    for (QvSetupExport probe : {ByName("IsQarvellClientRunning"), ByOrdinal(4)}) {
+        ASSERT_NE(probe, nullptr);
+        HostTable t;
+        t.Append("%A%", "1");
+        t.block()->ParameterText = "QarvellWobexAppClass";
+        std::string before = t.Snapshot();
+        EXPECT_EQ(probe(t.block()), 0);
+        EXPECT_EQ(t.Snapshot(), before);
+        EXPECT_EQ(probe(nullptr), 0);
+    }
+}
+
+#ifdef _WIN32
+// The DLL's version resource, read back by the system's own reader.
+TEST_F(Module, VersionResourceCarriesTheProjectVersion)
+{
+    char path[4096];
+    ASSERT_TRUE(DefaultModulePath(path, sizeof path));
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeA(path, &handle);
+    ASSERT_NE(size, 0u);
+    std::string data(size, '\0');
+    ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, &data[0]));
+
+    auto query = [&data](const char *sub_block) -> std::string {
+        void *value = nullptr;
+        UINT length = 0;
+        if (!VerQueryValueA(data.data(), sub_block, &value, &length) || value == nullptr)
+            return "<missing>";
+        return std::string(static_cast<const char *>(value));
+    };
+    const std::string version = QV_PROJECT_VERSION ".0";
+    // An empty expectation: the field is there with some text.
+    const std::pair<const char *, std::string> fields[] = {
+        {"FileVersion", version}, {"ProductVersion", version},
+        {"OriginalFilename", "QVSETUP.dll"}, {"InternalName", "QVSETUP"},
+        {"ProductName", "QVSETUP"}, {"CompanyName", ""}, {"FileDescription", ""},
+        {"LegalCopyright", ""}};
+    for (const auto &f : fields) {
+        std::string value = query((std::string("\\StringFileInfo\\040904E4\\") + f.first).c_str());
+        if (f.second.empty())
+            EXPECT_TRUE(value != "<missing>" && !value.empty()) << f.first;
+        else
+            EXPECT_EQ(value, f.second) << f.first;
+    }
+
+    void *value = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", &value, &length));
+    ASSERT_EQ(length, 4u);
+    const WORD *translation = static_cast<const WORD *>(value);
+    EXPECT_EQ(translation[0], 0x0409);
+    EXPECT_EQ(translation[1], 1252);
+
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\", &value, &length));
+    const VS_FIXEDFILEINFO *fixed = static_cast<const VS_FIXEDFILEINFO *>(value);
+    const DWORD ms = (QV_PROJECT_VERSION_MAJOR << 16) | QV_PROJECT_VERSION_MINOR;
+    const DWORD ls = QV_PROJECT_VERSION_PATCH << 16;
+    EXPECT_EQ(fixed->dwFileVersionMS, ms);
+    EXPECT_EQ(fixed->dwFileVersionLS, ls);
+    EXPECT_EQ(fixed->dwProductVersionMS, ms);
+    EXPECT_EQ(fixed->dwProductVersionLS, ls);
+}
+#endif
 
 } // namespace

@@ -46,6 +46,11 @@ expect '{"export": "#3", "return": 0, "variables": [{"name": "Q", "value": "a\"b
 if [ -n "$emulator" ]; then accent="é"; else accent="Ã©"; fi
 expect '{"export": "CompareVersions", "return": 0, "variables": [{"name": "V", "value": "'"$accent"'"}]}' \
   --json --set "V=é" --capacity 1 CompareVersions '2,1'
+expect "return=0${nl}FILEVERSION=4.72.0.3110" --set FILEVERSION=4.72.3110 NormalizeMSIEVersion
+expect "return=0${nl}FILEVERSION=0.0.0.0" '#2'
+expect "return=0${nl}FILEVERSION=5.0.2614.3500" --set FILEVERSION=5.0.2614.3500 '#2' '1.2.3'
+expect "return=0${nl}A=1" --set A=1 IsQarvellClientRunning
+expect "return=0" '#4'
 
 usage_error NoSuchExport '1, 2'
 usage_error '#abc' '1, 2'

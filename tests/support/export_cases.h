@@ -3,6 +3,8 @@
 #ifndef QV_TESTS_EXPORT_CASES_H
 #define QV_TESTS_EXPORT_CASES_H
 
+#include <string>
+
 struct CompareCase {
     const char *parameters; // null: no parameter text
     const char *delta;      // expected "VersionDelta"
@@ -35,6 +37,41 @@ inline const CompareCase kCompareCases[] = {
     {"+7, 7", "0"},
     {"10, 9", "1"},
     {"1.2.3.4.5.6.7.8.9.10.11, 1.2.3.4.5.6.7.8.9.10.12", "-11"},
+};
+
+struct NormalizeCase {
+    std::string before; // "FILEVERSION" before the call
+    std::string after;  // and after it
+    bool present = true; // false: no "FILEVERSION" before the call
+};
+
+// The value is read cut at 255 characters: what lies past that never counts.
+inline const std::string kBlanksThenDigits = "1.2.3" + std::string(250, ' ') + std::string(45, '9');
+inline const std::string kZerosThenDigits = "1.2." + std::string(250, '0') + "7" + std::string(45, '8');
+
+inline const NormalizeCase kNormalizeCases[] = {
+    {"4.72.3110", "4.72.0.3110"},
+    {"4.72.0.3110", "4.72.0.3110"},
+    {"5.0.2614.3500", "5.0.2614.3500"},
+    {"4.72.3110.0", "4.72.3110.0"},
+    {"4.72", "4.72.0.0"},
+    {"5", "5.0.0.0"},
+    {"", "0.0.0.0"},
+    {"", "0.0.0.0", false},
+    {"  4.72.3110  ", "4.72.0.3110"},
+    {"\t4.72.3110\r\n", "4.72.0.3110"},
+    {"4.72.3110.", "4.72.0.3110"},
+    {"4.72.3110b", "4.72.0.3110"},
+    {"4.72.3110-1", "4.72.3110-1"},
+    {"4, 72, 3110", "4.72.0.3110"},
+    {"v4.72.3110", "0.72.0.3110"},
+    {"-4.72.3110", "-4.72.0.3110"},
+    {"4.72.4294967297", "4.72.0.1"},
+    {"2147483647.2147483648.4294967295", "2147483647.-2147483648.0.-1"},
+    {"abc", "0.0.0.0"},
+    {"4..3110", "4.0.0.0"}, // ".3110" reads as 0, as in CompareVersions
+    {kBlanksThenDigits, "1.2.0.3"},
+    {kZerosThenDigits, "1.2.0.7"},
 };
 
 #endif

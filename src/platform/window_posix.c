@@ -1,0 +1,8 @@
+/* The portable build has no Windows top-level windows. */
+#include "platform.h"
+
+int WindowClassExists(const char *class_name)
+{
+    (void)class_name;
+    return 0;
+}

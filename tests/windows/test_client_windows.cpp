@@ -1,0 +1,133 @@
+// IsQarvellClientRunning in the loaded module against real top-level windows
+// of this process. Needs a display (under Wine: an X server); without
+// DISPLAY the program reports itself skipped.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host_table.h"
+#include "loader/module_loader.h"
+
+namespace {
+
+constexpr int kSkipped = 77;
+
+const char kFirst[] = "QarvellWobexAppClass";
+const char kSecond[] = "OverHereVornt";
+const char kOther[] = "QvSetupTestOther";
+
+// A hidden top-level window, destroyed with this object.
+class TopWindow {
+public:
+    TopWindow(const char *class_name, const char *title)
+        : window_(CreateWindowExA(0, class_name, title, WS_OVERLAPPEDWINDOW, 0, 0, 64, 64,
+                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr))
+    {
+    }
+    ~TopWindow()
+    {
+        if (window_ != nullptr)
+            DestroyWindow(window_);
+    }
+    TopWindow(const TopWindow &) = delete;
+    TopWindow &operator=(const TopWindow &) = delete;
+    HWND handle() const { return window_; }
+
+private:
+    HWND window_;
+};
+
+class ClientWindows : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        for (const char *name : {kFirst, kSecond, kOther}) {
+            WNDCLASSA wc = {};
+            wc.lpfnWndProc = DefWindowProcA;
+            wc.hInstance = GetModuleHandleA(nullptr);
+            wc.lpszClassName = name;
+            ASSERT_NE(RegisterClassA(&wc), 0) << name;
+        }
+        char path[4096];
+        ASSERT_TRUE(DefaultModulePath(path, sizeof path));
+        module_ = OpenModule(path);
+        ASSERT_NE(module_, nullptr) << "cannot load " << path;
+    }
+    static void TearDownTestSuite()
+    {
+        CloseModule(module_);
+        module_ = nullptr;
+    }
+
+    static LoadedModule *module_;
+};
+
+LoadedModule *ClientWindows::module_ = nullptr;
+
+TEST_F(ClientWindows, HiddenWindowsAreFoundByClass)
+{
+    TopWindow window(kOther, "");
+    ASSERT_NE(window.handle(), nullptr);
+    EXPECT_EQ(FindWindowA(kOther, nullptr), window.handle());
+}
+
+TEST_F(ClientWindows, AnswersFromTheWindowsThatExist)
+{
+    struct Window {
+        const char *class_name;
+        const char *title;
+    };
+    struct Case {
+        const char *what;
+        std::vector<Window> windows;
+        int32_t result;
+    };
+    const Case cases[] = {
+        {"no window", {}, 0},
+        {"second class only", {{kSecond, ""}}, 1},
+        {"first class", {{kFirst, ""}}, 1},
+        {"both classes", {{kFirst, ""}, {kSecond, ""}}, 1},
+        {"another class titled as the first", {{kOther, kFirst}}, 0},
+        {"another class titled as the second", {{kOther, kSecond}}, 0},
+        {"back to no window", {}, 0},
+    };
+    QvSetupExport by_name = FindModuleExport(module_, "IsQarvellClientRunning", 0);
+    QvSetupExport by_ordinal = FindModuleExport(module_, "", 4);
+    ASSERT_NE(by_name, nullptr);
+    ASSERT_EQ(by_name, by_ordinal);
+    for (const Case &c : cases) {
+        std::vector<std::unique_ptr<TopWindow>> windows;
+        for (const Window &w : c.windows) {
+            windows.push_back(std::make_unique<TopWindow>(w.class_name, w.title));
+            ASSERT_NE(windows.back()->handle(), nullptr) << c.what;
+        }
+        HostTable t;
+        t.Append("%FILEVERSION%", "4.72.3110");
+        t.block()->ParameterText = "OverHereVornt";
+        std::string before = t.Snapshot();
+        EXPECT_EQ(by_name(t.block()), c.result) << c.what;
+        EXPECT_EQ(t.Snapshot(), before) << c.what;
+        EXPECT_EQ(by_name(nullptr), c.result) << c.what;
+        windows.clear();
+        EXPECT_EQ(FindWindowA(kFirst, nullptr), nullptr) << c.what;
+        EXPECT_EQ(FindWindowA(kSecond, nullptr), nullptr) << c.what;
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (std::getenv("DISPLAY") == nullptr) {
+        std::puts("no DISPLAY: skipped (./qv test provides one)");
+        return kSkipped;
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -11,4 +11,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot --init >/dev/null 2>&1
   wineserver -w
 fi
+# Wine's background services start with the first program and keep its
+# output open; a test runner would wait for them. Start them detached.
+if ! pgrep -x 'wineserver(64)?' >/dev/null; then
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+fi
 exec wine "$@"

@@ -36,9 +36,9 @@ while [ "$first" -lt "$total" ]; do
   fi
 done
 
-# One record per file: "name<TAB>line|line|..."
+# One record per file: "index:name<TAB>line|line|..."
 records() {
-  awk '/^FILE / {name = $3; body = ""; next}
+  awk '/^FILE / {name = $2 ":" $3; body = ""; next}
        /^END / {print name "\t" body; next}
        {body = body "|" $0}' "$1" | sort
 }
@@ -53,7 +53,7 @@ while IFS=$'\t' read -r name body; do
     continue
   fi
   differ=$((differ + 1))
-  if grep -qx "$name" "$expected"; then
+  if grep -qx "${name#*:}" "$expected"; then
     echo "differs (expected): $name"
   else
     unexpected=$((unexpected + 1))

@@ -257,7 +257,7 @@ bool Write(const std::string &dir, const std::string &name, const Bytes &b)
     FILE *f = std::fopen(path.c_str(), "wb");
     if (f == nullptr)
         return false;
-    bool ok = std::fwrite(b.data(), 1, b.size(), f) == b.size();
+    bool ok = b.empty() || std::fwrite(b.data(), 1, b.size(), f) == b.size();
     return std::fclose(f) == 0 && ok;
 }
 

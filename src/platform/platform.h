@@ -37,6 +37,18 @@ typedef struct VersionApi {
 int OpenVersionApi(VersionApi *api);
 void CloseVersionApi(VersionApi *api);
 
+/* Read-only file access by offset, for the version-resource reader. */
+typedef struct PlatformFile PlatformFile;
+
+/* Null when the file cannot be opened. */
+PlatformFile *OpenFileReadOnly(const char *path);
+/* 1 and the file's size in *size, else 0. */
+int GetFileLength(PlatformFile *file, uint64_t *size);
+/* Reads up to `length` bytes at `offset`; the count read (short at the end
+ * of the file), or -1 on error. */
+long ReadFileAt(PlatformFile *file, uint64_t offset, void *buffer, size_t length);
+void CloseFile(PlatformFile *file);
+
 /* 1 when a top-level window of the class exists, else 0. */
 int WindowClassExists(const char *class_name);
 

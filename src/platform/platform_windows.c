@@ -1,6 +1,7 @@
-/* Windows: the system's VERSION.dll. */
+/* Windows: the system's VERSION.dll and file access. */
 #include <windows.h>
 
+#include <stdlib.h>
 #include <string.h>
 
 #include "platform.h"
@@ -55,4 +56,65 @@ void CloseVersionApi(VersionApi *api)
     if (api->module != NULL)
         FreeLibrary((HMODULE)api->module);
     memset(api, 0, sizeof *api);
+}
+
+
+struct PlatformFile {
+    HANDLE handle;
+};
+
+PlatformFile *OpenFileReadOnly(const char *path)
+{
+    HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (handle == INVALID_HANDLE_VALUE)
+        return NULL;
+    PlatformFile *file = malloc(sizeof *file);
+    if (file == NULL) {
+        CloseHandle(handle);
+        return NULL;
+    }
+    file->handle = handle;
+    return file;
+}
+
+int GetFileLength(PlatformFile *file, uint64_t *size)
+{
+    LARGE_INTEGER length;
+    if (!GetFileSizeEx(file->handle, &length) || length.QuadPart < 0)
+        return 0;
+    *size = (uint64_t)length.QuadPart;
+    return 1;
+}
+
+long ReadFileAt(PlatformFile *file, uint64_t offset, void *buffer, size_t length)
+{
+    if (length > 0x7fffffffu)
+        return -1;
+    size_t done = 0;
+    while (done < length) {
+        OVERLAPPED at;
+        memset(&at, 0, sizeof at);
+        uint64_t position = offset + done;
+        at.Offset = (DWORD)position;
+        at.OffsetHigh = (DWORD)(position >> 32);
+        DWORD n = 0;
+        if (!ReadFile(file->handle, (char *)buffer + done, (DWORD)(length - done), &n, &at)) {
+            if (GetLastError() == ERROR_HANDLE_EOF)
+                break;
+            return -1;
+        }
+        if (n == 0)
+            break;
+        done += n;
+    }
+    return (long)done;
+}
+
+void CloseFile(PlatformFile *file)
+{
+    if (file == NULL)
+        return;
+    CloseHandle(file->handle);
+    free(file);
 }

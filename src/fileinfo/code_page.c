@@ -1,0 +1,31 @@
+#include "cp1252_table.h"
+
+uint8_t Cp1252FromUtf16(uint16_t unit)
+{
+    unsigned low = 0, high = kCp1252BestFitCount;
+    while (low < high) {
+        unsigned middle = low + (high - low) / 2;
+        if (kCp1252BestFit[middle].unit == unit)
+            return kCp1252BestFit[middle].byte;
+        if (kCp1252BestFit[middle].unit < unit)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return unit < 0x100 ? (uint8_t)unit : (uint8_t)'?';
+}
+
+/* Bytes 0x80..0x9F; the five unassigned ones stay C1 controls. */
+static const uint16_t kHighControls[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+uint16_t Utf16FromCp1252(uint8_t byte)
+{
+    if (byte >= 0x80 && byte <= 0x9F)
+        return kHighControls[byte - 0x80];
+    return byte;
+}

@@ -1,0 +1,278 @@
+/* The three version-information operations over a file's bytes, giving the
+ * answers Wine 8's GetFileVersionInfoSizeA, GetFileVersionInfoA and
+ * VerQueryValueA give. Where Wine would read or write memory it does not
+ * own (damaged files), these fail instead; such places say so. */
+#include "version_resource.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "byte_reader.h"
+#include "cp1252_table.h"
+#include "pe_resource.h"
+
+/* wLength is 16 bits, so no version tree needs more; larger resources are
+ * refused (Wine would report their size and copy them). */
+enum { kMaxResourceSize = 0x10000 };
+
+static int Locate(const char *path, FileImage *image, VersionLocation *location)
+{
+    if (path == NULL || *path == '\0' || !OpenFileImage(image, path))
+        return 0;
+    if (LocateVersionResource(image, path, location) && location->size <= kMaxResourceSize)
+        return 1;
+    CloseFileImage(image);
+    return 0;
+}
+
+uint32_t ReadVersionInfoSize(const char *path, uint32_t *handle)
+{
+    if (handle != NULL)
+        *handle = 0;
+    FileImage image;
+    VersionLocation location;
+    if (!Locate(path, &image, &location))
+        return 0;
+    CloseFileImage(&image);
+    /* Twice the resource plus four: room for "FE2X" and for the 8-bit
+     * copies of its strings. */
+    return location.size * 2 + 4;
+}
+
+static uint16_t BlockLength(const uint8_t *block)
+{
+    return (uint16_t)(block[0] | block[1] << 8);
+}
+
+int ReadVersionInfo(const char *path, uint32_t handle, uint32_t length, void *data)
+{
+    (void)handle;
+    if (data == NULL)
+        return 0;
+    FileImage image;
+    VersionLocation location;
+    if (!Locate(path, &image, &location))
+        return 0;
+    uint8_t *out = data;
+    size_t count = location.size < length ? location.size : length;
+    int ok;
+    if (location.short_reads) {
+        /* The parser's read stops at the end of the file. */
+        size_t backed = location.data.backed < count ? (size_t)location.data.backed : count;
+        ok = ReadView(&image, &location.data, 0, out, backed);
+    } else {
+        /* Copied from the mapping: zeros to the end of its last page, and
+         * past that Wine faults; here the call fails. */
+        ok = count == 0 || ReadView(&image, &location.data, 0, out, count);
+    }
+    CloseFileImage(&image);
+    if (!ok || length < 2)
+        return 0;
+    /* The signature goes right after the tree, when it fits. The caller's
+     * buffer decides the tree length read here, as in Wine. */
+    uint32_t tree = BlockLength(out);
+    if (length >= tree + 4)
+        memcpy(out + tree, "FE2X", 4);
+    /* VerQueryValueA reads the tree and writes 8-bit strings after it, up
+     * to 2 * wLength + 4 bytes into the block. Wine lets that run past the
+     * buffer when the tree claims more than the resource holds; refuse. */
+    return (uint32_t)BlockLength(out) * 2 + 4 <= length;
+}
+
+/* ---- VerQueryValueA ---- */
+
+typedef struct Block {
+    const uint8_t *bytes;
+    size_t size; /* 2 * wLength + 4: the tree, "FE2X", the 8-bit copies */
+} Block;
+
+typedef struct Node {
+    uint32_t offset;
+    uint16_t length;
+    uint16_t value_length;
+    uint16_t type;
+    uint32_t value; /* offset of the value, 32-bit aligned from the node */
+    uint32_t children;
+} Node;
+
+/* A header of the 32-bit layout: wLength, wValueLength, wType, then a
+ * UTF-16 key. wValueLength counts characters for text (wType nonzero) and
+ * bytes for binary values. */
+static int ReadNode32(const Block *b, uint32_t offset, Node *node)
+{
+    uint32_t key = offset + 6;
+    uint16_t unit = 1;
+    node->offset = offset;
+    if (!ReadU16(b->bytes, b->size, offset, &node->length) ||
+        !ReadU16(b->bytes, b->size, offset + 2, &node->value_length) ||
+        !ReadU16(b->bytes, b->size, offset + 4, &node->type))
+        return 0;
+    while (unit != 0) {
+        if (!ReadU16(b->bytes, b->size, key, &unit))
+            return 0; /* Wine reads on past the block; unterminated here */
+        key += 2;
+    }
+    node->value = offset + ((key - offset + 3) & ~3u);
+    uint32_t value_bytes = (uint32_t)node->value_length * (node->type ? 2 : 1);
+    node->children = node->value + ((value_bytes + 3) & ~3u);
+    return 1;
+}
+
+/* A header of the 16-bit layout: wLength, wValueLength, then an 8-bit key;
+ * wValueLength counts bytes. */
+static int ReadNode16(const Block *b, uint32_t offset, Node *node)
+{
+    uint32_t key = offset + 4;
+    uint8_t c = 1;
+    node->offset = offset;
+    node->type = 0;
+    if (!ReadU16(b->bytes, b->size, offset, &node->length) ||
+        !ReadU16(b->bytes, b->size, offset + 2, &node->value_length))
+        return 0;
+    while (c != 0) {
+        if (!ReadBytes(b->bytes, b->size, key, &c, 1))
+            return 0;
+        key++;
+    }
+    node->value = offset + ((key - offset + 3) & ~3u);
+    node->children = node->value + ((node->value_length + 3u) & ~3u);
+    return 1;
+}
+
+/* Keys match with only A-Z folded, as Wine's wcsnicmp and strnicmp fold. */
+static uint16_t FoldAscii(uint16_t c)
+{
+    return c >= 'A' && c <= 'Z' ? (uint16_t)(c + 32) : c;
+}
+
+/* 1 when the child's key is `name` (`count` units) ignoring case, 0 when
+ * not, -1 when the key runs off the block. */
+static int KeyMatches(const Block *b, uint32_t key, int wide, const uint16_t *name,
+                      size_t count)
+{
+    for (size_t i = 0; i <= count; i++) {
+        uint16_t unit = 0;
+        uint8_t c = 0;
+        uint64_t at = key + (wide ? 2 * (uint64_t)i : i);
+        if (wide ? !ReadU16(b->bytes, b->size, at, &unit) : !ReadBytes(b->bytes, b->size, at, &c, 1))
+            return -1;
+        if (!wide)
+            unit = c;
+        if (i == count)
+            return unit == 0;
+        if (FoldAscii(unit) != FoldAscii(name[i]))
+            return 0;
+    }
+    return 0;
+}
+
+/* The children start after the value and are each aligned to 32 bits from
+ * the previous one; the walk stops at the parent's wLength or at a child
+ * whose wLength is 0. */
+static int FindChild(const Block *b, const Node *parent, int wide, const uint16_t *name,
+                     size_t count, Node *found)
+{
+    uint32_t end = parent->offset + parent->length;
+    uint32_t child = parent->children;
+    while (child < end) {
+        int match = KeyMatches(b, child + (wide ? 6 : 4), wide, name, count);
+        if (match < 0)
+            return 0;
+        if (match)
+            return wide ? ReadNode32(b, child, found) : ReadNode16(b, child, found);
+        uint16_t length = 0;
+        if (!ReadU16(b->bytes, b->size, child, &length) || length == 0)
+            return 0;
+        child += (length + 3u) & ~3u;
+    }
+    return 0;
+}
+
+/* Follows the path's components (empty ones skipped) from the root. */
+static int Walk(const Block *b, const uint16_t *path, int wide, Node *node)
+{
+    if (!(wide ? ReadNode32(b, 0, node) : ReadNode16(b, 0, node)))
+        return 0;
+    while (*path != 0) {
+        size_t count = 0;
+        while (path[count] != 0 && path[count] != '\\')
+            count++;
+        if (count == 0) {
+            path++;
+            continue;
+        }
+        Node child;
+        if (!FindChild(b, node, wide, path, count, &child))
+            return 0;
+        *node = child;
+        path += count;
+    }
+    return 1;
+}
+
+/* Converts `count` UTF-16 units at `source` into `room` bytes at `target`
+ * as WideCharToMultiByte(CP_ACP, 0) does: with no room it only reports the
+ * length; with too little it fills the room and reports 0. */
+static unsigned ConvertToAnsi(const Block *b, uint8_t *bytes, uint32_t source, uint32_t count,
+                              uint32_t target, int64_t room)
+{
+    if (count == 0 || room < 0)
+        return 0;
+    if (room == 0)
+        return count;
+    uint32_t written = count < room ? count : (uint32_t)room;
+    for (uint32_t i = 0; i < written; i++) {
+        uint16_t unit = 0;
+        if (!ReadU16(b->bytes, b->size, source + 2 * (uint64_t)i, &unit) ||
+            !RangeInside(target + (uint64_t)i, 1, b->size))
+            return 0;
+        bytes[target + i] = Cp1252FromUtf16(unit);
+    }
+    return count <= room ? count : 0;
+}
+
+int QueryVersionValue(const void *block, const char *sub_block, void **buffer, unsigned *length)
+{
+    if (block == NULL)
+        return 0;
+    if (sub_block == NULL || *sub_block == '\0')
+        sub_block = "\\";
+    /* The block is the buffer ReadVersionInfo filled; it holds at least
+     * 2 * wLength + 4 bytes (ReadVersionInfo fails otherwise). VerQueryValueA
+     * writes its 8-bit strings into it, so it is not really read-only. */
+    uint8_t *bytes = (uint8_t *)(uintptr_t)block;
+    Block b = {bytes, (size_t)BlockLength(bytes) * 2 + 4};
+    /* Wine takes the block for the 16-bit layout when the byte where a
+     * 32-bit block has its wType holds a key character. */
+    int wide = bytes[4] < ' ';
+    size_t path_length = strlen(sub_block);
+    uint16_t *path = malloc((path_length + 1) * sizeof *path);
+    if (path == NULL)
+        return 0;
+    for (size_t i = 0; i <= path_length; i++)
+        path[i] = wide ? Utf16FromCp1252((uint8_t)sub_block[i]) : (uint8_t)sub_block[i];
+    Node node;
+    int found = Walk(&b, path, wide, &node);
+    free(path);
+    /* A value said to start past the block is refused (Wine returns it). */
+    if (!found || node.value > b.size) {
+        if (length != NULL)
+            *length = 0;
+        return 0;
+    }
+    *buffer = bytes + node.value;
+    if (length != NULL)
+        *length = node.value_length;
+    if (wide && node.type != 0) {
+        /* Text: the 8-bit copy goes at the same offset in the area after the
+         * tree and "FE2X", with room up to the tree's length from there. */
+        uint32_t tree = BlockLength(bytes);
+        uint32_t target = tree + 4 + node.value;
+        int64_t room = (int32_t)(tree - node.value);
+        unsigned converted = ConvertToAnsi(&b, bytes, node.value, node.value_length, target, room);
+        *buffer = bytes + target;
+        if (length != NULL)
+            *length = converted;
+    }
+    return 1;
+}

@@ -1,0 +1,156 @@
+// The reader on the generated files (make_version_files, directory in
+// QV_VERSION_FILES): what scripts get through QueryVersionField, and the
+// block-level answers where the conventions matter.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fileinfo/version_field.h"
+#include "fileinfo/version_resource.h"
+
+namespace {
+
+std::string FilePath(const char *name)
+{
+    const char *dir = std::getenv("QV_VERSION_FILES");
+    return std::string(dir != nullptr ? dir : "version_files") + "/" + name;
+}
+
+std::string Field(const char *file, const char *field)
+{
+    char *value = QueryVersionField(FilePath(file).c_str(), field);
+    std::string text = value != nullptr ? value : "<none>";
+    std::free(value);
+    return text;
+}
+
+struct FieldCase {
+    const char *file;
+    const char *field;
+    const char *expected;
+};
+
+TEST(VersionField, AnswersLikeWine)
+{
+    const FieldCase cases[] = {
+        {"basic_pe32.dll", "FileVersion", "1.2.3.4"},
+        {"basic_pe32.dll", "companyname", "Example Company "},
+        {"basic_pe32plus.dll", "ProductName", "Example Product"},
+        {"basic_no_extension", "OriginalFilename", "example.dll"},
+        // Only the terminating zero: an empty string.
+        {"string_length_zero.dll", "ProductName", ""},
+        // Length 0: nothing converted, so no string at all.
+        {"string_length_zero.dll", "Comments", "<none>"},
+        {"string_lengths_in_bytes.dll", "CompanyName", "Example Company "},
+        // Binary-typed: returned as is, UTF-16, so the 8-bit copy stops early.
+        {"strings_binary_typed.dll", "CompanyName", "E"},
+        {"varfileinfo_first.dll", "InternalName", "example"},
+        {"string_tables_several.dll", "CompanyName", "Example Company ansi"},
+        {"string_file_info_twice.dll", "CompanyName", "<none>"},
+        // Language: neutral first, then en-US, then the first entry.
+        {"languages_german_and_english.dll", "CompanyName", "Example Company en"},
+        {"languages_neutral_and_english.dll", "CompanyName", "Example Company neutral"},
+        {"languages_german_and_french.dll", "CompanyName", "Example Company de"},
+        {"root_without_fixed_info.dll", "ProductVersion", "5.6.7.8"},
+        {"child_length_zero.dll", "FileVersion", "5.6.7.8"},
+        {"keys_mixed_case.dll", "CompanyName", "upper"},
+        {"keys_mixed_case.dll", "FileVersion", "2.0"},
+        {"strings_non_ascii.dll", "CompanyName", "Caf\xe9 \x80 \x99 O L\xf3" "dz ?"},
+        {"strings_non_ascii.dll", "FileDescription", "pair ?? end"},
+        {"strings_non_ascii.dll", "ProductName", "lone ? x ?"},
+        {"strings_non_ascii.dll", "InternalName", "fullwidth AB dash \x97 quote \x93\x94"},
+        {"directory_loops_to_root.dll", "FileVersion", "<none>"},
+        {"directory_points_outside.dll", "FileVersion", "<none>"},
+        {"truncated_in_headers.dll", "FileVersion", "<none>"},
+        {"truncated_in_directory.dll", "FileVersion", "<none>"},
+        {"no_version_resource.dll", "FileVersion", "<none>"},
+        {"empty_file.dll", "FileVersion", "<none>"},
+        {"not_an_image.dll", "FileVersion", "<none>"},
+        {"missing_file.dll", "FileVersion", "<none>"},
+    };
+    for (const FieldCase &c : cases)
+        EXPECT_EQ(Field(c.file, c.field), c.expected) << c.file << " " << c.field;
+}
+
+std::vector<unsigned char> Load(const char *file, uint32_t *size)
+{
+    std::string path = FilePath(file);
+    *size = ReadVersionInfoSize(path.c_str(), nullptr);
+    std::vector<unsigned char> block(*size + 2, 0);
+    if (*size == 0 || !ReadVersionInfo(path.c_str(), 0, *size + 1, block.data()))
+        block.clear();
+    return block;
+}
+
+TEST(VersionBlock, SizeSignatureAndAnsiArea)
+{
+    uint32_t size = 0;
+    std::vector<unsigned char> block = Load("basic_pe32.dll", &size);
+    ASSERT_FALSE(block.empty());
+    unsigned tree = block[0] | block[1] << 8;
+    EXPECT_EQ(size, 1516u); // resource length * 2 + 4
+    EXPECT_EQ(std::memcmp(&block[tree], "FE2X", 4), 0);
+
+    void *pointer = nullptr;
+    unsigned length = 0;
+    ASSERT_TRUE(QueryVersionValue(block.data(), "\\StringFileInfo\\040904E4\\FileVersion",
+                                  &pointer, &length));
+    auto *text = static_cast<unsigned char *>(pointer);
+    EXPECT_EQ(length, 8u); // characters, terminating zero included
+    EXPECT_STREQ(reinterpret_cast<char *>(text), "1.2.3.4");
+    // The 8-bit copy lies after the tree and "FE2X", at the value's offset.
+    unsigned offset = static_cast<unsigned>(text - block.data()) - tree - 4;
+    EXPECT_EQ(block[offset], '1');
+    EXPECT_EQ(block[offset + 1], 0);
+
+    ASSERT_TRUE(QueryVersionValue(block.data(), "", &pointer, &length));
+    EXPECT_EQ(length, 52u);
+    EXPECT_EQ(static_cast<unsigned char *>(pointer) - block.data(), 40);
+    ASSERT_TRUE(QueryVersionValue(block.data(), "\\\\VarFileInfo\\\\Translation\\", &pointer, &length));
+    EXPECT_EQ(length, 4u);
+
+    length = 99;
+    EXPECT_FALSE(QueryVersionValue(block.data(), "\\StringFileInfo\\040904E4\\Nothing", &pointer, &length));
+    EXPECT_EQ(length, 0u);
+    EXPECT_FALSE(QueryVersionValue(block.data(), "\\StringFileInfo\\040904E", &pointer, &length));
+}
+
+TEST(VersionBlock, RootWithoutFixedInfo)
+{
+    uint32_t size = 0;
+    std::vector<unsigned char> block = Load("root_without_fixed_info.dll", &size);
+    ASSERT_FALSE(block.empty());
+    void *pointer = nullptr;
+    unsigned length = 99;
+    ASSERT_TRUE(QueryVersionValue(block.data(), "\\", &pointer, &length));
+    EXPECT_EQ(length, 0u);
+    EXPECT_EQ(static_cast<unsigned char *>(pointer) - block.data(), 40); // after the key
+}
+
+TEST(VersionBlock, DamagedFilesFailCleanly)
+{
+    const char *files[] = {"resource_runs_far_past_file.dll", "resource_rva_outside_sections.dll",
+                           "tree_longer_than_resource.dll", "directory_entry_count_huge.dll",
+                           "header_offset_past_file.dll", "header_offset_negative.dll",
+                           "truncated_in_section_table.dll"};
+    for (const char *file : files) {
+        uint32_t size = 0;
+        std::vector<unsigned char> block = Load(file, &size);
+        EXPECT_TRUE(block.empty()) << file;
+    }
+}
+
+TEST(VersionBlock, ShortBufferIsRefused)
+{
+    std::string path = FilePath("basic_pe32.dll");
+    uint32_t size = ReadVersionInfoSize(path.c_str(), nullptr);
+    std::vector<unsigned char> block(size, 0);
+    // Enough for the resource, not for the 8-bit copies VerQueryValueA makes.
+    EXPECT_FALSE(ReadVersionInfo(path.c_str(), 0, (size - 4) / 2, block.data()));
+    EXPECT_FALSE(ReadVersionInfo(path.c_str(), 0, size, nullptr));
+}
+
+} // namespace

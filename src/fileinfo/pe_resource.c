@@ -28,7 +28,12 @@ static const uint16_t kLanguages[kMaxLanguages] = {0x0000, 0x0409, 0x0009};
 
 int OpenFileImage(FileImage *image, const char *path)
 {
-    memset(image, 0, sizeof *image);
+    /* Only the bookkeeping is cleared: the buffers are written before
+     * they are read, and clearing 12 KiB would cost more than the reads. */
+    image->size = 0;
+    image->head_length = 0;
+    image->page_start = 0;
+    image->page_length = 0;
     image->file = OpenFileReadOnly(path);
     if (image->file == NULL)
         return 0;
@@ -46,21 +51,36 @@ int OpenFileImage(FileImage *image, const char *path)
 void CloseFileImage(FileImage *image)
 {
     CloseFile(image->file);
-    memset(image, 0, sizeof *image);
+    image->file = NULL;
+    image->head_length = 0;
+    image->page_length = 0;
 }
 
-/* Exactly `count` file bytes at `offset`, from the first 4 KiB when they
- * lie there. */
-static int ReadFileBytes(const FileImage *image, uint64_t offset, void *out, size_t count)
+/* Exactly `count` file bytes at `offset`: from the first 8 KiB or the last
+ * page read when they lie there. A small read elsewhere brings in the page
+ * around it, since the directory entries of one lookup are read one after
+ * another from a few places. */
+static int ReadFileBytes(FileImage *image, uint64_t offset, void *out, size_t count)
 {
     if (ReadBytes(image->head, image->head_length, offset, out, count))
         return 1;
     if (!RangeInside(offset, count, image->size))
         return 0;
-    return ReadFileAt(image->file, offset, out, count) == (long)count;
+    if (offset >= image->page_start &&
+        ReadBytes(image->page, image->page_length, offset - image->page_start, out, count))
+        return 1;
+    if (count > kFilePageSize / 2)
+        return ReadFileAt(image->file, offset, out, count) == (long)count;
+    uint64_t start = offset - offset % kFilePageSize;
+    if (offset + count > start + kFilePageSize)
+        start = offset;
+    long n = ReadFileAt(image->file, start, image->page, kFilePageSize);
+    image->page_start = start;
+    image->page_length = n > 0 ? (size_t)n : 0;
+    return ReadBytes(image->page, image->page_length, offset - start, out, count);
 }
 
-int ReadView(const FileImage *image, const FileView *view, uint64_t offset, void *out,
+int ReadView(FileImage *image, const FileView *view, uint64_t offset, void *out,
              size_t count)
 {
     if (!RangeInside(offset, count, view->length))
@@ -72,13 +92,13 @@ int ReadView(const FileImage *image, const FileView *view, uint64_t offset, void
     return ReadFileBytes(image, view->start + offset, out, backed < count ? (size_t)backed : count);
 }
 
-static int ViewU16(const FileImage *image, const FileView *view, uint64_t offset, uint16_t *value)
+static int ViewU16(FileImage *image, const FileView *view, uint64_t offset, uint16_t *value)
 {
     uint8_t b[2];
     return ReadView(image, view, offset, b, sizeof b) && ReadU16(b, sizeof b, 0, value);
 }
 
-static int ViewU32(const FileImage *image, const FileView *view, uint64_t offset, uint32_t *value)
+static int ViewU32(FileImage *image, const FileView *view, uint64_t offset, uint32_t *value)
 {
     uint8_t b[4];
     return ReadView(image, view, offset, b, sizeof b) && ReadU32(b, sizeof b, 0, value);
@@ -121,7 +141,7 @@ static void ParseHeaders(const uint8_t *nt_bytes, size_t size, uint64_t nt, Head
     h->section_table = nt + 24 + optional_size;
 }
 
-static int ReadSection(const FileImage *image, const FileView *view, const Headers *h,
+static int ReadSection(FileImage *image, const FileView *view, const Headers *h,
                        unsigned index, Section *s)
 {
     uint8_t b[kSectionHeaderSize];
@@ -137,7 +157,7 @@ static int ReadSection(const FileImage *image, const FileView *view, const Heade
 
 /* The first section holding `rva`; the end is computed in 32 bits, wrapping
  * as Wine's does. -1 when none does, -2 when the table cannot be read. */
-static int FindSection(const FileImage *image, const FileView *view, const Headers *h,
+static int FindSection(FileImage *image, const FileView *view, const Headers *h,
                        uint32_t rva, Section *found)
 {
     for (unsigned i = 0; i < h->section_count; i++) {
@@ -158,7 +178,7 @@ typedef struct DirectoryEntry {
     uint32_t offset;
 } DirectoryEntry;
 
-static int ReadEntry(const FileImage *image, const FileView *view, uint64_t directory,
+static int ReadEntry(FileImage *image, const FileView *view, uint64_t directory,
                      unsigned index, DirectoryEntry *entry)
 {
     uint8_t b[kResourceEntrySize];
@@ -174,7 +194,7 @@ static int ReadEntry(const FileImage *image, const FileView *view, uint64_t dire
     return 1;
 }
 
-static int ReadCounts(const FileImage *image, const FileView *view, uint64_t directory,
+static int ReadCounts(FileImage *image, const FileView *view, uint64_t directory,
                       int *named, int *ids)
 {
     uint16_t n = 0, i = 0;
@@ -186,7 +206,7 @@ static int ReadCounts(const FileImage *image, const FileView *view, uint64_t dir
 }
 
 /* Binary search of the id entries; 1 found, 0 not there, -1 unreadable. */
-static int SearchId(const FileImage *image, const FileView *view, uint64_t directory, int min,
+static int SearchId(FileImage *image, const FileView *view, uint64_t directory, int min,
                     int max, uint16_t id, DirectoryEntry *entry)
 {
     while (min <= max) {
@@ -207,7 +227,7 @@ static int SearchId(const FileImage *image, const FileView *view, uint64_t direc
 
 /* ntdll's find_entry_by_id: the entry must also be a directory or not, as
  * wanted. Offsets are relative to the mapping. */
-static int MappedFindId(const FileImage *image, const FileView *view, uint64_t root,
+static int MappedFindId(FileImage *image, const FileView *view, uint64_t root,
                         uint64_t directory, uint16_t id, int want_directory, uint64_t *found)
 {
     int named, ids;
@@ -223,7 +243,7 @@ static int MappedFindId(const FileImage *image, const FileView *view, uint64_t r
     return 1;
 }
 
-static int LocateMapped(const FileImage *image, VersionLocation *location)
+static int LocateMapped(FileImage *image, VersionLocation *location)
 {
     /* The mapping covers the file rounded up to whole pages; an empty file
      * cannot be mapped. */
@@ -312,7 +332,7 @@ static int LocateMapped(const FileImage *image, VersionLocation *location)
 /* kernelbase's find_entry_by_id: checks that the entries fit in the
  * directory's memory and that the target leaves room for a directory, but
  * not whether the target is a directory. */
-static int ParsedFindId(const FileImage *image, const FileView *view, uint64_t directory,
+static int ParsedFindId(FileImage *image, const FileView *view, uint64_t directory,
                         uint16_t id, uint64_t *found)
 {
     int named, ids;
@@ -332,7 +352,7 @@ static int ParsedFindId(const FileImage *image, const FileView *view, uint64_t d
     return 1;
 }
 
-static int LocateParsed(const FileImage *image, VersionLocation *location)
+static int LocateParsed(FileImage *image, VersionLocation *location)
 {
     FileView file = {0, image->size, image->size};
     uint16_t mz = 0, magic = 0;
@@ -413,7 +433,7 @@ static int NameHasExtension(const char *path)
     return strchr(name, '.') != NULL;
 }
 
-int LocateVersionResource(const FileImage *image, const char *path, VersionLocation *location)
+int LocateVersionResource(FileImage *image, const char *path, VersionLocation *location)
 {
     memset(location, 0, sizeof *location);
     if (NameHasExtension(path) && LocateMapped(image, location))

@@ -13,14 +13,18 @@
 extern "C" {
 #endif
 
-enum { kFileHeadSize = 4096 };
+enum { kFileHeadSize = 8192, kFilePageSize = 4096 };
 
-/* An open file with its first 4 KiB already read. */
+/* An open file with its first 8 KiB already read (all of a small file), and
+ * the last page read elsewhere kept for the reads that follow. */
 typedef struct FileImage {
     PlatformFile *file;
     uint64_t size;
     uint8_t head[kFileHeadSize];
     size_t head_length;
+    uint8_t page[kFilePageSize];
+    uint64_t page_start;
+    size_t page_length;
 } FileImage;
 
 /* Bytes [0, backed) of a view are the file's bytes from `start` on, bytes
@@ -42,12 +46,12 @@ void CloseFileImage(FileImage *image);
 
 /* Copies `count` bytes at `offset` of `view`; 0 when they are not all
  * inside the view or the file cannot be read. */
-int ReadView(const FileImage *image, const FileView *view, uint64_t offset, void *out,
+int ReadView(FileImage *image, const FileView *view, uint64_t offset, void *out,
              size_t count);
 
 /* 1 and the location when the file has a version resource. `path` decides
  * only whether the data-file mapping is tried (see the .c file). */
-int LocateVersionResource(const FileImage *image, const char *path, VersionLocation *location);
+int LocateVersionResource(FileImage *image, const char *path, VersionLocation *location);
 
 #ifdef __cplusplus
 }

@@ -30,6 +30,7 @@ void CloseVersionApi(VersionApi *api)
 
 struct PlatformFile {
     int fd;
+    uint64_t size; /* taken when the file is opened */
 };
 
 PlatformFile *OpenFileReadOnly(const char *path)
@@ -48,15 +49,13 @@ PlatformFile *OpenFileReadOnly(const char *path)
         return NULL;
     }
     file->fd = fd;
+    file->size = (uint64_t)info.st_size;
     return file;
 }
 
 int GetFileLength(PlatformFile *file, uint64_t *size)
 {
-    struct stat info;
-    if (fstat(file->fd, &info) != 0 || info.st_size < 0)
-        return 0;
-    *size = (uint64_t)info.st_size;
+    *size = file->size;
     return 1;
 }
 
@@ -64,6 +63,11 @@ long ReadFileAt(PlatformFile *file, uint64_t offset, void *buffer, size_t length
 {
     if (offset > (uint64_t)INT64_MAX || length > (size_t)LONG_MAX)
         return -1;
+    /* Nothing past the end: no read just to learn that it is there. */
+    if (offset >= file->size)
+        return 0;
+    if (length > file->size - offset)
+        length = (size_t)(file->size - offset);
     size_t done = 0;
     while (done < length) {
         ssize_t n = pread(file->fd, (char *)buffer + done, length - done,

@@ -73,11 +73,11 @@ static char *CopyString(const char *text, const char *block, const char *block_e
 
 /* "a.b.c.d" from the product-version words of the fixed record, or null
  * when the block has no whole fixed record. */
-static char *ProductVersionText(const VersionApi *api, const char *block, const char *block_end)
+static char *ProductVersionText(VersionApi *api, const char *block, const char *block_end)
 {
     void *pointer = NULL;
     unsigned length = 0;
-    if (!api->Query(block, "\\", &pointer, &length) || pointer == NULL)
+    if (!VersionQuery(api, block, "\\", &pointer, &length) || pointer == NULL)
         return NULL;
     const unsigned char *record = pointer;
     if (length < kFixedInfoSize || record < (const unsigned char *)block ||
@@ -96,13 +96,12 @@ static char *ProductVersionText(const VersionApi *api, const char *block, const 
     return CopyString(text, NULL, NULL);
 }
 
-static char *QueryBlock(const VersionApi *api, const char *block, const char *block_end,
-                        int field)
+static char *QueryBlock(VersionApi *api, const char *block, const char *block_end, int field)
 {
     void *pointer = NULL;
     unsigned length = 0;
-    if (api->Query(block, kVersionFields[field][1], &pointer, &length) && pointer != NULL &&
-        length != 0)
+    if (VersionQuery(api, block, kVersionFields[field][1], &pointer, &length) &&
+        pointer != NULL && length != 0)
         return CopyString(pointer, block, block_end);
     if (field == 0)
         return ProductVersionText(api, block, block_end);
@@ -114,22 +113,22 @@ char *QueryVersionField(const char *path, const char *field)
     int index = FindField(field);
     if (index < 0)
         return NULL;
-    VersionApi api;
-    if (!OpenVersionApi(&api))
+    VersionApi *api = OpenVersionApi();
+    if (api == NULL)
         return NULL;
     char *result = NULL;
     uint32_t handle = 0;
-    uint32_t size = api.GetSize(path, &handle);
+    uint32_t size = VersionInfoSize(api, path, &handle);
     /* size + 1 bytes go to the platform, as the setup host's own plug-ins
      * do; one more zero byte ends any string the block leaves open. The
      * buffer starts zero-filled so that bytes the platform leaves unwritten
      * cannot change an answer. */
     if (size != 0 && size <= UINT32_MAX - 2) {
         char *block = calloc((size_t)size + 2, 1);
-        if (block != NULL && api.GetInfo(path, handle, size + 1, block))
-            result = QueryBlock(&api, block, block + size + 1, index);
+        if (block != NULL && VersionInfo(api, path, handle, size + 1, block))
+            result = QueryBlock(api, block, block + size + 1, index);
         free(block);
     }
-    CloseVersionApi(&api);
+    CloseVersionApi(api);
     return result;
 }

@@ -15,28 +15,41 @@
  * refused (Wine would report their size and copy them). */
 enum { kMaxResourceSize = 0x10000 };
 
-static int Locate(const char *path, FileImage *image, VersionLocation *location)
-{
-    if (path == NULL || *path == '\0' || !OpenFileImage(image, path))
-        return 0;
-    if (LocateVersionResource(image, path, location) && location->size <= kMaxResourceSize)
-        return 1;
-    CloseFileImage(image);
-    return 0;
-}
-
-uint32_t ReadVersionInfoSize(const char *path, uint32_t *handle)
-{
-    if (handle != NULL)
-        *handle = 0;
+struct VersionFile {
     FileImage image;
     VersionLocation location;
-    if (!Locate(path, &image, &location))
-        return 0;
-    CloseFileImage(&image);
+};
+
+VersionFile *OpenVersionFile(const char *path)
+{
+    if (path == NULL || *path == '\0')
+        return NULL;
+    VersionFile *file = malloc(sizeof *file);
+    if (file == NULL)
+        return NULL;
+    if (OpenFileImage(&file->image, path)) {
+        if (LocateVersionResource(&file->image, path, &file->location) &&
+            file->location.size <= kMaxResourceSize)
+            return file;
+        CloseFileImage(&file->image);
+    }
+    free(file);
+    return NULL;
+}
+
+void CloseVersionFile(VersionFile *file)
+{
+    if (file == NULL)
+        return;
+    CloseFileImage(&file->image);
+    free(file);
+}
+
+uint32_t VersionFileInfoSize(const VersionFile *file)
+{
     /* Twice the resource plus four: room for "FE2X" and for the 8-bit
      * copies of its strings. */
-    return location.size * 2 + 4;
+    return file->location.size * 2 + 4;
 }
 
 static uint16_t BlockLength(const uint8_t *block)
@@ -44,28 +57,23 @@ static uint16_t BlockLength(const uint8_t *block)
     return (uint16_t)(block[0] | block[1] << 8);
 }
 
-int ReadVersionInfo(const char *path, uint32_t handle, uint32_t length, void *data)
+int ReadVersionFile(VersionFile *file, uint32_t length, void *data)
 {
-    (void)handle;
     if (data == NULL)
         return 0;
-    FileImage image;
-    VersionLocation location;
-    if (!Locate(path, &image, &location))
-        return 0;
+    const VersionLocation *location = &file->location;
     uint8_t *out = data;
-    size_t count = location.size < length ? location.size : length;
+    size_t count = location->size < length ? location->size : length;
     int ok;
-    if (location.short_reads) {
+    if (location->short_reads) {
         /* The parser's read stops at the end of the file. */
-        size_t backed = location.data.backed < count ? (size_t)location.data.backed : count;
-        ok = ReadView(&image, &location.data, 0, out, backed);
+        size_t backed = location->data.backed < count ? (size_t)location->data.backed : count;
+        ok = ReadView(&file->image, &location->data, 0, out, backed);
     } else {
         /* Copied from the mapping: zeros to the end of its last page, and
          * past that Wine faults; here the call fails. */
-        ok = count == 0 || ReadView(&image, &location.data, 0, out, count);
+        ok = count == 0 || ReadView(&file->image, &location->data, 0, out, count);
     }
-    CloseFileImage(&image);
     if (!ok || length < 2)
         return 0;
     /* The signature goes right after the tree, when it fits. The caller's
@@ -77,6 +85,25 @@ int ReadVersionInfo(const char *path, uint32_t handle, uint32_t length, void *da
      * to 2 * wLength + 4 bytes into the block. Wine lets that run past the
      * buffer when the tree claims more than the resource holds; refuse. */
     return (uint32_t)BlockLength(out) * 2 + 4 <= length;
+}
+
+uint32_t ReadVersionInfoSize(const char *path, uint32_t *handle)
+{
+    if (handle != NULL)
+        *handle = 0;
+    VersionFile *file = OpenVersionFile(path);
+    uint32_t size = file != NULL ? VersionFileInfoSize(file) : 0;
+    CloseVersionFile(file);
+    return size;
+}
+
+int ReadVersionInfo(const char *path, uint32_t handle, uint32_t length, void *data)
+{
+    (void)handle;
+    VersionFile *file = OpenVersionFile(path);
+    int ok = file != NULL && ReadVersionFile(file, length, data);
+    CloseVersionFile(file);
+    return ok;
 }
 
 /* ---- VerQueryValueA ---- */

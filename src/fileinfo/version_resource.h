@@ -10,6 +10,20 @@
 extern "C" {
 #endif
 
+/* A file whose version resource has been found, open for reading it. The
+ * three operations below on one path open it once each; a caller that asks
+ * for the size and then the data of one file can open it once instead. */
+typedef struct VersionFile VersionFile;
+
+/* Null when the file has no version resource or cannot be read. */
+VersionFile *OpenVersionFile(const char *path);
+/* What ReadVersionInfoSize answers for the file. */
+uint32_t VersionFileInfoSize(const VersionFile *file);
+/* What ReadVersionInfo does for the file. */
+int ReadVersionFile(VersionFile *file, uint32_t length, void *data);
+/* Null is ignored. */
+void CloseVersionFile(VersionFile *file);
+
 /* As GetFileVersionInfoSizeA: the buffer size the version information needs,
  * 0 when the file has none or cannot be read. *handle (if not null) is set
  * to 0. */

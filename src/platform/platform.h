@@ -11,31 +11,21 @@
 extern "C" {
 #endif
 
-#ifdef _WIN32
-#define PLATFORM_CALL __stdcall
-#else
-#define PLATFORM_CALL
-#endif
+/* The version-information operations for one query, shaped as Windows'
+ * 8-bit GetFileVersionInfoSizeA, GetFileVersionInfoA and VerQueryValueA:
+ * the system's on Windows, the project's own reader elsewhere. */
+typedef struct VersionApi VersionApi;
 
-/* The three version-information operations, shaped as Windows' 8-bit
- * GetFileVersionInfoSizeA, GetFileVersionInfoA and VerQueryValueA. */
-typedef uint32_t(PLATFORM_CALL *VersionInfoSizeFunction)(const char *path, uint32_t *handle);
-typedef int(PLATFORM_CALL *VersionInfoFunction)(const char *path, uint32_t handle,
-                                                uint32_t length, void *data);
-typedef int(PLATFORM_CALL *VersionQueryFunction)(const void *block, const char *sub_block,
-                                                 void **buffer, unsigned *length);
-
-typedef struct VersionApi {
-    void *module; /* the system's VERSION.dll while loaded (Windows) */
-    VersionInfoSizeFunction GetSize;
-    VersionInfoFunction GetInfo;
-    VersionQueryFunction Query;
-} VersionApi;
-
-/* Makes the operations available for one call; 0 when they cannot be had,
- * and every query is then a miss. Pair with CloseVersionApi. */
-int OpenVersionApi(VersionApi *api);
+/* Null when the operations cannot be had; every query is then a miss.
+ * Pair with CloseVersionApi. */
+VersionApi *OpenVersionApi(void);
 void CloseVersionApi(VersionApi *api);
+
+uint32_t VersionInfoSize(VersionApi *api, const char *path, uint32_t *handle);
+int VersionInfo(VersionApi *api, const char *path, uint32_t handle, uint32_t length,
+                void *data);
+int VersionQuery(VersionApi *api, const void *block, const char *sub_block, void **buffer,
+                 unsigned *length);
 
 /* Read-only file access by offset, for the version-resource reader. */
 typedef struct PlatformFile PlatformFile;

@@ -13,20 +13,62 @@
 #include "../fileinfo/version_resource.h"
 #include "platform.h"
 
-int OpenVersionApi(VersionApi *api)
+/* One query's session: the file whose size was asked for stays open, so
+ * the read that follows for the same path does not find it again. */
+struct VersionApi {
+    VersionFile *file;
+    char *path;
+};
+
+VersionApi *OpenVersionApi(void)
 {
-    memset(api, 0, sizeof *api);
-    api->GetSize = ReadVersionInfoSize;
-    api->GetInfo = ReadVersionInfo;
-    api->Query = QueryVersionValue;
-    return 1;
+    return calloc(1, sizeof(VersionApi));
+}
+
+static void ForgetFile(VersionApi *api)
+{
+    CloseVersionFile(api->file);
+    free(api->path);
+    api->file = NULL;
+    api->path = NULL;
 }
 
 void CloseVersionApi(VersionApi *api)
 {
-    memset(api, 0, sizeof *api);
+    if (api == NULL)
+        return;
+    ForgetFile(api);
+    free(api);
 }
 
+uint32_t VersionInfoSize(VersionApi *api, const char *path, uint32_t *handle)
+{
+    *handle = 0;
+    ForgetFile(api);
+    api->file = OpenVersionFile(path);
+    if (api->file == NULL)
+        return 0;
+    api->path = strdup(path);
+    if (api->path == NULL) {
+        ForgetFile(api);
+        return ReadVersionInfoSize(path, handle);
+    }
+    return VersionFileInfoSize(api->file);
+}
+
+int VersionInfo(VersionApi *api, const char *path, uint32_t handle, uint32_t length, void *data)
+{
+    if (api->file != NULL && strcmp(api->path, path) == 0)
+        return ReadVersionFile(api->file, length, data);
+    return ReadVersionInfo(path, handle, length, data);
+}
+
+int VersionQuery(VersionApi *api, const void *block, const char *sub_block, void **buffer,
+                 unsigned *length)
+{
+    (void)api;
+    return QueryVersionValue(block, sub_block, buffer, length);
+}
 
 struct PlatformFile {
     int fd;

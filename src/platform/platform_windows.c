@@ -31,33 +31,66 @@ static HMODULE LoadSystemVersionDll(void)
     return module;
 }
 
-int OpenVersionApi(VersionApi *api)
+typedef DWORD(WINAPI *GetSizeFunction)(LPCSTR path, LPDWORD handle);
+typedef BOOL(WINAPI *GetInfoFunction)(LPCSTR path, DWORD handle, DWORD length, LPVOID data);
+typedef BOOL(WINAPI *QueryFunction)(LPCVOID block, LPCSTR sub_block, LPVOID *buffer,
+                                    PUINT length);
+
+struct VersionApi {
+    HMODULE module;
+    GetSizeFunction get_size;
+    GetInfoFunction get_info;
+    QueryFunction query;
+};
+
+VersionApi *OpenVersionApi(void)
 {
-    memset(api, 0, sizeof *api);
     HMODULE module = LoadSystemVersionDll();
     if (module == NULL)
-        return 0;
-    FARPROC size = GetProcAddress(module, "GetFileVersionInfoSizeA");
-    FARPROC info = GetProcAddress(module, "GetFileVersionInfoA");
-    FARPROC query = GetProcAddress(module, "VerQueryValueA");
-    if (size == NULL || info == NULL || query == NULL) {
-        FreeLibrary(module);
-        return 0;
+        return NULL;
+    VersionApi *api = malloc(sizeof *api);
+    if (api != NULL) {
+        api->module = module;
+        api->get_size = (GetSizeFunction)(void (*)(void))GetProcAddress(module, "GetFileVersionInfoSizeA");
+        api->get_info = (GetInfoFunction)(void (*)(void))GetProcAddress(module, "GetFileVersionInfoA");
+        api->query = (QueryFunction)(void (*)(void))GetProcAddress(module, "VerQueryValueA");
+        if (api->get_size != NULL && api->get_info != NULL && api->query != NULL)
+            return api;
+        free(api);
     }
-    api->module = module;
-    api->GetSize = (VersionInfoSizeFunction)(void (*)(void))size;
-    api->GetInfo = (VersionInfoFunction)(void (*)(void))info;
-    api->Query = (VersionQueryFunction)(void (*)(void))query;
-    return 1;
+    FreeLibrary(module);
+    return NULL;
 }
 
 void CloseVersionApi(VersionApi *api)
 {
-    if (api->module != NULL)
-        FreeLibrary((HMODULE)api->module);
-    memset(api, 0, sizeof *api);
+    if (api == NULL)
+        return;
+    FreeLibrary(api->module);
+    free(api);
 }
 
+uint32_t VersionInfoSize(VersionApi *api, const char *path, uint32_t *handle)
+{
+    DWORD value = 0;
+    DWORD size = api->get_size(path, &value);
+    *handle = value;
+    return size;
+}
+
+int VersionInfo(VersionApi *api, const char *path, uint32_t handle, uint32_t length, void *data)
+{
+    return api->get_info(path, handle, length, data) != FALSE;
+}
+
+int VersionQuery(VersionApi *api, const void *block, const char *sub_block, void **buffer,
+                 unsigned *length)
+{
+    UINT value_length = 0;
+    BOOL found = api->query(block, sub_block, buffer, &value_length);
+    *length = value_length;
+    return found != FALSE;
+}
 
 struct PlatformFile {
     HANDLE handle;

@@ -10,6 +10,7 @@
 
 #include "fileinfo/version_field.h"
 #include "fileinfo/version_resource.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -151,6 +152,38 @@ TEST(VersionBlock, ShortBufferIsRefused)
     // Enough for the resource, not for the 8-bit copies VerQueryValueA makes.
     EXPECT_FALSE(ReadVersionInfo(path.c_str(), 0, (size - 4) / 2, block.data()));
     EXPECT_FALSE(ReadVersionInfo(path.c_str(), 0, size, nullptr));
+}
+
+// One query keeps the file it measured open for the read that follows; a
+// read for another path (or without a size first) must still read that path.
+TEST(VersionSession, ReadFollowsThePathItIsGiven)
+{
+    std::string first = FilePath("basic_pe32.dll");
+    std::string second = FilePath("strings_non_ascii.dll");
+    for (bool same : {true, false}) {
+        const std::string &read = same ? first : second;
+        uint32_t expected_size = ReadVersionInfoSize(read.c_str(), nullptr);
+        ASSERT_NE(expected_size, 0u);
+        std::vector<unsigned char> expected(expected_size + 1, 0), got(expected_size + 1, 0);
+        ASSERT_TRUE(ReadVersionInfo(read.c_str(), 0, expected_size, expected.data()));
+
+        VersionApi *api = OpenVersionApi();
+        ASSERT_NE(api, nullptr);
+        uint32_t handle = 7;
+        EXPECT_NE(VersionInfoSize(api, first.c_str(), &handle), 0u);
+        EXPECT_EQ(handle, 0u);
+        EXPECT_TRUE(VersionInfo(api, read.c_str(), handle, expected_size, got.data()));
+        EXPECT_EQ(got, expected) << read;
+        CloseVersionApi(api);
+    }
+    VersionApi *api = OpenVersionApi();
+    std::vector<unsigned char> block(4096, 0);
+    EXPECT_TRUE(VersionInfo(api, first.c_str(), 0, 4096, block.data())); // no size asked first
+    uint32_t handle = 0;
+    EXPECT_EQ(VersionInfoSize(api, FilePath("no_version_resource.dll").c_str(), &handle), 0u);
+    EXPECT_FALSE(VersionInfo(api, FilePath("no_version_resource.dll").c_str(), 0, 4096,
+                             block.data()));
+    CloseVersionApi(api);
 }
 
 } // namespace

@@ -1,9 +1,12 @@
 /* Wine 8's GetFileVersionInfoSizeExW and GetFileVersionInfoExW look for the
- * resource twice. First the file is mapped as a data file (LoadLibraryEx)
- * and ntdll's resource lookup runs over the mapping; a fault while reading
- * the mapping fails that lookup. When it fails, kernelbase parses the file
- * itself: it reads the section holding the resource directory into memory
- * and walks it with its own, slightly different, rules. Both are modelled
+ * resource in one of two ways. The file is mapped as a data file
+ * (LoadLibraryEx) and ntdll's resource lookup runs over the mapping; a fault
+ * while reading the mapping fails that lookup, and so does a lookup that
+ * finds nothing. Only a file that cannot be mapped at all (no "MZ" header
+ * leading to a "PE" signature, or a name LoadLibraryEx would change) is
+ * parsed by kernelbase itself: it reads the section holding the resource
+ * directory into memory and walks it with its own, slightly different,
+ * rules. Both are modelled
  * here; reads that would fault in Wine (or read memory Wine does not own)
  * fail instead. */
 #include "pe_resource.h"
@@ -243,21 +246,24 @@ static int MappedFindId(FileImage *image, const FileView *view, uint64_t root,
     return 1;
 }
 
+/* 1 when the mapped lookup finds the resource, 0 when the file maps as a
+ * data file but the lookup fails, -1 when it cannot be mapped (empty, or
+ * no "MZ" header leading to a "PE" signature). */
 static int LocateMapped(FileImage *image, VersionLocation *location)
 {
     /* The mapping covers the file rounded up to whole pages; an empty file
      * cannot be mapped. */
     if (image->size == 0 || image->size > UINT64_MAX - kPageSize)
-        return 0;
+        return -1;
     FileView view = {0, image->size, (image->size + kPageSize - 1) / kPageSize * kPageSize};
     uint16_t mz = 0;
     uint32_t lfanew = 0, signature = 0;
     if (!ViewU16(image, &view, 0, &mz) || mz != 0x5a4d || !ViewU32(image, &view, 60, &lfanew))
-        return 0;
+        return -1;
     /* e_lfanew is signed; a negative one points before the mapping. */
     if (lfanew >= 0x80000000u || !ViewU32(image, &view, lfanew, &signature) ||
         signature != 0x00004550)
-        return 0;
+        return -1;
     uint8_t nt[264];
     memset(nt, 0, sizeof nt);
     uint64_t available = view.length - lfanew;
@@ -436,8 +442,11 @@ static int NameHasExtension(const char *path)
 int LocateVersionResource(FileImage *image, const char *path, VersionLocation *location)
 {
     memset(location, 0, sizeof *location);
-    if (NameHasExtension(path) && LocateMapped(image, location))
-        return 1;
+    int mapped = NameHasExtension(path) ? LocateMapped(image, location) : -1;
+    if (mapped >= 0)
+        return mapped;
+    /* Only a file that cannot be mapped at all goes to the parser: when the
+     * mapping works but its lookup fails, Wine 8 reports no resource. */
     memset(location, 0, sizeof *location);
     return LocateParsed(image, location);
 }

@@ -195,22 +195,31 @@ def tables(field, files, results, full_load):
             + " | ".join(ratio_text(r) for r in (ours / ns["floor"], ns["Wine"] / ours,
                                                     ns["pefile"] / ours, ns["exiftool"] / ours))
             + " |")
+    # Each goal holds on every file: the worst ratio and its file.
+    def worst(ratio, pick):
+        value, label = pick(((ratio(path), label) for label, path in files),
+                            key=lambda item: item[0])
+        return value, f"at worst, on {label}"
+
+    def time_of(tool, path):
+        return results[tool][path][0]
+
     small, big = files[0][1], files[-1][1]
-    ns = {tool: results[tool][small][0] for tool in TOOLS}
-    ours = ns["ours"]
     goals = [
-        ("ours / floor, smallest file", ours / ns["floor"], "<=", 2),
-        ("Wine / ours, smallest file", ns["Wine"] / ours, ">=", 50),
-        ("pefile (fast load) / ours, smallest file", ns["pefile"] / ours, ">=", 100),
-        ("exiftool (batch, per file) / ours, smallest file", ns["exiftool"] / ours, ">=", 250),
-        (f"ours on {files[-1][0]} / ours on the smallest", results["ours"][big][0] / ours,
-         "<=", 1.2),
+        ("ours / floor", *worst(lambda p: time_of("ours", p) / time_of("floor", p), max), "<=", 2),
+        ("Wine / ours", *worst(lambda p: time_of("Wine", p) / time_of("ours", p), min), ">=", 50),
+        ("pefile (fast load) / ours",
+         *worst(lambda p: time_of("pefile", p) / time_of("ours", p), min), ">=", 100),
+        ("exiftool (batch, per file) / ours",
+         *worst(lambda p: time_of("exiftool", p) / time_of("ours", p), min), ">=", 250),
+        (f"ours on {files[-1][0]} / ours on {files[0][0]}",
+         time_of("ours", big) / time_of("ours", small), "", "<=", 1.2),
     ]
     goal_lines = []
-    for name, value, sense, goal in goals:
+    for name, value, where, sense, goal in goals:
         met = value <= goal if sense == "<=" else value >= goal
-        goal_lines.append(f"- {name}: {ratio_text(value)} (goal {sense} {goal}x): "
-                          + ("met" if met else "missed"))
+        goal_lines.append(f"- {name}: {ratio_text(value)}{' ' + where if where else ''} "
+                          f"(goal {sense} {goal}x): " + ("met" if met else "missed"))
     goal_lines.append(
         f"- pefile with its default full load on {files[-1][0]}, once: "
         f"{full_load[0] / 1e9:.1f} s")
@@ -234,8 +243,8 @@ set title "Reading {field} of a version resource: median cost of one query"
 set xlabel "file size (bytes)"
 set ylabel "microseconds per query"
 set logscale xy
-set format x "10^{%L}"
-set format y "10^{%L}"
+set format x "10^{{%L}}"
+set format y "10^{{%L}}"
 set grid
 set key outside right
 plot for [i=0:{len(TOOLS) - 1}] "{data}" index i using 1:2 with linespoints title columnheader(1)

@@ -279,6 +279,11 @@ def main():
             missing = [path for path in paths if path not in results[tool]]
             if missing:
                 sys.exit(f"compare_tools: no result from {tool} for {missing}")
+        # Both do what GetFileVersion does, so they must give the same text.
+        for path in paths:
+            if results["ours"][path][1] != results["Wine"][path][1]:
+                sys.exit(f"compare_tools: ours and Wine differ on {path}: "
+                         f"{results['ours'][path][1]!r} and {results['Wine'][path][1]!r}")
         table, goals, answers = tables(field, files, results, full_load)
         png = os.path.join(ROOT, "docs", "benchmarks.png")
         os.makedirs(os.path.dirname(png), exist_ok=True)
@@ -316,10 +321,10 @@ in the same run of `bench/compare_tools.py`, each tool pinned to CPU 1.
 
 The files are the smallest, the median and the largest of Wine's 32-bit
 DLLs on which the query answers, and copies of the smallest with zero bytes
-appended (the two largest sizes in the plot). Wine's DLLs carry their strings under the 040904B0 table, which
-`GetFileVersion` does not read, so `CompanyName` and `ProductVersion` have no
-answer there; `FileVersion` falls back to the fixed record's product
-version and answers on every one of them.
+appended (the two largest sizes in the plot). Wine's DLLs keep their strings
+in the 040904B0 table, which `GetFileVersion` does not read, so
+`CompanyName` and `ProductVersion` have no answer there; `FileVersion` falls
+back to the fixed record's product version and answers on all of them.
 
 {chr(10).join(table)}
 

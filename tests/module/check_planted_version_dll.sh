@@ -13,7 +13,7 @@ trap 'rm -rf "$dir"' EXIT
 cp "$qvhost" "$module" "$dir/"
 cp "$planted" "$dir/version.dll"
 cd "$dir"
-export WINEDLLOVERRIDES="version=n,b;mscoree,mshtml="
+export WINEDLLOVERRIDES="version=n,b;mscoree,mshtml=;winedbg.exe=d"
 host=$(basename "$qvhost")
 
 # Control: a load by bare name does reach the planted DLL here.

@@ -15,11 +15,11 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "fileinfo/version_field.h"
+#include "ratio_reporter.h"
 
 extern char **environ;
 
@@ -120,25 +120,6 @@ long PeakMemoryOfQvhost(const std::string &qvhost, const std::string &file)
     posix_spawn_file_actions_destroy(&actions);
     return ok ? usage.ru_maxrss : -1;
 }
-
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
-    double Time(const std::string &name) const
-    {
-        auto it = times_.find(name);
-        return it == times_.end() ? 0 : it->second;
-    }
-
-private:
-    std::map<std::string, double> times_;
-};
 
 } // namespace
 

@@ -12,7 +12,7 @@
 
 #include "export_cases.h"
 #include "host_table.h"
-#include "loader/module_loader.h"
+#include "module_beside.h"
 
 namespace {
 
@@ -38,10 +38,8 @@ class Module : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        char path[4096];
-        ASSERT_TRUE(DefaultModulePath(path, sizeof path));
-        module_ = OpenModule(path);
-        ASSERT_NE(module_, nullptr) << "cannot load " << path;
+        module_ = LoadModuleBesideProgram();
+        ASSERT_NE(module_, nullptr) << "cannot load the module beside the program";
     }
     static void TearDownTestSuite()
     {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "host_table.h"
-#include "loader/module_loader.h"
+#include "module_beside.h"
 
 namespace {
 
@@ -70,10 +70,8 @@ class FileVersion : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char path[4096];
-        ASSERT_TRUE(DefaultModulePath(path, sizeof path));
-        module_ = OpenModule(path);
-        ASSERT_NE(module_, nullptr);
+        module_ = LoadModuleBesideProgram();
+        ASSERT_NE(module_, nullptr) << "cannot load the module beside the program";
         get_ = FindModuleExport(module_, "GetFileVersion", 0);
         ASSERT_NE(get_, nullptr);
         ASSERT_EQ(get_, FindModuleExport(module_, "", 1));

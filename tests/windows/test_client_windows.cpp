@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "host_table.h"
-#include "loader/module_loader.h"
+#include "module_beside.h"
 
 namespace {
 
@@ -54,10 +54,8 @@ protected:
             wc.lpszClassName = name;
             ASSERT_NE(RegisterClassA(&wc), 0) << name;
         }
-        char path[4096];
-        ASSERT_TRUE(DefaultModulePath(path, sizeof path));
-        module_ = OpenModule(path);
-        ASSERT_NE(module_, nullptr) << "cannot load " << path;
+        module_ = LoadModuleBesideProgram();
+        ASSERT_NE(module_, nullptr) << "cannot load the module beside the program";
     }
     static void TearDownTestSuite()
     {

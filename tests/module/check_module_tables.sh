@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the built DLL's shape: file format, the module name in its export
-# directory, the exports by name and ordinal against a golden list, and that
-# it imports only from DLLs that every Windows has.
+# directory, the exports by name and ordinal against a golden list, that it
+# imports only from DLLs that every Windows has, and its size.
 #   check_module_tables.sh OBJDUMP DLL GOLDEN FORMAT
 set -u
 objdump=$1 dll=$2 golden=$3 format=$4
@@ -43,7 +43,12 @@ for dll_name in $imports; do
 done
 [ -n "$imports" ] || problem "no imports found (has objdump's output changed?)"
 
+# Small enough for a setup program to carry: the portable reader and the C
+# runtime's start-up code must stay out of it.
+size=$(wc -c <"$dll")
+[ "$size" -le 65536 ] || problem "the DLL has grown to $size bytes (limit 64 KiB)"
+
 if [ $fail = 0 ]; then
-  echo "module tables ok: $(wc -l <"$golden") exports, imports: $(echo $imports)"
+  echo "module tables ok: $(wc -l <"$golden") exports, imports: $(echo $imports), $size bytes"
 fi
 exit $fail

@@ -2,6 +2,9 @@
 
 uint8_t Cp1252FromUtf16(uint16_t unit)
 {
+    /* ASCII maps to itself; the table starts above it. */
+    if (unit < 0x80)
+        return (uint8_t)unit;
     unsigned low = 0, high = kCp1252BestFitCount;
     while (low < high) {
         unsigned middle = low + (high - low) / 2;

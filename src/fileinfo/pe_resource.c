@@ -40,10 +40,13 @@ int OpenFileImage(FileImage *image, const char *path)
     image->file = OpenFileReadOnly(path);
     if (image->file == NULL)
         return 0;
-    long n = -1;
-    if (GetFileLength(image->file, &image->size))
-        n = ReadFileAt(image->file, 0, image->head, sizeof image->head);
-    if (n < 0) {
+    /* A file shorter than the head is all in it, and its length is known
+     * without asking; only a longer one needs the file system's length. */
+    long n = ReadFileAt(image->file, 0, image->head, sizeof image->head);
+    int known = n >= 0 && (size_t)n < sizeof image->head;
+    if (known)
+        image->size = (uint64_t)n;
+    if (n < 0 || (!known && !GetFileLength(image->file, &image->size))) {
         CloseFileImage(image);
         return 0;
     }

@@ -32,7 +32,8 @@ typedef struct PlatformFile PlatformFile;
 
 /* Null when the file cannot be opened. */
 PlatformFile *OpenFileReadOnly(const char *path);
-/* 1 and the file's size in *size, else 0. */
+/* 1 and the file's size in *size; 0 when it has none to go by (on the
+ * portable build, anything but a regular file). */
 int GetFileLength(PlatformFile *file, uint64_t *size);
 /* Reads up to `length` bytes at `offset`; the count read (short at the end
  * of the file), or -1 on error. */

@@ -72,57 +72,45 @@ int VersionQuery(VersionApi *api, const void *block, const char *sub_block, void
 
 struct PlatformFile {
     int fd;
-    uint64_t size; /* taken when the file is opened */
 };
 
+/* Not blocking: a FIFO opens at once (and then fails to read) instead of
+ * waiting for a writer. */
 PlatformFile *OpenFileReadOnly(const char *path)
 {
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return NULL;
-    struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
-        return NULL;
-    }
     PlatformFile *file = malloc(sizeof *file);
     if (file == NULL) {
         close(fd);
         return NULL;
     }
     file->fd = fd;
-    file->size = (uint64_t)info.st_size;
     return file;
 }
 
+/* Only regular files have a length to go by. */
 int GetFileLength(PlatformFile *file, uint64_t *size)
 {
-    *size = file->size;
+    struct stat info;
+    if (fstat(file->fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0)
+        return 0;
+    *size = (uint64_t)info.st_size;
     return 1;
 }
 
+/* One read: a regular file gives fewer bytes than asked only at its end,
+ * so there is no second read just to learn that. */
 long ReadFileAt(PlatformFile *file, uint64_t offset, void *buffer, size_t length)
 {
     if (offset > (uint64_t)INT64_MAX || length > (size_t)LONG_MAX)
         return -1;
-    /* Nothing past the end: no read just to learn that it is there. */
-    if (offset >= file->size)
-        return 0;
-    if (length > file->size - offset)
-        length = (size_t)(file->size - offset);
-    size_t done = 0;
-    while (done < length) {
-        ssize_t n = pread(file->fd, (char *)buffer + done, length - done,
-                          (off_t)(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        done += (size_t)n;
-    }
-    return (long)done;
+    ssize_t n;
+    do
+        n = pread(file->fd, buffer, length, (off_t)offset);
+    while (n < 0 && errno == EINTR);
+    return n < 0 ? -1 : (long)n;
 }
 
 void CloseFile(PlatformFile *file)

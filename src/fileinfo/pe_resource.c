@@ -161,6 +161,24 @@ static int ReadSection(FileImage *image, const FileView *view, const Headers *h,
     return 1;
 }
 
+/* Wine loads a data file as an image, and that fails when a section's raw
+ * data runs past the end of the file rounded up to 512 bytes: a file cut
+ * inside a section cannot be mapped at all. (Seen with Wine 8: a 1536-byte
+ * image whose only section ends at 1536 maps when cut to 1025 bytes or
+ * more, not at 1024 or less.) */
+static int SectionsFitFile(FileImage *image, const FileView *view, const Headers *h)
+{
+    uint64_t sectors = (image->size + 511) / 512 * 512;
+    for (unsigned i = 0; i < h->section_count; i++) {
+        Section s;
+        if (!ReadSection(image, view, h, i, &s))
+            return 0;
+        if (s.raw_size != 0 && (uint64_t)s.raw_pointer + s.raw_size > sectors)
+            return 0;
+    }
+    return 1;
+}
+
 /* The first section holding `rva`; the end is computed in 32 bits, wrapping
  * as Wine's does. -1 when none does, -2 when the table cannot be read. */
 static int FindSection(FileImage *image, const FileView *view, const Headers *h,
@@ -274,6 +292,8 @@ static int LocateMapped(FileImage *image, VersionLocation *location)
         return 0;
     Headers h;
     ParseHeaders(nt, sizeof nt, lfanew, &h);
+    if (!SectionsFitFile(image, &view, &h))
+        return -1;
     /* The optional header fields come from the mapping; those past its end
      * would fault. */
     uint64_t directory_field = lfanew + (h.magic == 0x20b ? 24 + 112 : 24 + 96) + 2 * 8 + 8;

@@ -394,6 +394,8 @@ int main(int argc, char **argv)
         add("truncated_in_section_table.dll", Bytes(b.begin(), b.begin() + 64 + 24 + 224 + 20));
         add("truncated_in_directory.dll", Bytes(b.begin(), b.begin() + kSectionFile + 40));
         add("truncated_in_resource.dll", Bytes(b.begin(), b.begin() + kSectionFile + layout.first_data + 100));
+        // Cut inside the section's last 512 bytes: Wine still maps it.
+        add("truncated_in_last_sector.dll", Bytes(b.begin(), b.end() - 511));
         Bytes no_pe = b;
         no_pe[66] = 'X';
         add("signature_not_pe.dll", no_pe);

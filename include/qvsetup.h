@@ -85,7 +85,6 @@ QVSETUP_API int32_t QVSETUP_CALL IsQarvellClientRunning(HostParamBlock *block);
 }
 #endif
 
-#if defined(_WIN32)
 #ifdef __cplusplus
 #define QVSETUP_ASSERT_OFFSET(field, off) \
     static_assert(offsetof(HostParamBlock, field) == (off), #field " offset")
@@ -97,7 +96,9 @@ QVSETUP_API int32_t QVSETUP_CALL IsQarvellClientRunning(HostParamBlock *block);
 #define QVSETUP_ASSERT_SIZE(size) \
     _Static_assert(sizeof(HostParamBlock) == (size), "HostParamBlock size")
 #endif
-#if !defined(_WIN64)
+/* The layout above, checked on every build: the table for 32-bit pointers,
+ * the same fields with natural alignment for 64-bit ones. */
+#define QVSETUP_POINTER sizeof(void *)
 QVSETUP_ASSERT_OFFSET(HostWord0, 0);
 QVSETUP_ASSERT_OFFSET(HostWord1, 4);
 QVSETUP_ASSERT_OFFSET(VariableCapacity, 8);
@@ -105,27 +106,13 @@ QVSETUP_ASSERT_OFFSET(NameWidth, 12);
 QVSETUP_ASSERT_OFFSET(ValueWidth, 16);
 QVSETUP_ASSERT_OFFSET(VariableCount, 20);
 QVSETUP_ASSERT_OFFSET(NameSlots, 24);
-QVSETUP_ASSERT_OFFSET(ValueSlots, 28);
-QVSETUP_ASSERT_OFFSET(HostWord8, 32);
-QVSETUP_ASSERT_OFFSET(HostWord9, 36);
-QVSETUP_ASSERT_OFFSET(ParameterText, 40);
-QVSETUP_ASSERT_SIZE(44);
-#else
-QVSETUP_ASSERT_OFFSET(HostWord0, 0);
-QVSETUP_ASSERT_OFFSET(HostWord1, 4);
-QVSETUP_ASSERT_OFFSET(VariableCapacity, 8);
-QVSETUP_ASSERT_OFFSET(NameWidth, 12);
-QVSETUP_ASSERT_OFFSET(ValueWidth, 16);
-QVSETUP_ASSERT_OFFSET(VariableCount, 20);
-QVSETUP_ASSERT_OFFSET(NameSlots, 24);
-QVSETUP_ASSERT_OFFSET(ValueSlots, 32);
-QVSETUP_ASSERT_OFFSET(HostWord8, 40);
-QVSETUP_ASSERT_OFFSET(HostWord9, 44);
-QVSETUP_ASSERT_OFFSET(ParameterText, 48);
-QVSETUP_ASSERT_SIZE(56);
-#endif
+QVSETUP_ASSERT_OFFSET(ValueSlots, 24 + QVSETUP_POINTER);
+QVSETUP_ASSERT_OFFSET(HostWord8, 24 + 2 * QVSETUP_POINTER);
+QVSETUP_ASSERT_OFFSET(HostWord9, 28 + 2 * QVSETUP_POINTER);
+QVSETUP_ASSERT_OFFSET(ParameterText, 32 + 2 * QVSETUP_POINTER);
+QVSETUP_ASSERT_SIZE(32 + 3 * QVSETUP_POINTER);
+#undef QVSETUP_POINTER
 #undef QVSETUP_ASSERT_OFFSET
 #undef QVSETUP_ASSERT_SIZE
-#endif
 
 #endif /* QVSETUP_H */

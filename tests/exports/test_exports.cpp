@@ -12,6 +12,7 @@
 
 #include "export_cases.h"
 #include "host_table.h"
+#include "normalize_check.h"
 #include "module_beside.h"
 
 namespace {
@@ -142,30 +143,8 @@ TEST_F(Module, ParameterTextIsNotModified)
 
 TEST_F(Module, NormalizeMSIEVersionCases)
 {
-    for (QvSetupExport normalize : {ByName("NormalizeMSIEVersion"), ByOrdinal(2)}) {
-        ASSERT_NE(normalize, nullptr);
-        for (const NormalizeCase &c : kNormalizeCases) {
-            HostTable t(8, 64, 512);
-            t.Append("%FileVersion%", "9.9.9");
-            if (c.present)
-                t.Append("%FILEVERSION%", c.before);
-            t.Append("%After%", "1");
-            t.block()->ParameterText = "1.2.3";
-            std::string before = t.Snapshot();
-            EXPECT_EQ(normalize(t.block()), 0);
-            EXPECT_EQ(t.Get("FILEVERSION"), c.after) << '"' << c.before << '"';
-            EXPECT_EQ(t.Get("FileVersion"), "9.9.9");
-            EXPECT_EQ(t.Get("After"), "1");
-            EXPECT_EQ(t.count(), 3u);
-            EXPECT_TRUE(t.Intact());
-            if (c.present && c.after == c.before) {
-                EXPECT_EQ(t.Snapshot(), before) << '"' << c.before << '"';
-            }
-            std::string once = t.Snapshot();
-            normalize(t.block());
-            EXPECT_EQ(t.Snapshot(), once) << '"' << c.before << '"';
-        }
-    }
+    CheckNormalizeCases(ByName("NormalizeMSIEVersion"));
+    CheckNormalizeCases(ByOrdinal(2));
 }
 
 TEST_F(Module, NormalizeMSIEVersionTableShapes)

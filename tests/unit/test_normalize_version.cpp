@@ -3,33 +3,14 @@
 
 #include <string>
 
-#include "export_cases.h"
 #include "host_table.h"
+#include "normalize_check.h"
 
 namespace {
 
 TEST(NormalizeMSIEVersionLinked, Cases)
 {
-    for (const NormalizeCase &c : kNormalizeCases) {
-        HostTable t(8, 64, 512);
-        t.Append("%FileVersion%", "9.9.9");
-        if (c.present)
-            t.Append("%FILEVERSION%", c.before);
-        t.block()->ParameterText = "1.2.3"; // ignored
-        std::string before = t.Snapshot();
-        EXPECT_EQ(NormalizeMSIEVersion(t.block()), 0);
-        EXPECT_EQ(t.Get("FILEVERSION"), c.after) << '"' << c.before << '"';
-        EXPECT_EQ(t.Get("FileVersion"), "9.9.9");
-        EXPECT_EQ(t.count(), 2u);
-        EXPECT_TRUE(t.Intact());
-        if (c.present && c.after == c.before) {
-            EXPECT_EQ(t.Snapshot(), before) << '"' << c.before << '"';
-        }
-        // Four-part (or foreign) text is left alone: a second call is a no-op.
-        std::string once = t.Snapshot();
-        NormalizeMSIEVersion(t.block());
-        EXPECT_EQ(t.Snapshot(), once) << '"' << c.before << '"';
-    }
+    CheckNormalizeCases(NormalizeMSIEVersion);
 }
 
 TEST(NormalizeMSIEVersionLinked, FullTableAndNullBlock)

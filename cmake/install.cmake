@@ -45,3 +45,12 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/qvsetupConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_BINARY_DIR}/qvsetupConfig.cmake
   ${CMAKE_BINARY_DIR}/qvsetupConfigVersion.cmake DESTINATION ${QV_PACKAGE_DIR})
+
+# The package inside the release archive (./qv dist): one configuration for
+# both DLLs, so its version file does not check the pointer size.
+if(WIN32)
+  configure_file(cmake/release/qvsetupConfig.cmake ${CMAKE_BINARY_DIR}/release/qvsetupConfig.cmake
+    COPYONLY)
+  write_basic_package_version_file(${CMAKE_BINARY_DIR}/release/qvsetupConfigVersion.cmake
+    COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
+endif()

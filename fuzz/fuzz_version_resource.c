@@ -37,8 +37,8 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 #else
 int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    /* A memfd path has no extension, so only the file parser sees it; a
-     * temporary ".dll" file goes through the data-file lookup first. */
+    /* The same bytes under a name without an extension (a memfd path) and
+     * with one: the reader must not care which. */
     int fd = memfd_create("version", MFD_CLOEXEC);
     if (fd >= 0) {
         if (size == 0 || write(fd, data, size) == (ssize_t)size) {

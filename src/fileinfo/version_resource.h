@@ -33,11 +33,14 @@ uint32_t ReadVersionInfoSize(const char *path, uint32_t *handle);
  * (`length` bytes at most). Nonzero on success. */
 int ReadVersionInfo(const char *path, uint32_t handle, uint32_t length, void *data);
 
-/* As VerQueryValueA on a block filled by ReadVersionInfo: for a string
- * value, points *buffer at the 8-bit (code page 1252) string inside the
- * block and sets *length; for "\", points at the VS_FIXEDFILEINFO record.
- * Nonzero when found. */
-int QueryVersionValue(const void *block, const char *sub_block, void **buffer, unsigned *length);
+/* As VerQueryValueA on a block of `block_length` bytes filled by
+ * ReadVersionInfo (that length given to it): for a string value, points
+ * *buffer at the 8-bit (code page 1252) string inside the block and sets
+ * *length; for "\", points at the VS_FIXEDFILEINFO record. Nonzero when
+ * found. Wine reads and writes the block without knowing its length; where
+ * it would go past it, this fails instead. */
+int QueryVersionValue(const void *block, uint32_t block_length, const char *sub_block,
+                      void **buffer, unsigned *length);
 
 #ifdef __cplusplus
 }

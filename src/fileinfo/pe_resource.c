@@ -37,6 +37,10 @@ enum {
  * that follows starts wherever the previous one ended. */
 #define kNegativeSeek 0x80000000u
 
+/* The most a 32-bit Wine process can be relied on to allocate or map in one
+ * piece (its heap failed from about 600 MiB, image views from about 700). */
+#define kLargestAllocation 0x20000000u
+
 /* The languages tried in order, for Wine in a U.S. English locale: neutral,
  * the user's (en-US), its primary language with neutral sublanguage. */
 static const uint16_t kLanguages[kMaxLanguages] = {0x0000, 0x0409, 0x0009};
@@ -105,7 +109,7 @@ static int ReadFileOrZeros(FileImage *image, uint64_t offset, uint8_t *out, size
     if (offset < image->size)
         present = image->size - offset < count ? (size_t)(image->size - offset) : count;
     memset(out + present, 0, count - present);
-    return ReadFileBytes(image, offset, out, present);
+    return present == 0 || ReadFileBytes(image, offset, out, present);
 }
 
 int ReadView(FileImage *image, const FileView *view, uint64_t offset, void *out,
@@ -225,8 +229,7 @@ static int MapImage(FileImage *image, ImageMap *map)
     uint64_t mask = (uint32_t)(alignment - 1) > kPageSize - 1 ? (uint32_t)(alignment - 1)
                                                               : kPageSize - 1;
     map->size = ((uint64_t)image_size + mask) & ~mask;
-    /* No 32-bit process has room for a larger view. */
-    if (map->size == 0 || map->size > kNegativeSeek)
+    if (map->size == 0 || map->size >= kLargestAllocation)
         return 0;
     uint64_t table = (uint64_t)lfanew + 24 + optional_size;
     uint64_t table_end = table + (uint64_t)count * kSectionHeaderSize;
@@ -273,8 +276,10 @@ static int MapImage(FileImage *image, ImageMap *map)
         memset(s, 0, sizeof *s);
         s->rva = rva;
         if (raw_pointer != 0 && file_size != 0) {
+            /* Section data goes to whole pages: an address inside a page
+             * cannot be mapped at all. */
             if (raw_pointer >= image->size || (uint64_t)file_start + file_size > sectors ||
-                file_start + file_size < file_start)
+                file_start + file_size < file_start || (rva & (kPageSize - 1)) != 0)
                 return 0;
             s->file_start = file_start;
             s->file_size = file_size;
@@ -540,8 +545,9 @@ static int ParsePe(FileImage *image, uint32_t lfanew, VersionLocation *location)
      * ended, after a failed seek); memory past it up to the virtual size
      * reads as zeros. */
     uint64_t raw = s.raw_pointer < kNegativeSeek ? s.raw_pointer : table_end;
+    /* Wine allocates the section's memory, and may not get it. */
     uint32_t section_size = s.raw_size > s.virtual_size ? s.raw_size : s.virtual_size;
-    if (!RangeInside(raw, s.raw_size, image->size))
+    if (section_size >= kLargestAllocation || !RangeInside(raw, s.raw_size, image->size))
         return 0;
     uint32_t delta = h.resource_rva - s.virtual_address;
     FileView view = {raw + delta, s.raw_size - delta, section_size - delta};

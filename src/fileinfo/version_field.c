@@ -25,7 +25,7 @@ enum { kFieldCount = sizeof kVersionFields / sizeof kVersionFields[0] };
 /* Size of VS_FIXEDFILEINFO and the offsets of its product-version words. */
 enum { kFixedInfoSize = 52, kProductVersionMS = 16, kProductVersionLS = 20 };
 
-#define kMaxBlockSize 0x80000000u
+#define kMaxBlockSize 0x20000000u
 
 static char FoldCase(char c)
 {
@@ -124,9 +124,9 @@ char *QueryVersionField(const char *path, const char *field)
     /* size + 1 bytes go to the platform, as the setup host's own plug-ins
      * do; one more zero byte ends any string the block leaves open. The
      * buffer starts zero-filled so that bytes the platform leaves unwritten
-     * cannot change an answer. A size of 2 GiB or more (the platform's
-     * arithmetic wraps on some damaged files) is more than a 32-bit host
-     * can ever allocate, so no build tries. */
+     * cannot change an answer. Damaged files can claim sizes up to 4 GiB
+     * (the platform's arithmetic wraps); a 32-bit host cannot be relied on
+     * to allocate 512 MiB or more, so no build tries. */
     if (size != 0 && size < kMaxBlockSize) {
         char *block = calloc((size_t)size + 2, 1);
         if (block != NULL && VersionInfo(api, path, handle, size + 1, block))

@@ -51,8 +51,8 @@ int OpenFileImage(FileImage *image, const char *path)
      * they are read, and clearing 12 KiB would cost more than the reads. */
     image->size = 0;
     image->head_length = 0;
-    image->page_start = 0;
-    image->page_length = 0;
+    image->window_start = 0;
+    image->window_length = 0;
     image->file = OpenFileReadOnly(path);
     if (image->file == NULL)
         return 0;
@@ -75,41 +75,49 @@ void CloseFileImage(FileImage *image)
     CloseFile(image->file);
     image->file = NULL;
     image->head_length = 0;
-    image->page_length = 0;
+    image->window_length = 0;
 }
 
 /* Exactly `count` file bytes at `offset`: from the first 8 KiB or the last
- * page read when they lie there. A small read elsewhere brings in the page
- * around it, since the directory entries of one lookup are read one after
- * another from a few places. */
-static int ReadFileBytes(FileImage *image, uint64_t offset, void *out, size_t count)
+ * window read when they lie there. A small read elsewhere brings in the
+ * 8 KiB from the page it starts in, since the directory entries of one
+ * lookup are read one after another from a few places, often the first
+ * pages of the resource section. Reads of the resource itself (`direct`)
+ * go straight to `out`. */
+static int ReadFile(FileImage *image, uint64_t offset, void *out, size_t count, int direct)
 {
     if (ReadBytes(image->head, image->head_length, offset, out, count))
         return 1;
     if (!RangeInside(offset, count, image->size))
         return 0;
-    if (offset >= image->page_start &&
-        ReadBytes(image->page, image->page_length, offset - image->page_start, out, count))
+    if (offset >= image->window_start &&
+        ReadBytes(image->window, image->window_length, offset - image->window_start, out, count))
         return 1;
-    if (count > kFilePageSize / 2)
+    if (direct || count > kFileWindowSize / 4)
         return ReadFileAt(image->file, offset, out, count) == (long)count;
-    uint64_t start = offset - offset % kFilePageSize;
-    if (offset + count > start + kFilePageSize)
+    uint64_t start = offset - offset % kPageSize;
+    if (offset + count > start + kFileWindowSize)
         start = offset;
-    long n = ReadFileAt(image->file, start, image->page, kFilePageSize);
-    image->page_start = start;
-    image->page_length = n > 0 ? (size_t)n : 0;
-    return ReadBytes(image->page, image->page_length, offset - start, out, count);
+    long n = ReadFileAt(image->file, start, image->window, kFileWindowSize);
+    image->window_start = start;
+    image->window_length = n > 0 ? (size_t)n : 0;
+    return ReadBytes(image->window, image->window_length, offset - start, out, count);
+}
+
+static int ReadFileBytes(FileImage *image, uint64_t offset, void *out, size_t count)
+{
+    return ReadFile(image, offset, out, count, 0);
 }
 
 /* The file's bytes at `offset`, zeros for those past its end. */
-static int ReadFileOrZeros(FileImage *image, uint64_t offset, uint8_t *out, size_t count)
+static int ReadFileOrZeros(FileImage *image, uint64_t offset, uint8_t *out, size_t count,
+                           int direct)
 {
     size_t present = 0;
     if (offset < image->size)
         present = image->size - offset < count ? (size_t)(image->size - offset) : count;
     memset(out + present, 0, count - present);
-    return present == 0 || ReadFileBytes(image, offset, out, present);
+    return present == 0 || ReadFile(image, offset, out, present, direct);
 }
 
 int ReadView(FileImage *image, const FileView *view, uint64_t offset, void *out,
@@ -138,7 +146,8 @@ static uint64_t Min64(uint64_t a, uint64_t b)
 
 /* Copies `count` bytes of the image at `rva`; 0 when any of them is past
  * the image or on a page without read access (Wine would fault). */
-static int ReadImage(FileImage *image, const ImageMap *map, uint64_t rva, void *out, size_t count)
+static int ReadImage(FileImage *image, const ImageMap *map, uint64_t rva, void *out, size_t count,
+                     int direct)
 {
     uint8_t *bytes = out;
     if (!RangeInside(rva, count, map->size))
@@ -151,7 +160,20 @@ static int ReadImage(FileImage *image, const ImageMap *map, uint64_t rva, void *
         int data_found = map->flat, protect_found = map->flat, readable = 1;
         if (map->flat)
             file = (int64_t)rva;
-        for (unsigned i = map->count; i-- > 0 && !(data_found && protect_found);) {
+        /* In the usual image, sections follow one another without
+         * overlapping: only the first one that ends after `rva` matters. */
+        unsigned first = 0, last = map->count;
+        if (map->ordered) {
+            while (first < last) {
+                unsigned middle = (first + last) / 2;
+                if (map->sections[middle].protect_end > rva)
+                    last = middle;
+                else
+                    first = middle + 1;
+            }
+            last = first < map->count ? first + 1 : first;
+        }
+        for (unsigned i = last; i-- > first && !(data_found && protect_found);) {
             const MappedSection *s = &map->sections[i];
             if (!protect_found && s->protect_start > rva)
                 run = Min64(run, s->protect_start - rva);
@@ -187,7 +209,7 @@ static int ReadImage(FileImage *image, const ImageMap *map, uint64_t rva, void *
             return 0;
         if (file < 0)
             memset(bytes, 0, (size_t)run);
-        else if (!ReadFileOrZeros(image, (uint64_t)file, bytes, (size_t)run))
+        else if (!ReadFileOrZeros(image, (uint64_t)file, bytes, (size_t)run, direct))
             return 0;
         bytes += run;
         rva += run;
@@ -292,6 +314,10 @@ static int MapImage(FileImage *image, ImageMap *map)
     }
     if (map->flat)
         map->size = Min64(map->size, (image->size + kPageSize - 1) / kPageSize * kPageSize);
+    map->ordered = 1;
+    for (unsigned i = 1; i < map->count; i++)
+        if (map->sections[i].protect_start < map->sections[i - 1].protect_end)
+            map->ordered = 0;
     return 1;
 }
 
@@ -307,7 +333,7 @@ typedef struct Space {
 
 static int ReadSpace(const Space *space, uint64_t offset, void *out, size_t count)
 {
-    return space->map != NULL ? ReadImage(space->file, space->map, offset, out, count)
+    return space->map != NULL ? ReadImage(space->file, space->map, offset, out, count, 0)
                               : ReadView(space->file, space->view, offset, out, count);
 }
 
@@ -671,11 +697,11 @@ int LocateVersionResource(FileImage *image, VersionLocation *location)
 int ReadVersionData(FileImage *image, const VersionLocation *location, uint32_t count, void *out)
 {
     if (location->in_image)
-        return ReadImage(image, &location->image, location->start, out, count);
-    /* ReadFile stops at the end of the file. */
+        return ReadImage(image, &location->image, location->start, out, count, 1);
+    /* Wine's ReadFile stops at the end of the file. */
     uint64_t start = location->start;
     if (start >= image->size)
         return 1;
     uint64_t present = image->size - start;
-    return ReadFileBytes(image, start, out, present < count ? (size_t)present : count);
+    return ReadFile(image, start, out, present < count ? (size_t)present : count, 1);
 }

@@ -14,18 +14,18 @@
 extern "C" {
 #endif
 
-enum { kFileHeadSize = 8192, kFilePageSize = 4096, kMaxImageSections = 96 };
+enum { kFileHeadSize = 8192, kFileWindowSize = 8192, kMaxImageSections = 96 };
 
 /* An open file with its first 8 KiB already read (all of a small file), and
- * the last page read elsewhere kept for the reads that follow. */
+ * the last 8 KiB read elsewhere kept for the reads that follow. */
 typedef struct FileImage {
     PlatformFile *file;
     uint64_t size;
     uint8_t head[kFileHeadSize];
     size_t head_length;
-    uint8_t page[kFilePageSize];
-    uint64_t page_start;
-    size_t page_length;
+    uint8_t window[kFileWindowSize];
+    uint64_t window_start;
+    size_t window_length;
 } FileImage;
 
 /* Bytes [0, backed) of a view are the file's bytes from `start` on, bytes
@@ -56,6 +56,7 @@ typedef struct ImageMap {
     uint64_t size;
     uint32_t header_size;
     int flat;
+    int ordered;        /* sections in address order, none over another */
     unsigned count;
     MappedSection sections[kMaxImageSections];
 } ImageMap;

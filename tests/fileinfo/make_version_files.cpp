@@ -435,10 +435,15 @@ int main(int argc, char **argv)
              Text(u"Comments", std::u16string(u"embedded") + char16_t(0) + u"zero")})})});
         add("strings_non_ascii.dll", Simple(root));
     }
-    add("keys_mixed_case.dll",
-        Simple(Root({StringFileInfo({Table(u"040904e4",
-                                           {Text(u"COMPANYNAME", u"upper"), Text(u"fileversion", u"2.0"),
-                                            Text(u"ProductName\u212a", u"kelvin")})})})));
+    {
+        Bytes mixed = Simple(Root({StringFileInfo({Table(u"040904e4",
+            {Text(u"COMPANYNAME", u"upper"), Text(u"fileversion", u"2.0"),
+             Text(u"ProductName\u212a", u"kelvin")})})}));
+        add("keys_mixed_case.dll", mixed);
+        // Cut before the resource but inside the section's last sector: the
+        // image maps, and the resource reads as the zeros after the file.
+        add("truncated_before_resource.dll", Bytes(mixed.begin(), mixed.begin() + 594));
+    }
     {
         Layout layout;
         Bytes b = Image({{0x0409, Serialize(StandardRoot())}}, false, &layout);
@@ -532,6 +537,25 @@ int main(int argc, char **argv)
         uint32_t size = 0;
         for (int i = 0; i < 4; i++)
             size |= uint32_t(b[kSectionFile + layout.data_entry + 4 + i]) << (8 * i);
+        // Images the loader refuses, whose unreadable .rsrc the parser
+        // then reads: a section address inside a page, and more image than
+        // a 32-bit process can map.
+        Bytes inside_page = unreadable;
+        Put32(inside_page, kSectionHeader + 12, kSectionRva + 0x80);
+        Put32(inside_page, kOptional + 96 + 16, kSectionRva + 0x80);
+        Put32(inside_page, kSectionFile + layout.data_entry, kSectionRva + 0x80 + layout.first_data);
+        Put32(inside_page, kOptional + 56, 0x4000); // room for the section where it lies
+        add("section_address_inside_page.dll", inside_page);
+        Bytes huge_image = unreadable;
+        Put32(huge_image, kOptional + 56, 0x30000000);
+        add("image_size_huge.dll", huge_image);
+        // A section the parser would need 768 MiB for: Wine cannot get them.
+        Bytes huge_section = b;
+        Put32(huge_section, kSectionHeader + 8, 0x30000000);
+        add("section_virtual_size_huge.dll", huge_section);
+        Bytes small_directory = b;
+        Put32(small_directory, kOptional + 96 + 20, 8); // less than one directory
+        add("resource_directory_size_8.dll", small_directory);
         Bytes top_bit = b;
         Put32(top_bit, kSectionFile + layout.data_entry + 4, 0x80000000u | size);
         add("resource_size_top_bit.dll", top_bit);
@@ -548,6 +572,14 @@ int main(int argc, char **argv)
         Put16(machine, 64 + 4, 0x1234);
         add("machine_unknown.dll", machine);
         add("machine_unknown_resource_cut.dll", Bytes(machine.begin(), machine.end() - 300));
+        // The parser's data offset is 2 GiB or more: its seek fails and the
+        // read goes on from the end of the section it read last, where a
+        // copy of the resource lies.
+        Bytes negative_seek = machine;
+        AddSection(negative_seek, 0x3000, 0x1000, 0x80000000u, 0x1000);
+        Put32(negative_seek, kSectionFile + layout.data_entry, 0x3000);
+        negative_seek.insert(negative_seek.end(), b.begin() + kSectionFile + layout.first_data, b.end());
+        add("resource_offset_negative.dll", negative_seek);
     }
     {
         Bytes tree = Serialize(StandardRoot());
@@ -587,7 +619,9 @@ int main(int argc, char **argv)
         Put16(past, kNeName, 0x1000);    // data offset past the end of the file
         add("ne_offset_past_file.exe", past);
         Bytes far = ne;
-        Put16(far, kNeResources, 27);    // offset 0x10 << 27: a negative seek
+        Put16(far, kNeResources, 16);    // offset 0x8000 << 16: a negative seek,
+        Put16(far, kNeName, 0x8000);     // so the read goes on after the table
+        Put16(far, kNeName + 2, 2);
         add("ne_offset_negative.exe", far);
         Bytes open = ne;
         Put16(open, kNeHeader + 38, 0x40 + 10); // table ends inside the type entry

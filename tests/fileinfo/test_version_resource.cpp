@@ -81,6 +81,12 @@ TEST(VersionField, AnswersLikeWine)
         {"resource_runs_past_file_later_section_cut.dll", "CompanyName", "Example Company "},
         {"machine_unknown.dll", "FileVersion", "1.2.3.4"},
         {"machine_unknown_resource_cut.dll", "FileVersion", "<none>"},
+        {"section_address_inside_page.dll", "CompanyName", "Example Company "},
+        {"image_size_huge.dll", "CompanyName", "Example Company "},
+        {"section_virtual_size_huge.dll", "FileVersion", "<none>"},
+        {"resource_directory_size_8.dll", "FileVersion", "<none>"},
+        {"resource_offset_negative.dll", "CompanyName", "Example Company "},
+        {"truncated_before_resource.dll", "FileVersion", "0.0.0.0"},
         {"folder.with.dot/truncated_in_last_sector", "CompanyName", "Example Company "},
         // Sizes as Wine computes them, in 32 bits; a root a little longer
         // than the resource; a signed byte telling the layouts apart.
@@ -141,6 +147,30 @@ TEST(VersionBlock, SizeSignatureAndAnsiArea)
     EXPECT_FALSE(QueryVersionValue(block.data(), size + 1, "\\StringFileInfo\\040904E4\\Nothing", &pointer, &length));
     EXPECT_EQ(length, 0u);
     EXPECT_FALSE(QueryVersionValue(block.data(), size + 1, "\\StringFileInfo\\040904E", &pointer, &length));
+}
+
+// Sizes in Wine's 32-bit arithmetic: twice the resource plus four, or for a
+// 16-bit resource four times what follows its fixed record (which wraps).
+// A 16-bit block gets no "FE2X" after its tree.
+TEST(VersionBlock, SizesAsWineComputesThem)
+{
+    const struct {
+        const char *file;
+        uint32_t size;
+    } cases[] = {
+        {"basic_pe32.dll", 1516},
+        {"resource_size_top_bit.dll", 1516},
+        {"resource_larger_than_64k.dll", 140004},
+        {"ne_version.exe", (448 - 52) * 4},
+        {"ne_length_below_fixed_info.exe", uint32_t(32 - 52) * 4},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ReadVersionInfoSize(FilePath(c.file).c_str(), nullptr), c.size) << c.file;
+    uint32_t size = 0;
+    std::vector<unsigned char> block = Load("ne_version.exe", &size);
+    ASSERT_FALSE(block.empty());
+    unsigned tree = block[0] | block[1] << 8;
+    EXPECT_NE(std::memcmp(&block[tree], "FE2X", 4), 0);
 }
 
 TEST(VersionBlock, RootWithoutFixedInfo)

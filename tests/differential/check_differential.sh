@@ -2,9 +2,10 @@
 # GetFileVersion of the real DLL under Wine against the portable build, byte
 # for byte, for every field on every file: the fixtures, the generated
 # damaged files, and every PE file of Wine's own Windows libraries.
-# Files named in SKIP_LIST (base names) are left out: damaged files on which
-# the portable reader knowingly answers otherwise (Wine's functions crash or
-# would write past their buffer there).
+# Files named in SKIP_LIST (base names; several lists joined with ':') are
+# left out: damaged files on which the portable reader knowingly answers
+# otherwise (Wine's functions crash or would write past their buffer there,
+# or, for the 64-bit build, get memory a 32-bit process cannot).
 #   check_differential.sh EMULATOR WINDOWS_DUMPER NATIVE_DUMPER SKIP_LIST FILE_OR_DIR...
 set -u
 emulator=$1 windows_dumper=$2 native_dumper=$3 skip_list=$4
@@ -28,7 +29,7 @@ for source in "$@"; do
   if [ -d "$source" ]; then
     for f in "$source"/*; do
       [ -f "$f" ] || continue
-      grep -qx "$(basename "$f")" <(grep -v '^#' "$skip_list") && continue
+      grep -qx "$(basename "$f")" <(IFS=:; for l in $skip_list; do grep -v '^#' "$l"; done) && continue
       case "$source" in
         */wine/*) is_pe "$f" || continue; wine_files=$((wine_files + 1)) ;;
       esac

@@ -84,13 +84,12 @@ void RemoveFiles()
 void Query(benchmark::State &state, const std::string *path)
 {
     for (auto _ : state) {
-        char *value = QueryVersionField(path->c_str(), "CompanyName");
-        if (value == nullptr) {
+        const auto value = qv::fileinfo::QueryVersionField(path->c_str(), "CompanyName");
+        if (!value) {
             state.SkipWithError("no answer");
             break;
         }
-        benchmark::DoNotOptimize(value);
-        std::free(value);
+        benchmark::DoNotOptimize(value.get());
     }
 }
 

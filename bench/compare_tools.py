@@ -308,7 +308,7 @@ does: the median cost of one query in microseconds, every column measured
 in the same run of `bench/compare_tools.py`, each tool pinned to CPU 1.
 
 - **ours**: `QueryVersionField` of the portable build, in-process
-  (`bench/bench_query_files.c`, {NATIVE_QUERIES} queries per file).
+  (`bench/bench_query_files.cpp`, {NATIVE_QUERIES} queries per file).
 - **floor**: open the file, `pread` as many bytes as the smallest file has,
   close (the same program, taking turns with the queries).
 - **Wine**: `GetFileVersionInfoSizeA`, `GetFileVersionInfoA`,

@@ -1,19 +1,19 @@
-/* Reading one field of a file's version resource. */
+// Reading one field of a file's version resource.
 #ifndef QV_FILEINFO_VERSION_FIELD_H
 #define QV_FILEINFO_VERSION_FIELD_H
 
-#ifdef __cplusplus
-extern "C" {
-#endif
+#include <string_view>
 
-/* The text of `field` (one of the eight names of the version field table,
- * any ASCII case) from the "040904E4" string table of the file at `path`;
- * for "FileVersion", the fixed record's product version when that string
- * is missing or empty. A heap string the caller frees, or null. */
-char *QueryVersionField(const char *path, const char *field);
+#include "heap.h"
 
-#ifdef __cplusplus
-}
-#endif
+namespace qv::fileinfo {
+
+// The text of `field` (one of the eight names of the version field table,
+// any ASCII case) from the "040904E4" string table of the file at `path`;
+// for "FileVersion", the fixed record's product version when that string
+// is missing or empty. A terminated heap string, or empty.
+HeapPtr<char> QueryVersionField(const char *path, std::string_view field);
+
+} // namespace qv::fileinfo
 
 #endif

@@ -1,79 +1,80 @@
-/* The portable reader of version resources: answers the three Windows
- * version-information operations from a file's bytes, as Windows (judged
- * against Wine) answers them. */
+// The portable reader of version resources: answers the three Windows
+// version-information operations from a file's bytes, as Windows (judged
+// against Wine) answers them.
 #ifndef QV_FILEINFO_VERSION_RESOURCE_H
 #define QV_FILEINFO_VERSION_RESOURCE_H
 
-#include <stdint.h>
+#include <cstdint>
+#include <memory>
+#include <string_view>
 
-#include "byte_reader.h"
+#include "byte_view.h"
 
-#ifdef __cplusplus
-extern "C" {
-#endif
+namespace qv::fileinfo::reader {
 
-/* A file whose version resource has been found, open for reading it. The
- * three operations below on one path open it once each; a caller that asks
- * for the size and then the data of one file can open it once instead. */
-typedef struct VersionFile VersionFile;
+// A file whose version resource has been found, open for reading it. The
+// operations on a path open it once each; a caller that asks for the size
+// and then the data of one file can open it once instead.
+struct VersionFile;
 
-/* Null when the file has no version resource or cannot be read. */
-VersionFile *OpenVersionFile(const char *path);
-/* What ReadVersionInfoSize answers for the file. */
-uint32_t VersionFileInfoSize(const VersionFile *file);
-/* What ReadVersionInfo does for the file. */
-int ReadVersionFile(VersionFile *file, uint32_t length, void *data);
-/* Null is ignored. */
-void CloseVersionFile(VersionFile *file);
+struct VersionFileCloser {
+    void operator()(VersionFile *file) const;
+};
+using VersionFileHandle = std::unique_ptr<VersionFile, VersionFileCloser>;
 
-/* 1 when the file's version resource can be read soundly: it is found, all
- * of it lies inside the file and the image Wine maps, and its tree fits the
- * block that GetFileVersionInfoSizeA's size gives room for. These are the
- * files on which the system's own functions neither crash nor leave their
- * buffers; the Windows build hands no other file to them. */
-int VetVersionFile(const char *path);
+// Empty when the file has no version resource or cannot be read.
+VersionFileHandle OpenVersionFile(const char *path);
 
-/* Damaged files can claim sizes up to 4 GiB (Wine's arithmetic wraps); a
- * 32-bit host cannot be relied on to allocate 512 MiB or more, so no build
- * tries, and such files have no version information. */
-enum { kMaxVersionBlockSize = 0x20000000 };
+// As GetFileVersionInfoSizeA: the buffer size the version information needs,
+// 0 when the file has none or cannot be read. *handle (if not null) is set
+// to 0.
+uint32_t VersionInfoSize(const char *path, uint32_t *handle);
+uint32_t VersionInfoSize(const VersionFile &file);
 
-/* 1 when the `length` bytes at `block` hold at least the root's header and
- * its wLength: the tree VerQueryValueA walks, in either layout, is then
- * inside what was read. Each query's own reads and its 8-bit copy are
- * judged by VersionQueryStaysInside. */
-static inline int VersionBlockFits(const void *block, uint32_t length)
+// As GetFileVersionInfoA: copies the version information into `data`
+// (`length` bytes at most). True on success.
+bool VersionInfoRead(const char *path, uint32_t handle, uint32_t length, void *data);
+bool VersionInfoRead(VersionFile &file, uint32_t length, void *data);
+
+// As VerQueryValueA on a block of `block_length` bytes filled by
+// VersionInfoRead (that length given to it): for a string value, points
+// *buffer at the 8-bit (code page 1252) string it writes inside the block
+// and sets *length; for "\", points at the VS_FIXEDFILEINFO record. True
+// when found. Wine reads and writes the block without knowing its length;
+// where it would go past it, this fails instead.
+bool VersionValueQuery(void *block, uint32_t block_length, std::string_view sub_block,
+                       void **buffer, unsigned *length);
+
+// True when VersionValueQuery of `sub_block` on the block finds a value and
+// reads and writes only inside the block's `block_length` bytes. Nothing is
+// written. The Windows build asks this before each VerQueryValueA, which
+// does not know the block's length.
+bool VersionQueryStaysInside(const void *block, uint32_t block_length, std::string_view sub_block);
+
+// True when the file's version resource can be read soundly: it is found,
+// all of it lies inside the file and the image Wine maps, and its tree fits
+// the block that GetFileVersionInfoSizeA's size gives room for. These are
+// the files on which the system's own functions neither crash nor leave
+// their buffers; the Windows build hands no other file to them.
+bool VetVersionFile(const char *path);
+
+// Damaged files can claim sizes up to 4 GiB (Wine's arithmetic wraps); a
+// 32-bit host cannot be relied on to allocate 512 MiB or more, so no build
+// tries, and such files have no version information.
+inline constexpr uint32_t kMaxVersionBlockSize = 0x20000000;
+
+// True when the `length` bytes at `block` hold at least the root's header
+// and its wLength: the tree VerQueryValueA walks, in either layout, is then
+// inside what was read. Each query's own reads and its 8-bit copy are
+// judged by VersionQueryStaysInside.
+inline bool VersionBlockFits(const void *block, uint32_t length)
 {
-    uint16_t tree = 0;
-    return length >= 6 && ReadU16((const uint8_t *)block, length, 0, &tree) && tree <= length;
+    if (length < 6)
+        return false;
+    const ByteView bytes{{static_cast<const uint8_t *>(block), length}};
+    return bytes.ReadOrZero<uint16_t>(0) <= length;
 }
 
-/* As GetFileVersionInfoSizeA: the buffer size the version information needs,
- * 0 when the file has none or cannot be read. *handle (if not null) is set
- * to 0. */
-uint32_t ReadVersionInfoSize(const char *path, uint32_t *handle);
-
-/* As GetFileVersionInfoA: copies the version information into `data`
- * (`length` bytes at most). Nonzero on success. */
-int ReadVersionInfo(const char *path, uint32_t handle, uint32_t length, void *data);
-
-/* As VerQueryValueA on a block of `block_length` bytes filled by
- * ReadVersionInfo (that length given to it): for a string value, points
- * *buffer at the 8-bit (code page 1252) string inside the block and sets
- * *length; for "\", points at the VS_FIXEDFILEINFO record. Nonzero when
- * found. Wine reads and writes the block without knowing its length; where
- * it would go past it, this fails instead. */
-int QueryVersionValue(const void *block, uint32_t block_length, const char *sub_block,
-                      void **buffer, unsigned *length);
-
-/* 1 when QueryVersionValue of `sub_block` on the block finds a value and
- * reads and writes only inside the block's `block_length` bytes. Nothing is
- * written. The Windows build asks this before each VerQueryValueA, which
- * does not know the block's length. */
-int VersionQueryStaysInside(const void *block, uint32_t block_length, const char *sub_block);
-
-#ifdef __cplusplus
-}
-#endif
+} // namespace qv::fileinfo::reader
 
 #endif

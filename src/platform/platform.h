@@ -1,50 +1,65 @@
-/* The thin platform layer: the only code that differs between the Windows
- * build (the system's own functions) and the portable build (the project's
- * replacements). Everything else calls these. */
-#ifndef QV_PLATFORM_H
-#define QV_PLATFORM_H
+// The platform layer: operating-system access and nothing else, the only
+// code that differs between the Windows build (the system's functions) and
+// the portable build (POSIX). Names start with Platform so that none can be
+// mistaken for a Win32 call.
+#ifndef QV_PLATFORM_PLATFORM_H
+#define QV_PLATFORM_PLATFORM_H
 
-#include <stddef.h>
-#include <stdint.h>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
 
-#ifdef __cplusplus
-extern "C" {
+namespace qv::platform {
+
+// A file open for reading by offset.
+struct PlatformFile;
+
+void PlatformCloseFile(PlatformFile *file);
+
+struct FileCloser {
+    void operator()(PlatformFile *file) const { PlatformCloseFile(file); }
+};
+using FileHandle = std::unique_ptr<PlatformFile, FileCloser>;
+
+// Empty when the file cannot be opened. On the portable build a FIFO opens
+// at once (and then fails to read) instead of waiting for a writer.
+FileHandle PlatformOpenFile(const char *path);
+
+// The file's size; none when it has none to go by (on the portable build,
+// anything but a regular file).
+std::optional<uint64_t> PlatformFileLength(PlatformFile &file);
+
+// Reads up to out.size() bytes at `offset`: the count read (short only at
+// the end of the file), none on error.
+std::optional<std::size_t> PlatformReadAt(PlatformFile &file, uint64_t offset,
+                                          std::span<uint8_t> out);
+
+#ifdef _WIN32
+// The system's VERSION.dll, loaded by its full path in the system folder.
+struct PlatformVersionLibrary;
+
+void PlatformFreeVersionLibrary(PlatformVersionLibrary *library);
+
+struct VersionLibraryCloser {
+    void operator()(PlatformVersionLibrary *library) const { PlatformFreeVersionLibrary(library); }
+};
+using VersionLibraryHandle = std::unique_ptr<PlatformVersionLibrary, VersionLibraryCloser>;
+
+// Empty when the library or one of its three functions cannot be had.
+VersionLibraryHandle PlatformLoadVersionLibrary();
+
+// GetFileVersionInfoSizeA, GetFileVersionInfoA and VerQueryValueA, called
+// as they are: nothing is checked here.
+uint32_t PlatformVersionInfoSize(PlatformVersionLibrary &library, const char *path,
+                                 uint32_t *handle);
+bool PlatformVersionInfoRead(PlatformVersionLibrary &library, const char *path, uint32_t handle,
+                             uint32_t length, void *data);
+bool PlatformVersionValueQuery(PlatformVersionLibrary &library, const void *block,
+                               const char *sub_block, void **buffer, unsigned *length);
 #endif
 
-/* The version-information operations for one query, shaped as Windows'
- * 8-bit GetFileVersionInfoSizeA, GetFileVersionInfoA and VerQueryValueA:
- * the system's on Windows, the project's own reader elsewhere. */
-typedef struct VersionApi VersionApi;
-
-/* Null when the operations cannot be had; every query is then a miss.
- * Pair with CloseVersionApi. */
-VersionApi *OpenVersionApi(void);
-void CloseVersionApi(VersionApi *api);
-
-uint32_t VersionInfoSize(VersionApi *api, const char *path, uint32_t *handle);
-int VersionInfo(VersionApi *api, const char *path, uint32_t handle, uint32_t length,
-                void *data);
-int VersionQuery(VersionApi *api, const void *block, const char *sub_block, void **buffer,
-                 unsigned *length);
-
-/* Read-only file access by offset, for the version-resource reader. */
-typedef struct PlatformFile PlatformFile;
-
-/* Null when the file cannot be opened. */
-PlatformFile *OpenFileReadOnly(const char *path);
-/* 1 and the file's size in *size; 0 when it has none to go by (on the
- * portable build, anything but a regular file). */
-int GetFileLength(PlatformFile *file, uint64_t *size);
-/* Reads up to `length` bytes at `offset`; the count read (short at the end
- * of the file), or -1 on error. */
-long ReadFileAt(PlatformFile *file, uint64_t offset, void *buffer, size_t length);
-void CloseFile(PlatformFile *file);
-
-/* 1 when a top-level window of the class exists, else 0. */
-int WindowClassExists(const char *class_name);
-
-#ifdef __cplusplus
-}
-#endif
+} // namespace qv::platform
 
 #endif

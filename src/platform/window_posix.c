@@ -1,5 +1,5 @@
 /* The portable build has no Windows top-level windows. */
-#include "platform.h"
+#include "window.h"
 
 int WindowClassExists(const char *class_name)
 {

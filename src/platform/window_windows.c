@@ -1,7 +1,7 @@
 /* Windows: USER32's lookup of top-level windows by class. */
 #include <windows.h>
 
-#include "platform.h"
+#include "window.h"
 
 int WindowClassExists(const char *class_name)
 {

@@ -2,7 +2,7 @@
  * client's two window classes exists, else 0. */
 #include "qvsetup.h"
 
-#include "../platform/platform.h"
+#include "../platform/window.h"
 
 /* Asked in this order; the second only when the first is absent. */
 static const char *const kClientWindowClasses[] = {"QarvellWobexAppClass", "OverHereVornt"};

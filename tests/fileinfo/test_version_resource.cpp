@@ -13,9 +13,12 @@
 
 #include "fileinfo/version_field.h"
 #include "fileinfo/version_resource.h"
-#include "platform/platform.h"
+#include "fileinfo/version_api.h"
 
 namespace {
+
+using namespace qv::fileinfo;
+using namespace qv::fileinfo::reader;
 
 std::string FilePath(const char *name)
 {
@@ -25,10 +28,8 @@ std::string FilePath(const char *name)
 
 std::string Field(const std::string &path, const char *field)
 {
-    char *value = QueryVersionField(path.c_str(), field);
-    std::string text = value != nullptr ? value : "<none>";
-    std::free(value);
-    return text;
+    const auto value = QueryVersionField(path.c_str(), field);
+    return value ? value.get() : "<none>";
 }
 
 struct FieldCase {
@@ -132,9 +133,9 @@ TEST(VersionField, AnswersLikeWine)
 std::vector<unsigned char> Load(const char *file, uint32_t *size)
 {
     std::string path = FilePath(file);
-    *size = ReadVersionInfoSize(path.c_str(), nullptr);
+    *size = reader::VersionInfoSize(path.c_str(), nullptr);
     std::vector<unsigned char> block(*size + 2, 0);
-    if (*size == 0 || !ReadVersionInfo(path.c_str(), 0, *size + 1, block.data()))
+    if (*size == 0 || !reader::VersionInfoRead(path.c_str(), 0, *size + 1, block.data()))
         block.clear();
     return block;
 }
@@ -150,7 +151,7 @@ TEST(VersionBlock, SizeSignatureAndAnsiArea)
 
     void *pointer = nullptr;
     unsigned length = 0;
-    ASSERT_TRUE(QueryVersionValue(block.data(), size + 1, "\\StringFileInfo\\040904E4\\FileVersion",
+    ASSERT_TRUE(VersionValueQuery(block.data(), size + 1, "\\StringFileInfo\\040904E4\\FileVersion",
                                   &pointer, &length));
     auto *text = static_cast<unsigned char *>(pointer);
     EXPECT_EQ(length, 8u); // characters, terminating zero included
@@ -160,16 +161,16 @@ TEST(VersionBlock, SizeSignatureAndAnsiArea)
     EXPECT_EQ(block[offset], '1');
     EXPECT_EQ(block[offset + 1], 0);
 
-    ASSERT_TRUE(QueryVersionValue(block.data(), size + 1, "", &pointer, &length));
+    ASSERT_TRUE(VersionValueQuery(block.data(), size + 1, "", &pointer, &length));
     EXPECT_EQ(length, 52u);
     EXPECT_EQ(static_cast<unsigned char *>(pointer) - block.data(), 40);
-    ASSERT_TRUE(QueryVersionValue(block.data(), size + 1, "\\\\VarFileInfo\\\\Translation\\", &pointer, &length));
+    ASSERT_TRUE(VersionValueQuery(block.data(), size + 1, "\\\\VarFileInfo\\\\Translation\\", &pointer, &length));
     EXPECT_EQ(length, 4u);
 
     length = 99;
-    EXPECT_FALSE(QueryVersionValue(block.data(), size + 1, "\\StringFileInfo\\040904E4\\Nothing", &pointer, &length));
+    EXPECT_FALSE(VersionValueQuery(block.data(), size + 1, "\\StringFileInfo\\040904E4\\Nothing", &pointer, &length));
     EXPECT_EQ(length, 0u);
-    EXPECT_FALSE(QueryVersionValue(block.data(), size + 1, "\\StringFileInfo\\040904E", &pointer, &length));
+    EXPECT_FALSE(VersionValueQuery(block.data(), size + 1, "\\StringFileInfo\\040904E", &pointer, &length));
 }
 
 // Sizes in Wine's 32-bit arithmetic: twice the resource plus four, or for a
@@ -188,7 +189,7 @@ TEST(VersionBlock, SizesAsWineComputesThem)
         {"ne_length_below_fixed_info.exe", uint32_t(32 - 52) * 4},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(ReadVersionInfoSize(FilePath(c.file).c_str(), nullptr), c.size) << c.file;
+        EXPECT_EQ(reader::VersionInfoSize(FilePath(c.file).c_str(), nullptr), c.size) << c.file;
     uint32_t size = 0;
     std::vector<unsigned char> block = Load("ne_version.exe", &size);
     ASSERT_FALSE(block.empty());
@@ -203,7 +204,7 @@ TEST(VersionBlock, RootWithoutFixedInfo)
     ASSERT_FALSE(block.empty());
     void *pointer = nullptr;
     unsigned length = 99;
-    ASSERT_TRUE(QueryVersionValue(block.data(), size + 1, "\\", &pointer, &length));
+    ASSERT_TRUE(VersionValueQuery(block.data(), size + 1, "\\", &pointer, &length));
     EXPECT_EQ(length, 0u);
     EXPECT_EQ(static_cast<unsigned char *>(pointer) - block.data(), 40); // after the key
 }
@@ -230,22 +231,22 @@ TEST(VersionBlock, QueriesStayInsideTheBuffer)
     uint32_t size = 0;
     std::vector<unsigned char> block = Load("tree_longer_than_resource.dll", &size);
     ASSERT_FALSE(block.empty());
-    EXPECT_FALSE(QueryVersionValue(block.data(), size + 1, "\\StringFileInfo\\040904E4\\FileVersion",
+    EXPECT_FALSE(VersionValueQuery(block.data(), size + 1, "\\StringFileInfo\\040904E4\\FileVersion",
                                    &pointer, &length));
     EXPECT_EQ(length, 0u);
 
     std::string path = FilePath("basic_pe32.dll");
-    size = ReadVersionInfoSize(path.c_str(), nullptr);
+    size = reader::VersionInfoSize(path.c_str(), nullptr);
     uint32_t half = (size - 4) / 2; // the resource, without room for the copies
     block.assign(size, 0);
-    ASSERT_TRUE(ReadVersionInfo(path.c_str(), 0, half, block.data()));
-    EXPECT_TRUE(QueryVersionValue(block.data(), half, "\\", &pointer, &length));
-    EXPECT_FALSE(QueryVersionValue(block.data(), half, "\\StringFileInfo\\040904E4\\CompanyName",
+    ASSERT_TRUE(reader::VersionInfoRead(path.c_str(), 0, half, block.data()));
+    EXPECT_TRUE(VersionValueQuery(block.data(), half, "\\", &pointer, &length));
+    EXPECT_FALSE(VersionValueQuery(block.data(), half, "\\StringFileInfo\\040904E4\\CompanyName",
                                    &pointer, &length));
-    EXPECT_TRUE(QueryVersionValue(block.data(), size, "\\StringFileInfo\\040904E4\\CompanyName",
+    EXPECT_TRUE(VersionValueQuery(block.data(), size, "\\StringFileInfo\\040904E4\\CompanyName",
                                   &pointer, &length));
-    EXPECT_FALSE(QueryVersionValue(block.data(), 4, "\\", &pointer, &length));
-    EXPECT_FALSE(ReadVersionInfo(path.c_str(), 0, size, nullptr));
+    EXPECT_FALSE(VersionValueQuery(block.data(), 4, "\\", &pointer, &length));
+    EXPECT_FALSE(reader::VersionInfoRead(path.c_str(), 0, size, nullptr));
 }
 
 // One query keeps the file it measured open for the read that follows; a
@@ -256,28 +257,26 @@ TEST(VersionSession, ReadFollowsThePathItIsGiven)
     std::string second = FilePath("strings_non_ascii.dll");
     for (bool same : {true, false}) {
         const std::string &read = same ? first : second;
-        uint32_t expected_size = ReadVersionInfoSize(read.c_str(), nullptr);
+        uint32_t expected_size = reader::VersionInfoSize(read.c_str(), nullptr);
         ASSERT_NE(expected_size, 0u);
         std::vector<unsigned char> expected(expected_size + 1, 0), got(expected_size + 1, 0);
-        ASSERT_TRUE(ReadVersionInfo(read.c_str(), 0, expected_size, expected.data()));
+        ASSERT_TRUE(reader::VersionInfoRead(read.c_str(), 0, expected_size, expected.data()));
 
-        VersionApi *api = OpenVersionApi();
-        ASSERT_NE(api, nullptr);
+        const VersionApiHandle api = OpenVersionApi();
+        ASSERT_TRUE(api);
         uint32_t handle = 7;
-        EXPECT_NE(VersionInfoSize(api, first.c_str(), &handle), 0u);
+        EXPECT_NE(VersionInfoSize(*api, first.c_str(), &handle), 0u);
         EXPECT_EQ(handle, 0u);
-        EXPECT_TRUE(VersionInfo(api, read.c_str(), handle, expected_size, got.data()));
+        EXPECT_TRUE(VersionInfoRead(*api, read.c_str(), handle, expected_size, got.data()));
         EXPECT_EQ(got, expected) << read;
-        CloseVersionApi(api);
     }
-    VersionApi *api = OpenVersionApi();
+    VersionApiHandle api = OpenVersionApi();
     std::vector<unsigned char> block(4096, 0);
-    EXPECT_TRUE(VersionInfo(api, first.c_str(), 0, 4096, block.data())); // no size asked first
+    EXPECT_TRUE(VersionInfoRead(*api, first.c_str(), 0, 4096, block.data())); // no size asked first
     uint32_t handle = 0;
-    EXPECT_EQ(VersionInfoSize(api, FilePath("no_version_resource.dll").c_str(), &handle), 0u);
-    EXPECT_FALSE(VersionInfo(api, FilePath("no_version_resource.dll").c_str(), 0, 4096,
+    EXPECT_EQ(VersionInfoSize(*api, FilePath("no_version_resource.dll").c_str(), &handle), 0u);
+    EXPECT_FALSE(VersionInfoRead(*api, FilePath("no_version_resource.dll").c_str(), 0, 4096,
                              block.data()));
-    CloseVersionApi(api);
 }
 
 } // namespace

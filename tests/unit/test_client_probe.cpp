@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "host_table.h"
-#include "platform/platform.h"
+#include "platform/window.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "fileinfo/version_field.h"
-#include "platform/platform.h"
+#include "fileinfo/version_api.h"
 
 namespace {
 
@@ -35,27 +35,27 @@ Script *g_script = nullptr;
 
 } // namespace
 
-extern "C" {
+namespace qv::fileinfo {
 
 struct VersionApi {
     int unused;
 };
 
-VersionApi *OpenVersionApi(void)
+void VersionApiCloser::operator()(VersionApi *) const {}
+
+VersionApiHandle OpenVersionApi()
 {
     static VersionApi api;
-    return &api;
+    return VersionApiHandle(&api);
 }
 
-void CloseVersionApi(VersionApi *) {}
-
-uint32_t VersionInfoSize(VersionApi *, const char *, uint32_t *handle)
+uint32_t VersionInfoSize(VersionApi &, const char *, uint32_t *handle)
 {
     *handle = 0;
     return kSize;
 }
 
-int VersionInfo(VersionApi *, const char *, uint32_t, uint32_t length, void *data)
+bool VersionInfoRead(VersionApi &, const char *, uint32_t, uint32_t length, void *data)
 {
     auto *b = static_cast<uint8_t *>(data);
     std::memset(b, 0, length);
@@ -66,22 +66,22 @@ int VersionInfo(VersionApi *, const char *, uint32_t, uint32_t length, void *dat
     const uint8_t product[8] = {6, 0, 5, 0, 8, 0, 7, 0};
     std::memcpy(b + 40 + 16, product, sizeof product);
     std::memset(b + 150, 'A', length - 150);
-    return 1;
+    return true;
 }
 
-int VersionQuery(VersionApi *, const void *block, const char *sub_block, void **buffer,
-                 unsigned *length)
+bool VersionValueQuery(VersionApi &, const void *block, const char *sub_block, void **buffer,
+                       unsigned *length)
 {
     g_script->queries++;
     const Answer &a = std::strcmp(sub_block, "\\") == 0 ? g_script->fixed : g_script->text;
     if (!a.found)
-        return 0;
+        return false;
     *buffer = reinterpret_cast<void *>(reinterpret_cast<uintptr_t>(block) + a.offset);
     *length = a.length;
-    return 1;
+    return true;
 }
 
-} // extern "C"
+} // namespace qv::fileinfo
 
 namespace {
 
@@ -118,14 +118,13 @@ TEST(VersionFieldChecks, AnswerOnlyFromInsideTheBlock)
     for (const Case &c : cases) {
         Script script = c.script;
         g_script = &script;
-        char *value = QueryVersionField("file.dll", c.field);
-        EXPECT_STREQ(value, c.expected) << c.field << " root " << c.script.root_length
+        const auto value = qv::fileinfo::QueryVersionField("file.dll", c.field);
+        EXPECT_STREQ(value.get(), c.expected) << c.field << " root " << c.script.root_length
                                         << " text at " << c.script.text.offset
                                         << " fixed at " << c.script.fixed.offset;
         if (c.script.root_length > kSize + 1) {
             EXPECT_EQ(script.queries, 0);
         }
-        std::free(value);
     }
     g_script = nullptr;
 }

@@ -1,15 +1,15 @@
-/* Prints what the three version-information operations answer for each
- * file of a list: on Windows (under Wine) the system's own functions, on
- * the portable build the project's reader. compare_with_wine.sh compares
- * the two outputs.
- *   query_versions LISTFILE [FIRST]
- * LISTFILE names one file a line; FIRST skips the lines before it. Each
- * file's report starts with "FILE n name" and ends with "END n", so that a
- * run that dies on a file can be resumed after it. */
-#include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
+// Prints what the three version-information operations answer for each
+// file of a list: on Windows (under Wine) the system's own functions, on
+// the portable build the project's reader. compare_with_wine.sh compares
+// the two outputs.
+//   query_versions LISTFILE [FIRST]
+// LISTFILE names one file a line; FIRST skips the lines before it. Each
+// file's report starts with "FILE n name" and ends with "END n", so that a
+// run that dies on a file can be resumed after it.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -19,9 +19,9 @@
 typedef DWORD Handle;
 #else
 #include "fileinfo/version_resource.h"
-#define GetSize(path, handle) ReadVersionInfoSize(path, handle)
-#define GetInfo(path, handle, length, data) ReadVersionInfo(path, handle, length, data)
-#define Query(block, size, sub, buffer, length) QueryVersionValue(block, size, sub, buffer, length)
+#define GetSize(path, handle) qv::fileinfo::reader::VersionInfoSize(path, handle)
+#define GetInfo(path, handle, length, data) qv::fileinfo::reader::VersionInfoRead(path, handle, length, data)
+#define Query(block, size, sub, buffer, length) qv::fileinfo::reader::VersionValueQuery(block, size, sub, buffer, length)
 typedef uint32_t Handle;
 #endif
 
@@ -63,8 +63,8 @@ static void Report(const char *path)
     printf("size %lu handle %lu\n", (unsigned long)size, (unsigned long)handle);
     if (size == 0 || size > 0x100000)
         return;
-    /* As the module's caller does: size + 1 bytes into a zeroed buffer. */
-    unsigned char *block = calloc((size_t)size + 2, 1);
+    // As the module's caller does: size + 1 bytes into a zeroed buffer.
+    auto *block = static_cast<unsigned char *>(calloc((size_t)size + 2, 1));
     if (block == NULL)
         return;
     int ok = GetInfo(path, 0, size + 1, block) != 0;
@@ -74,7 +74,7 @@ static void Report(const char *path)
         unsigned length = 12345;
         int found = Query(block, size + 1, kSubBlocks[i], &pointer, &length) != 0;
         printf("%s %d %u", kSubBlocks[i], found, length);
-        const unsigned char *p = pointer;
+        const auto *p = static_cast<const unsigned char *>(pointer);
         if (found && p != NULL) {
             size_t shown = length > 256 ? 256 : length;
             if (p >= block && p <= block + size + 1 && shown <= (size_t)(block + size + 1 - p)) {

@@ -1,26 +1,26 @@
-/* Per-query cost of reading one version field with the portable build, and
- * of the floor under it, for each file named on the command line:
- *   bench_query_files [--check] [--queries N] [--floor-bytes N] FIELD FILE...
- * For each file, prints one line per measurement, tab-separated:
- *   ours   <file>  <median ns per query>  <answer>
- *   floor  <file>  <median ns per query>  <bytes read>
- * "ours" is QueryVersionField(file, FIELD) in this process; "floor" opens
- * the file, preads its first --floor-bytes bytes (default: the whole file)
- * and closes it. Each query and each floor read is timed on its own, the
- * two taking turns; the median of --queries (default 2000) is printed. --check only prints each file and its answer
- * (or nothing after the tab when there is none), without timing. */
-#define _GNU_SOURCE
+// Per-query cost of reading one version field with the portable build, and
+// of the floor under it, for each file named on the command line:
+//   bench_query_files [--check] [--queries N] [--floor-bytes N] FIELD FILE...
+// For each file, prints one line per measurement, tab-separated:
+//   ours   <file>  <median ns per query>  <answer>
+//   floor  <file>  <median ns per query>  <bytes read>
+// "ours" is QueryVersionField(file, FIELD) in this process; "floor" opens
+// the file, preads its first --floor-bytes bytes (default: the whole file)
+// and closes it. Each query and each floor read is timed on its own, the
+// two taking turns; the median of --queries (default 2000) is printed.
+// --check only prints each file and its answer (or nothing after the tab
+// when there is none), without timing.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <fcntl.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 #include "fileinfo/version_field.h"
 
-static long long NowNs(void)
+static long long NowNs()
 {
     struct timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
@@ -48,14 +48,13 @@ static int TimeBoth(const char *path, const char *field, char *buffer, size_t by
 {
     for (int i = 0; i < count; i++) {
         long long start = NowNs();
-        char *value = QueryVersionField(path, field);
+        const auto value = qv::fileinfo::QueryVersionField(path, field);
         long long middle = NowNs();
         int fd = open(path, O_RDONLY | O_CLOEXEC);
         ssize_t n = fd >= 0 ? pread(fd, buffer, bytes, 0) : -1;
         if (fd >= 0)
             close(fd);
         long long end = NowNs();
-        free(value);
         if (n != (ssize_t)bytes)
             return 0;
         ours_samples[i] = middle - start;
@@ -87,30 +86,29 @@ int main(int argc, char **argv)
         return 2;
     }
     const char *field = argv[arg++];
-    long long *samples = malloc(sizeof samples[0] * 2 * (size_t)queries);
-    if (samples == NULL)
+    auto *samples = static_cast<long long *>(malloc(sizeof(long long) * 2 * (size_t)queries));
+    if (samples == nullptr)
         return 1;
     int status = 0;
     for (; arg < argc; arg++) {
         const char *path = argv[arg];
-        char *answer = QueryVersionField(path, field);
+        const auto value = qv::fileinfo::QueryVersionField(path, field);
+        const char *answer = value.get();
         if (check) {
             printf("%s\t%s\n", path, answer ? answer : "");
-            free(answer);
             continue;
         }
         struct stat st;
-        if (answer == NULL || stat(path, &st) != 0) {
+        if (answer == nullptr || stat(path, &st) != 0) {
             fprintf(stderr, "bench_query_files: no %s in %s\n", field, path);
-            free(answer);
             status = 1;
             continue;
         }
         size_t bytes = (size_t)(floor_bytes > 0 && floor_bytes < st.st_size ? floor_bytes
                                                                              : st.st_size);
-        char *buffer = malloc(bytes ? bytes : 1);
+        auto *buffer = static_cast<char *>(malloc(bytes ? bytes : 1));
         long long ours = 0, floor = 0;
-        int ok = buffer != NULL && TimeBoth(path, field, buffer, bytes, samples,
+        int ok = buffer != nullptr && TimeBoth(path, field, buffer, bytes, samples,
                                             samples + queries, queries, &ours, &floor);
         free(buffer);
         if (ok) {
@@ -121,7 +119,6 @@ int main(int argc, char **argv)
             fprintf(stderr, "bench_query_files: cannot read %s\n", path);
             status = 1;
         }
-        free(answer);
     }
     free(samples);
     return status;

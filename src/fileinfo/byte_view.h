@@ -1,0 +1,71 @@
+// Bounds-checked reads of little-endian values from untrusted bytes: every
+// byte that came from a file is read through a ByteView.
+#ifndef QV_FILEINFO_BYTE_VIEW_H
+#define QV_FILEINFO_BYTE_VIEW_H
+
+#include <concepts>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <span>
+
+namespace qv::fileinfo {
+
+// True when [offset, offset + count) lies inside [0, limit), without
+// overflow.
+constexpr bool RangeInside(uint64_t offset, uint64_t count, uint64_t limit)
+{
+    return offset <= limit && count <= limit - offset;
+}
+
+// Bytes that may not be trusted, read only through checked offsets.
+struct ByteView {
+    std::span<const uint8_t> bytes;
+
+    constexpr uint64_t size() const { return bytes.size(); }
+
+    // The little-endian value at `offset`; none when it is not all inside.
+    template <std::unsigned_integral T>
+    constexpr std::optional<T> Read(uint64_t offset) const
+    {
+        if (!RangeInside(offset, sizeof(T), bytes.size()))
+            return std::nullopt;
+        T value = 0;
+        for (std::size_t i = sizeof(T); i-- > 0;)
+            value = static_cast<T>(value << 8 | bytes[offset + i]);
+        return value;
+    }
+
+    // The same, 0 for a value that is not all inside: for fields of a
+    // header read into a zero-filled buffer of its full size.
+    template <std::unsigned_integral T>
+    constexpr T ReadOrZero(uint64_t offset) const
+    {
+        return Read<T>(offset).value_or(0);
+    }
+
+    // Copies out.size() bytes at `offset`; false (nothing copied) when they
+    // are not all inside.
+    bool Copy(uint64_t offset, std::span<uint8_t> out) const
+    {
+        if (!RangeInside(offset, out.size(), bytes.size()))
+            return false;
+        if (!out.empty())
+            std::memcpy(out.data(), bytes.data() + offset, out.size());
+        return true;
+    }
+
+    // The `count` bytes at `offset` as a view of their own.
+    constexpr std::optional<ByteView> Sub(uint64_t offset, uint64_t count) const
+    {
+        if (!RangeInside(offset, count, bytes.size()))
+            return std::nullopt;
+        return ByteView{bytes.subspan(static_cast<std::size_t>(offset),
+                                      static_cast<std::size_t>(count))};
+    }
+};
+
+} // namespace qv::fileinfo
+
+#endif

@@ -1,0 +1,28 @@
+// Blocks from malloc owned by a unique_ptr. The library does not use
+// operator new: the DLL is linked without the C++ runtime.
+#ifndef QV_FILEINFO_HEAP_H
+#define QV_FILEINFO_HEAP_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+namespace qv::fileinfo {
+
+struct FreeDeleter {
+    void operator()(void *block) const { std::free(block); }
+};
+
+template <typename T>
+using HeapPtr = std::unique_ptr<T, FreeDeleter>;
+
+// `count` zeroed bytes; empty when they cannot be had.
+inline HeapPtr<uint8_t[]> AllocateZeroed(std::size_t count)
+{
+    return HeapPtr<uint8_t[]>(static_cast<uint8_t *>(std::calloc(count, 1)));
+}
+
+} // namespace qv::fileinfo
+
+#endif

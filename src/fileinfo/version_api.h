@@ -1,0 +1,35 @@
+// The version-information operations one field query uses, shaped as
+// Windows' 8-bit GetFileVersionInfoSizeA, GetFileVersionInfoA and
+// VerQueryValueA: on Windows the system's, behind the project's checks
+// (version_api_windows.cpp); elsewhere the project's own reader
+// (version_api_portable.cpp).
+#ifndef QV_FILEINFO_VERSION_API_H
+#define QV_FILEINFO_VERSION_API_H
+
+#include <cstdint>
+#include <memory>
+
+namespace qv::fileinfo {
+
+// One query's session: the block last read and its length bound the
+// queries on it.
+struct VersionApi;
+
+struct VersionApiCloser {
+    void operator()(VersionApi *api) const;
+};
+using VersionApiHandle = std::unique_ptr<VersionApi, VersionApiCloser>;
+
+// Empty when the operations cannot be had; every query is then a miss.
+VersionApiHandle OpenVersionApi();
+
+uint32_t VersionInfoSize(VersionApi &api, const char *path, uint32_t *handle);
+bool VersionInfoRead(VersionApi &api, const char *path, uint32_t handle, uint32_t length,
+                     void *data);
+// Only the block last read can be queried: its length is known.
+bool VersionValueQuery(VersionApi &api, const void *block, const char *sub_block, void **buffer,
+                       unsigned *length);
+
+} // namespace qv::fileinfo
+
+#endif

@@ -1,0 +1,68 @@
+// The portable build's version operations: the project's own reader. The
+// file whose size was asked for stays open, so the read that follows for
+// the same path does not find it again.
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "heap.h"
+#include "version_api.h"
+#include "version_resource.h"
+
+namespace qv::fileinfo {
+
+struct VersionApi {
+    reader::VersionFileHandle file;
+    HeapPtr<char> path; // the path `file` was opened for
+    void *block = nullptr;
+    uint32_t block_length = 0;
+};
+
+void VersionApiCloser::operator()(VersionApi *api) const
+{
+    if (api == nullptr)
+        return;
+    api->~VersionApi();
+    std::free(api);
+}
+
+VersionApiHandle OpenVersionApi()
+{
+    void *memory = std::malloc(sizeof(VersionApi));
+    return VersionApiHandle(memory != nullptr ? new (memory) VersionApi : nullptr);
+}
+
+uint32_t VersionInfoSize(VersionApi &api, const char *path, uint32_t *handle)
+{
+    *handle = 0;
+    api.path.reset();
+    api.file = reader::OpenVersionFile(path);
+    if (!api.file)
+        return 0;
+    api.path.reset(strdup(path));
+    if (!api.path) {
+        api.file.reset();
+        return reader::VersionInfoSize(path, handle);
+    }
+    return reader::VersionInfoSize(*api.file);
+}
+
+bool VersionInfoRead(VersionApi &api, const char *path, uint32_t handle, uint32_t length,
+                     void *data)
+{
+    api.block = data;
+    api.block_length = length;
+    if (api.file && std::strcmp(api.path.get(), path) == 0)
+        return reader::VersionInfoRead(*api.file, length, data);
+    return reader::VersionInfoRead(path, handle, length, data);
+}
+
+bool VersionValueQuery(VersionApi &api, const void *block, const char *sub_block, void **buffer,
+                       unsigned *length)
+{
+    if (block == nullptr || block != api.block)
+        return false;
+    return reader::VersionValueQuery(api.block, api.block_length, sub_block, buffer, length);
+}
+
+} // namespace qv::fileinfo

@@ -1,0 +1,75 @@
+// The Windows build's version operations: the system's VERSION.dll, asked
+// only what the project's reader has judged it can answer soundly.
+#include <cstdlib>
+#include <new>
+#include <utility>
+
+#include "../platform/platform.h"
+#include "version_api.h"
+#include "version_resource.h"
+
+namespace qv::fileinfo {
+
+struct VersionApi {
+    platform::VersionLibraryHandle library;
+    const void *block = nullptr;
+    uint32_t block_length = 0;
+};
+
+void VersionApiCloser::operator()(VersionApi *api) const
+{
+    if (api == nullptr)
+        return;
+    api->~VersionApi();
+    std::free(api);
+}
+
+VersionApiHandle OpenVersionApi()
+{
+    platform::VersionLibraryHandle library = platform::PlatformLoadVersionLibrary();
+    if (!library)
+        return {};
+    void *memory = std::malloc(sizeof(VersionApi));
+    if (memory == nullptr)
+        return {};
+    VersionApiHandle api(new (memory) VersionApi);
+    api->library = std::move(library);
+    return api;
+}
+
+// The system's functions read a damaged file's resource past the mapped
+// image (and crash), or write their 8-bit copies past the caller's buffer.
+// So a file goes to them only when the project's own reader, which stays
+// inside the file and its buffers, can read its version resource; any other
+// file has no version information here, as it has on the portable build.
+uint32_t VersionInfoSize(VersionApi &api, const char *path, uint32_t *handle)
+{
+    *handle = 0;
+    if (!reader::VetVersionFile(path))
+        return 0;
+    return platform::PlatformVersionInfoSize(*api.library, path, handle);
+}
+
+bool VersionInfoRead(VersionApi &api, const char *path, uint32_t handle, uint32_t length,
+                     void *data)
+{
+    api.block = data;
+    api.block_length = length;
+    return platform::PlatformVersionInfoRead(*api.library, path, handle, length, data);
+}
+
+// VerQueryValueA does not know the block's length: it walks the tree and
+// writes its 8-bit copy of a string wherever the block's own lengths say.
+// So only the block last read is queried, and only after the project's
+// reader has judged, without writing, that this query stays inside it.
+bool VersionValueQuery(VersionApi &api, const void *block, const char *sub_block, void **buffer,
+                       unsigned *length)
+{
+    *length = 0;
+    if (block == nullptr || block != api.block ||
+        !reader::VersionQueryStaysInside(block, api.block_length, sub_block))
+        return false;
+    return platform::PlatformVersionValueQuery(*api.library, block, sub_block, buffer, length);
+}
+
+} // namespace qv::fileinfo

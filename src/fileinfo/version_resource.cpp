@@ -1,0 +1,345 @@
+// The three version-information operations over a file's bytes, giving the
+// answers Wine 8's GetFileVersionInfoSizeA, GetFileVersionInfoA and
+// VerQueryValueA give: where Wine's answer comes only from bytes inside its
+// own buffers, the same bytes. Where Wine would read or write memory it
+// does not own (damaged files), these fail instead; such places say so.
+#include "version_resource.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <optional>
+
+#include "cp1252.h"
+#include "heap.h"
+#include "pe_resource.h"
+
+namespace qv::fileinfo::reader {
+
+// The size of VS_FIXEDFILEINFO, which the 16-bit size leaves out.
+constexpr uint32_t kFixedRecordSize = 52;
+
+// The signature written right after the tree of a 32-bit block.
+constexpr char kBlockSignature[4] = {'F', 'E', '2', 'X'};
+
+struct VersionFile {
+    FileImage image;
+    VersionLocation location;
+};
+
+void VersionFileCloser::operator()(VersionFile *file) const
+{
+    if (file == nullptr)
+        return;
+    file->~VersionFile();
+    std::free(file);
+}
+
+VersionFileHandle OpenVersionFile(const char *path)
+{
+    if (path == nullptr || *path == '\0')
+        return {};
+    void *memory = std::malloc(sizeof(VersionFile));
+    if (memory == nullptr)
+        return {};
+    // Default-initialised: the image's buffers are filled before use.
+    VersionFileHandle file(new (memory) VersionFile);
+    if (!OpenFileImage(file->image, path) ||
+        !LocateVersionResource(file->image, path, file->location))
+        return {};
+    return file;
+}
+
+uint32_t VersionInfoSize(const VersionFile &file)
+{
+    // In 32 bits, wrapping as Wine's arithmetic does. A 32-bit resource
+    // needs twice its length plus four: room for "FE2X" and for the 8-bit
+    // copies of its strings. A 16-bit one gets four times what follows its
+    // fixed record (room for 16-bit copies).
+    const uint32_t size = file.location.size;
+    if (file.location.sixteen_bit)
+        return (size - kFixedRecordSize) * 4;
+    return size * 2 + 4;
+}
+
+bool VersionInfoRead(VersionFile &file, uint32_t length, void *data)
+{
+    if (data == nullptr)
+        return false;
+    const VersionLocation &location = file.location;
+    const std::span<uint8_t> out(static_cast<uint8_t *>(data), length);
+    // Only what Wine copies is touched: at most the resource and the
+    // buffer, and from the file never more than it holds.
+    if (!ReadVersionData(file.image, location, out.first(std::min(location.size, length))))
+        return false;
+    if (location.sixteen_bit)
+        return true;
+    // The signature goes right after the tree, when it fits. The tree
+    // length is read from the buffer as it now is, as in Wine.
+    const auto tree = ByteView{out}.Read<uint16_t>(0);
+    if (!tree)
+        return false;
+    if (length >= uint32_t{*tree} + sizeof kBlockSignature)
+        std::memcpy(out.data() + *tree, kBlockSignature, sizeof kBlockSignature);
+    return true;
+}
+
+uint32_t VersionInfoSize(const char *path, uint32_t *handle)
+{
+    if (handle != nullptr)
+        *handle = 0;
+    const VersionFileHandle file = OpenVersionFile(path);
+    return file ? VersionInfoSize(*file) : 0;
+}
+
+bool VersionInfoRead(const char *path, uint32_t /*handle*/, uint32_t length, void *data)
+{
+    const VersionFileHandle file = OpenVersionFile(path);
+    return file && VersionInfoRead(*file, length, data);
+}
+
+// ---- VerQueryValueA ----
+
+namespace {
+
+// The buffer: the tree, "FE2X", the 8-bit copies.
+struct Block {
+    ByteView view;
+    uint8_t *writable; // null: the query only judges, nothing is written
+};
+
+struct Node {
+    uint32_t offset;
+    uint16_t length;
+    uint16_t value_length;
+    uint16_t type;
+    uint32_t value; // offset of the value, 32-bit aligned from the node
+    uint32_t children;
+};
+
+constexpr uint32_t AlignTo32Bits(uint32_t offset)
+{
+    return (offset + 3) & ~3u;
+}
+
+// A header of the 32-bit layout: wLength, wValueLength, wType, then a
+// UTF-16 key. wValueLength counts characters for text (wType nonzero) and
+// bytes for binary values.
+std::optional<Node> ReadNode32(const Block &b, uint32_t offset)
+{
+    const auto length = b.view.Read<uint16_t>(offset);
+    const auto value_length = b.view.Read<uint16_t>(offset + 2);
+    const auto type = b.view.Read<uint16_t>(offset + 4);
+    if (!length || !value_length || !type)
+        return std::nullopt;
+    uint32_t key = offset + 6;
+    for (uint16_t unit = 1; unit != 0; key += 2) {
+        const auto read = b.view.Read<uint16_t>(key);
+        if (!read)
+            return std::nullopt; // Wine reads on past the block; unterminated here
+        unit = *read;
+    }
+    Node node{offset, *length, *value_length, *type, 0, 0};
+    node.value = offset + AlignTo32Bits(key - offset);
+    const uint32_t value_bytes = uint32_t{node.value_length} * (node.type != 0 ? 2 : 1);
+    node.children = node.value + AlignTo32Bits(value_bytes);
+    return node;
+}
+
+// A header of the 16-bit layout: wLength, wValueLength, then an 8-bit key;
+// wValueLength counts bytes.
+std::optional<Node> ReadNode16(const Block &b, uint32_t offset)
+{
+    const auto length = b.view.Read<uint16_t>(offset);
+    const auto value_length = b.view.Read<uint16_t>(offset + 2);
+    if (!length || !value_length)
+        return std::nullopt;
+    uint32_t key = offset + 4;
+    for (uint8_t c = 1; c != 0; key++) {
+        const auto read = b.view.Read<uint8_t>(key);
+        if (!read)
+            return std::nullopt;
+        c = *read;
+    }
+    Node node{offset, *length, *value_length, 0, 0, 0};
+    node.value = offset + AlignTo32Bits(key - offset);
+    node.children = node.value + AlignTo32Bits(node.value_length);
+    return node;
+}
+
+std::optional<Node> ReadNode(const Block &b, uint32_t offset, bool wide)
+{
+    return wide ? ReadNode32(b, offset) : ReadNode16(b, offset);
+}
+
+// Keys match with only A-Z folded, as Wine's wcsnicmp and strnicmp fold.
+constexpr uint16_t FoldUnit(uint16_t unit)
+{
+    return unit >= 'A' && unit <= 'Z' ? static_cast<uint16_t>(unit + ('a' - 'A')) : unit;
+}
+
+// A character of the path as the key it is compared with: the 32-bit layout
+// has UTF-16 keys, to which VerQueryValueA converts the path first.
+uint16_t PathUnit(char c, bool wide)
+{
+    const auto byte = static_cast<uint8_t>(c);
+    return wide ? Utf16FromCp1252(byte) : byte;
+}
+
+enum class KeyMatch { same, different, off_block };
+
+// Whether the child's key at `key` is `name`, ignoring case.
+KeyMatch MatchKey(const Block &b, uint32_t key, bool wide, std::string_view name)
+{
+    for (std::size_t i = 0; i <= name.size(); i++) {
+        const std::optional<uint16_t> unit =
+            wide ? b.view.Read<uint16_t>(key + 2 * uint64_t{i})
+                 : std::optional<uint16_t>(b.view.Read<uint8_t>(key + uint64_t{i}));
+        if (!unit)
+            return KeyMatch::off_block;
+        if (i == name.size())
+            return *unit == 0 ? KeyMatch::same : KeyMatch::different;
+        if (FoldUnit(*unit) != FoldUnit(PathUnit(name[i], wide)))
+            return KeyMatch::different;
+    }
+    return KeyMatch::different;
+}
+
+// The children start after the value and are each aligned to 32 bits from
+// the previous one; the walk stops at the parent's wLength or at a child
+// whose wLength is 0.
+std::optional<Node> FindChild(const Block &b, const Node &parent, bool wide, std::string_view name)
+{
+    const uint32_t end = parent.offset + parent.length;
+    for (uint32_t child = parent.children; child < end;) {
+        switch (MatchKey(b, child + (wide ? 6 : 4), wide, name)) {
+        case KeyMatch::off_block:
+            return std::nullopt;
+        case KeyMatch::same:
+            return ReadNode(b, child, wide);
+        case KeyMatch::different:
+            break;
+        }
+        const auto length = b.view.Read<uint16_t>(child);
+        if (!length || *length == 0)
+            return std::nullopt;
+        child += AlignTo32Bits(*length);
+    }
+    return std::nullopt;
+}
+
+// Follows the path's components (empty ones skipped) from the root.
+std::optional<Node> Walk(const Block &b, std::string_view path, bool wide)
+{
+    auto node = ReadNode(b, 0, wide);
+    while (node && !path.empty()) {
+        const std::size_t count = std::min(path.find('\\'), path.size());
+        if (count == 0) {
+            path.remove_prefix(1);
+            continue;
+        }
+        node = FindChild(b, *node, wide, path.substr(0, count));
+        path.remove_prefix(count);
+    }
+    return node;
+}
+
+// Converts `count` UTF-16 units at `source` into `room` bytes at `target`
+// as WideCharToMultiByte(CP_ACP, 0) does: with no room it only reports the
+// length; with too little it fills the room and reports 0. None when the
+// units read or the bytes written would not all be inside the block. With
+// nothing writable only the bounds are judged.
+std::optional<uint32_t> ConvertToAnsi(const Block &b, uint32_t source, uint32_t count,
+                                      uint32_t target, int64_t room)
+{
+    if (count == 0 || room < 0)
+        return 0;
+    if (room == 0)
+        return count;
+    const uint32_t written = count < room ? count : static_cast<uint32_t>(room);
+    if (!RangeInside(source, 2 * uint64_t{written}, b.view.size()) ||
+        !RangeInside(target, written, b.view.size()))
+        return std::nullopt;
+    for (uint32_t i = 0; b.writable != nullptr && i < written; i++)
+        b.writable[target + i] = Cp1252FromUtf16(b.view.ReadOrZero<uint16_t>(source + 2 * i));
+    return count <= room ? count : 0;
+}
+
+// VerQueryValueA; with `writable` null the 8-bit copy is not made, and only
+// whether the query stays inside the block is judged.
+bool Query(const void *block, uint32_t block_length, std::string_view sub_block, void **buffer,
+           unsigned *length, bool write)
+{
+    // The first five bytes are read before anything else.
+    if (block == nullptr || block_length < 5)
+        return false;
+    sub_block = sub_block.substr(0, sub_block.find('\0'));
+    if (sub_block.empty())
+        sub_block = "\\";
+    // VerQueryValueA writes its 8-bit strings into the block, so it is not
+    // really read-only.
+    auto *bytes = static_cast<uint8_t *>(const_cast<void *>(block));
+    const Block b{{{bytes, block_length}}, write ? bytes : nullptr};
+    // Wine takes the block for the 16-bit layout when the byte where a
+    // 32-bit block has its wType holds a key character; the byte is a
+    // signed char there, so 0x80 and above mean the 32-bit layout.
+    const bool wide = static_cast<int8_t>(bytes[4]) < ' ';
+    const auto node = Walk(b, sub_block, wide);
+    // A value said to start past the block is refused (Wine returns it).
+    if (!node || node->value > b.view.size()) {
+        if (length != nullptr)
+            *length = 0;
+        return false;
+    }
+    *buffer = bytes + node->value;
+    if (length != nullptr)
+        *length = node->value_length;
+    if (wide && node->type != 0) {
+        // Text: the 8-bit copy goes at the same offset in the area after
+        // the tree and "FE2X", with room up to the tree's length from there.
+        const uint32_t tree = b.view.ReadOrZero<uint16_t>(0);
+        const uint32_t target = tree + sizeof kBlockSignature + node->value;
+        const int64_t room = static_cast<int32_t>(tree - node->value);
+        const auto converted = ConvertToAnsi(b, node->value, node->value_length, target, room);
+        if (length != nullptr)
+            *length = converted.value_or(0);
+        if (!converted)
+            return false;
+        *buffer = bytes + target;
+    }
+    return true;
+}
+
+} // namespace
+
+bool VersionValueQuery(void *block, uint32_t block_length, std::string_view sub_block,
+                       void **buffer, unsigned *length)
+{
+    return Query(block, block_length, sub_block, buffer, length, true);
+}
+
+bool VersionQueryStaysInside(const void *block, uint32_t block_length, std::string_view sub_block)
+{
+    void *value = nullptr;
+    unsigned length = 0;
+    return Query(block, block_length, sub_block, &value, &length, false);
+}
+
+bool VetVersionFile(const char *path)
+{
+    const VersionFileHandle file = OpenVersionFile(path);
+    if (!file)
+        return false;
+    // The same read into the same size of buffer as a query makes: the
+    // size, plus one byte, as the setup host's plug-ins pass it; zeroed, as
+    // a resource shorter than its header leaves bytes unwritten.
+    const uint32_t size = VersionInfoSize(*file);
+    if (size == 0 || size >= kMaxVersionBlockSize)
+        return false;
+    const auto block = AllocateZeroed(std::size_t{size} + 1);
+    return block && VersionInfoRead(*file, size + 1, block.get()) &&
+           VersionBlockFits(block.get(), size + 1);
+}
+
+} // namespace qv::fileinfo::reader

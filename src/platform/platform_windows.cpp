@@ -1,0 +1,169 @@
+// Windows: file access and the system's VERSION.dll.
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "platform.h"
+
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#endif
+
+namespace qv::platform {
+
+struct PlatformFile {
+    HANDLE handle;
+};
+
+FileHandle PlatformOpenFile(const char *path)
+{
+    HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return {};
+    void *memory = std::malloc(sizeof(PlatformFile));
+    if (memory == nullptr) {
+        CloseHandle(handle);
+        return {};
+    }
+    return FileHandle(new (memory) PlatformFile{handle});
+}
+
+void PlatformCloseFile(PlatformFile *file)
+{
+    if (file == nullptr)
+        return;
+    CloseHandle(file->handle);
+    std::free(file);
+}
+
+std::optional<uint64_t> PlatformFileLength(PlatformFile &file)
+{
+    LARGE_INTEGER length;
+    if (!GetFileSizeEx(file.handle, &length) || length.QuadPart < 0)
+        return std::nullopt;
+    return static_cast<uint64_t>(length.QuadPart);
+}
+
+std::optional<std::size_t> PlatformReadAt(PlatformFile &file, uint64_t offset,
+                                          std::span<uint8_t> out)
+{
+    if (out.size() > 0x7fffffffu)
+        return std::nullopt;
+    std::size_t done = 0;
+    while (done < out.size()) {
+        OVERLAPPED at{};
+        const uint64_t position = offset + done;
+        at.Offset = static_cast<DWORD>(position);
+        at.OffsetHigh = static_cast<DWORD>(position >> 32);
+        DWORD n = 0;
+        if (!ReadFile(file.handle, out.data() + done, static_cast<DWORD>(out.size() - done), &n,
+                      &at)) {
+            if (GetLastError() == ERROR_HANDLE_EOF)
+                break;
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
+using GetSizeFunction = DWORD(WINAPI *)(LPCSTR path, LPDWORD handle);
+using GetInfoFunction = BOOL(WINAPI *)(LPCSTR path, DWORD handle, DWORD length, LPVOID data);
+using QueryFunction = BOOL(WINAPI *)(LPCVOID block, LPCSTR sub_block, LPVOID *buffer,
+                                     PUINT length);
+
+struct PlatformVersionLibrary {
+    HMODULE module;
+    GetSizeFunction get_size;
+    GetInfoFunction get_info;
+    QueryFunction query;
+};
+
+// VERSION.dll is not one of the DLLs Windows always takes from its system
+// folder, and setup programs run from download folders where a planted
+// version.dll would be found first. So it is loaded by its full path in the
+// system directory, never by bare name.
+static HMODULE LoadSystemVersionDll()
+{
+    char path[MAX_PATH + 16];
+    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return nullptr;
+    if (path[length - 1] != '\\')
+        path[length++] = '\\';
+    std::memcpy(path + length, "version.dll", sizeof "version.dll");
+    // Dependencies, too, only from the system folder where the flag is
+    // known; older systems reject the flag, and the full path alone then
+    // holds.
+    HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module == nullptr)
+        module = LoadLibraryExA(path, nullptr, 0);
+    return module;
+}
+
+template <typename Function>
+static Function Lookup(HMODULE module, const char *name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+VersionLibraryHandle PlatformLoadVersionLibrary()
+{
+    HMODULE module = LoadSystemVersionDll();
+    if (module == nullptr)
+        return {};
+    const PlatformVersionLibrary functions = {
+        module,
+        Lookup<GetSizeFunction>(module, "GetFileVersionInfoSizeA"),
+        Lookup<GetInfoFunction>(module, "GetFileVersionInfoA"),
+        Lookup<QueryFunction>(module, "VerQueryValueA"),
+    };
+    void *memory = nullptr;
+    if (functions.get_size != nullptr && functions.get_info != nullptr &&
+        functions.query != nullptr)
+        memory = std::malloc(sizeof(PlatformVersionLibrary));
+    if (memory == nullptr) {
+        FreeLibrary(module);
+        return {};
+    }
+    return VersionLibraryHandle(new (memory) PlatformVersionLibrary(functions));
+}
+
+void PlatformFreeVersionLibrary(PlatformVersionLibrary *library)
+{
+    if (library == nullptr)
+        return;
+    FreeLibrary(library->module);
+    std::free(library);
+}
+
+uint32_t PlatformVersionInfoSize(PlatformVersionLibrary &library, const char *path,
+                                 uint32_t *handle)
+{
+    DWORD value = 0;
+    const DWORD size = library.get_size(path, &value);
+    *handle = value;
+    return size;
+}
+
+bool PlatformVersionInfoRead(PlatformVersionLibrary &library, const char *path, uint32_t handle,
+                             uint32_t length, void *data)
+{
+    return library.get_info(path, handle, length, data) != FALSE;
+}
+
+bool PlatformVersionValueQuery(PlatformVersionLibrary &library, const void *block,
+                               const char *sub_block, void **buffer, unsigned *length)
+{
+    UINT value_length = 0;
+    const BOOL found = library.query(block, sub_block, buffer, &value_length);
+    *length = value_length;
+    return found != FALSE;
+}
+
+} // namespace qv::platform

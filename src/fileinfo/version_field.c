@@ -4,8 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "../host/c_interface.h"
 #include "../platform/platform.h"
-#include "../version/version_numbers.h"
 
 /* The fields a script may ask for, tried in this order, and the sub-block
  * queried for each: only the U.S. English / code page 1252 string table. */
@@ -91,7 +91,7 @@ static char *ProductVersionText(VersionApi *api, const char *block, const char *
     for (int i = 0; i < 4; i++) {
         if (i > 0)
             *out++ = '.';
-        out += FormatDecimal((int32_t)parts[i], out);
+        out += FormatDecimalText((int32_t)parts[i], out);
     }
     return CopyString(text, NULL, NULL);
 }

@@ -1,43 +1,46 @@
-/* Splitting the parameter text into comma-separated, trimmed items. */
+// The comma-separated, trimmed items of the parameter text.
 #ifndef QV_HOST_PARAMETERS_H
 #define QV_HOST_PARAMETERS_H
 
-#include <stdint.h>
+#include <cstdint>
+#include <string_view>
 
 #include "qvsetup.h"
+#include "text/text.h"
 
-#ifdef __cplusplus
-extern "C" {
-#endif
+namespace qv::host {
 
-#define PARAMETER_SLOTS 64
+// At most this many items count (item 63 ends at the 63rd comma; the rest
+// of the text is dropped), in slots 1 to 63 as a host numbers them.
+inline constexpr uint32_t kParameterSlots = 64;
 
-/* item[0] is always null; items stand in item[1] .. item[63], in the order
- * of the text. They point into a private copy of the text that lives in the
- * same allocation. */
-typedef struct ParameterList {
-    char *item[PARAMETER_SLOTS];
-} ParameterList;
+// The parameter text and the number of items it holds plus one (the first
+// free slot): 2 for one item, 3 for two; 0 when there is no text. The text
+// is the caller's and is never modified; items are views into it, read with
+// ParameterItem, so the list needs no copy, no allocation and no release.
+struct ParameterList {
+    std::string_view text;
+    uint32_t count = 0;
+};
 
-/* Splits block->ParameterText at every comma and trims each item. Returns the
- * list and sets *count to the number of items plus one (the first free slot):
- * 2 for one item, 3 for two. A null block, a null text or a failed allocation
- * give no list and count 0. Text after the 63rd item is dropped. The caller's
- * text is never modified. */
-ParameterList *SplitParameter(const HostParamBlock *block, uint32_t *count);
+// The list for block->ParameterText; a null block or a null text give
+// count 0.
+ParameterList SplitParameter(const HostParamBlock *block);
 
-/* Releases a list from SplitParameter; null is ignored. */
-void FreeParameterList(ParameterList *list);
+// Item `index` (1 to count - 1): the text between the comma before it and
+// the comma after it, without blanks at either end. "" for any other index.
+std::string_view ParameterItem(const ParameterList &list, uint32_t index);
 
-/* Removes leading and trailing ASCII white space from `s` in place and
- * returns `s`. */
-char *TrimBlanks(char *s);
-
-/* Space, tab, line feed, vertical tab, form feed, carriage return. */
-int IsBlank(char c);
-
-#ifdef __cplusplus
+// `s` without ASCII white space at either end.
+constexpr std::string_view TrimBlanks(std::string_view s)
+{
+    while (!s.empty() && text::IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && text::IsBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
 }
-#endif
+
+} // namespace qv::host
 
 #endif

@@ -1,0 +1,126 @@
+#include "variables.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+namespace qv::host {
+namespace {
+
+// "%name%" and its terminator; length 0 when the name does not fit.
+struct Key {
+    std::array<char, kVariableKeySize> text;
+    std::size_t length;
+};
+
+Key BuildKey(std::string_view name)
+{
+    Key key;
+    key.length = 0;
+    if (name.size() > kVariableKeySize - 3)
+        return key;
+    key.text[0] = '%';
+    std::memcpy(&key.text[1], name.data(), name.size());
+    key.text[name.size() + 1] = '%';
+    key.text[name.size() + 2] = '\0';
+    key.length = name.size() + 2;
+    return key;
+}
+
+// Entries the library may look at. A table without slot arrays has none,
+// and a count above the capacity is not trusted beyond the capacity.
+uint32_t UsableEntries(const HostParamBlock &block)
+{
+    if (block.NameSlots == nullptr || block.ValueSlots == nullptr)
+        return 0;
+    return std::min(block.VariableCount, block.VariableCapacity);
+}
+
+char *NameSlot(const HostParamBlock &block, uint32_t index)
+{
+    return block.NameSlots + std::size_t{index} * block.NameWidth;
+}
+
+char *ValueSlot(const HostParamBlock &block, uint32_t index)
+{
+    return block.ValueSlots + std::size_t{index} * block.ValueWidth;
+}
+
+// Index of the first entry whose name slot holds the key (terminator
+// included), or `entries` when there is none. A slot narrower than the key
+// cannot hold it, so its bytes past the slot are never read.
+uint32_t FindEntry(const HostParamBlock &block, uint32_t entries, const Key &key)
+{
+    if (key.length + 1 > block.NameWidth)
+        return entries;
+    for (uint32_t i = 0; i < entries; i++) {
+        const char *slot = NameSlot(block, i);
+        // Names mostly differ in their last character (or have it at
+        // another place): look at it before comparing the whole key.
+        if (slot[key.length - 2] == key.text[key.length - 2] &&
+            std::memcmp(slot, key.text.data(), key.length + 1) == 0)
+            return i;
+    }
+    return entries;
+}
+
+// Copies `text` into a slot of `width` bytes, cut to width - 1 bytes.
+void StoreInSlot(char *slot, uint32_t width, std::string_view text)
+{
+    if (width == 0)
+        return;
+    const std::size_t length = std::min<std::size_t>(text.size(), width - 1);
+    std::memcpy(slot, text.data(), length);
+    slot[length] = '\0';
+}
+
+} // namespace
+
+std::string_view GetVariable(const HostParamBlock &block, std::string_view name,
+                             std::span<char> out)
+{
+    if (out.empty())
+        return {};
+    out[0] = '\0';
+    const Key key = BuildKey(name);
+    if (key.length == 0)
+        return {out.data(), 0};
+    const uint32_t entries = UsableEntries(block);
+    const uint32_t index = FindEntry(block, entries, key);
+    if (index == entries)
+        return {out.data(), 0};
+    // The value ends at its terminator or at the end of its slot.
+    const char *value = ValueSlot(block, index);
+    const void *end = std::memchr(value, '\0', block.ValueWidth);
+    std::size_t length = end ? static_cast<const char *>(end) - value : block.ValueWidth;
+    length = std::min(length, out.size() - 1);
+    std::memcpy(out.data(), value, length);
+    out[length] = '\0';
+    return {out.data(), length};
+}
+
+void SetVariable(HostParamBlock &block, std::string_view name, std::string_view value)
+{
+    const Key key = BuildKey(name);
+    if (key.length == 0)
+        return;
+    if (block.NameSlots == nullptr || block.ValueSlots == nullptr)
+        return; // no entries and no room
+    const uint32_t entries = UsableEntries(block);
+    const uint32_t index = FindEntry(block, entries, key);
+    if (index < entries) {
+        StoreInSlot(ValueSlot(block, index), block.ValueWidth, value);
+        return;
+    }
+    if (entries != block.VariableCount || entries >= block.VariableCapacity)
+        return; // full, or not a table we can append to
+    if (key.length + 1 > block.NameWidth || block.ValueWidth == 0)
+        return; // a cut key would name another variable
+    // Name first, then the count, then the value.
+    std::memcpy(NameSlot(block, index), key.text.data(), key.length + 1);
+    block.VariableCount = index + 1;
+    StoreInSlot(ValueSlot(block, index), block.ValueWidth, value);
+}
+
+} // namespace qv::host

@@ -313,7 +313,7 @@ in the same run of `bench/compare_tools.py`, each tool pinned to CPU 1.
   close (the same program, taking turns with the queries).
 - **Wine**: `GetFileVersionInfoSizeA`, `GetFileVersionInfoA`,
   `VerQueryValueA` under Wine, timed in-process with
-  `QueryPerformanceCounter` (`bench/bench_wine_version.c`, {WINE_QUERIES} queries).
+  `QueryPerformanceCounter` (`bench/bench_wine_version.cpp`, {WINE_QUERIES} queries).
 - **pefile**: `pefile.PE(path, fast_load=True)` and the resource directory
   only, in-process (`bench/bench_pefile.py`, {PEFILE_QUERIES} queries).
 - **exiftool**: one call over the file listed {EXIFTOOL_BATCH} times, wall

@@ -23,14 +23,6 @@ struct ParameterList {
     uint32_t count = 0;
 };
 
-// The list for block->ParameterText; a null block or a null text give
-// count 0.
-ParameterList SplitParameter(const HostParamBlock *block);
-
-// Item `index` (1 to count - 1): the text between the comma before it and
-// the comma after it, without blanks at either end. "" for any other index.
-std::string_view ParameterItem(const ParameterList &list, uint32_t index);
-
 // `s` without ASCII white space at either end.
 constexpr std::string_view TrimBlanks(std::string_view s)
 {
@@ -39,6 +31,39 @@ constexpr std::string_view TrimBlanks(std::string_view s)
     while (!s.empty() && text::IsBlank(s.back()))
         s.remove_suffix(1);
     return s;
+}
+
+// The list for block->ParameterText; a null block or a null text give
+// count 0. Defined here, with ParameterItem, so that a caller keeps the
+// list in registers: returned through memory it costs a store-forwarding
+// stall per call, about a fifth of a CompareVersions call.
+constexpr ParameterList SplitParameter(const HostParamBlock *block)
+{
+    if (block == nullptr || block->ParameterText == nullptr)
+        return {};
+    const std::string_view text = block->ParameterText;
+    uint32_t count = 2;
+    for (std::size_t comma = text.find(',');
+         comma != std::string_view::npos && count < kParameterSlots;
+         comma = text.find(',', comma + 1))
+        count++;
+    return {text, count};
+}
+
+// Item `index` (1 to count - 1): the text between the comma before it and
+// the comma after it, without blanks at either end. "" for any other index.
+constexpr std::string_view ParameterItem(const ParameterList &list, uint32_t index)
+{
+    if (index == 0 || index >= list.count)
+        return {};
+    std::string_view rest = list.text;
+    for (uint32_t i = 1; i < index; i++)
+        rest.remove_prefix(rest.find(',') + 1);
+    // The last item runs to the end of the text, unless the text goes on
+    // past the last item that counts.
+    const bool last = index + 1 == list.count && list.count < kParameterSlots;
+    const std::size_t comma = last ? std::string_view::npos : rest.find(',');
+    return TrimBlanks({rest.data(), comma == std::string_view::npos ? rest.size() : comma});
 }
 
 } // namespace qv::host

@@ -1,31 +1,27 @@
 #include "variables.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstring>
 
 namespace qv::host {
 namespace {
 
-// "%name%" and its terminator; length 0 when the name does not fit.
-struct Key {
-    std::array<char, kVariableKeySize> text;
-    std::size_t length;
-};
-
-Key BuildKey(std::string_view name)
+// The bytes of a variable key, "%name%" and its terminator. A name longer
+// than the key buffer allows has no key.
+std::size_t KeySize(std::string_view name)
 {
-    Key key;
-    key.length = 0;
-    if (name.size() > kVariableKeySize - 3)
-        return key;
-    key.text[0] = '%';
-    std::memcpy(&key.text[1], name.data(), name.size());
-    key.text[name.size() + 1] = '%';
-    key.text[name.size() + 2] = '\0';
-    key.length = name.size() + 2;
-    return key;
+    return name.size() + 3 <= kVariableKeySize ? name.size() + 3 : 0;
+}
+
+// Whether `slot` holds the key of `name`, terminator included. The slot has
+// at least KeySize(name) bytes. Names mostly differ in their last
+// characters, or have them at another place: those go first.
+bool SlotHoldsKey(const char *slot, std::string_view name)
+{
+    const std::size_t n = name.size();
+    return slot[n + 1] == '%' && slot[n + 2] == '\0' && slot[0] == '%' &&
+           std::memcmp(slot + 1, name.data(), n) == 0;
 }
 
 // Entries the library may look at. A table without slot arrays has none,
@@ -47,21 +43,16 @@ char *ValueSlot(const HostParamBlock &block, uint32_t index)
     return block.ValueSlots + std::size_t{index} * block.ValueWidth;
 }
 
-// Index of the first entry whose name slot holds the key (terminator
-// included), or `entries` when there is none. A slot narrower than the key
-// cannot hold it, so its bytes past the slot are never read.
-uint32_t FindEntry(const HostParamBlock &block, uint32_t entries, const Key &key)
+// Index of the first entry whose name slot holds the key of `name`, or
+// `entries` when there is none. A slot narrower than the key cannot hold
+// it, so its bytes past the slot are never read.
+uint32_t FindEntry(const HostParamBlock &block, uint32_t entries, std::string_view name)
 {
-    if (key.length + 1 > block.NameWidth)
+    if (KeySize(name) > block.NameWidth)
         return entries;
-    for (uint32_t i = 0; i < entries; i++) {
-        const char *slot = NameSlot(block, i);
-        // Names mostly differ in their last character (or have it at
-        // another place): look at it before comparing the whole key.
-        if (slot[key.length - 2] == key.text[key.length - 2] &&
-            std::memcmp(slot, key.text.data(), key.length + 1) == 0)
+    for (uint32_t i = 0; i < entries; i++)
+        if (SlotHoldsKey(NameSlot(block, i), name))
             return i;
-    }
     return entries;
 }
 
@@ -83,11 +74,10 @@ std::string_view GetVariable(const HostParamBlock &block, std::string_view name,
     if (out.empty())
         return {};
     out[0] = '\0';
-    const Key key = BuildKey(name);
-    if (key.length == 0)
+    if (KeySize(name) == 0)
         return {out.data(), 0};
     const uint32_t entries = UsableEntries(block);
-    const uint32_t index = FindEntry(block, entries, key);
+    const uint32_t index = FindEntry(block, entries, name);
     if (index == entries)
         return {out.data(), 0};
     // The value ends at its terminator or at the end of its slot.
@@ -102,23 +92,27 @@ std::string_view GetVariable(const HostParamBlock &block, std::string_view name,
 
 void SetVariable(HostParamBlock &block, std::string_view name, std::string_view value)
 {
-    const Key key = BuildKey(name);
-    if (key.length == 0)
+    const std::size_t key_size = KeySize(name);
+    if (key_size == 0)
         return;
     if (block.NameSlots == nullptr || block.ValueSlots == nullptr)
         return; // no entries and no room
     const uint32_t entries = UsableEntries(block);
-    const uint32_t index = FindEntry(block, entries, key);
+    const uint32_t index = FindEntry(block, entries, name);
     if (index < entries) {
         StoreInSlot(ValueSlot(block, index), block.ValueWidth, value);
         return;
     }
     if (entries != block.VariableCount || entries >= block.VariableCapacity)
         return; // full, or not a table we can append to
-    if (key.length + 1 > block.NameWidth || block.ValueWidth == 0)
+    if (key_size > block.NameWidth || block.ValueWidth == 0)
         return; // a cut key would name another variable
     // Name first, then the count, then the value.
-    std::memcpy(NameSlot(block, index), key.text.data(), key.length + 1);
+    char *slot = NameSlot(block, index);
+    slot[0] = '%';
+    std::memcpy(slot + 1, name.data(), name.size());
+    slot[name.size() + 1] = '%';
+    slot[name.size() + 2] = '\0';
     block.VariableCount = index + 1;
     StoreInSlot(ValueSlot(block, index), block.ValueWidth, value);
 }

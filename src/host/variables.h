@@ -10,7 +10,8 @@
 
 namespace qv::host {
 
-// Key buffer: '%', the name (at most 29 characters), '%', terminator.
+// A variable's key is '%', the name, '%' and a terminator in at most this
+// many bytes, so a name has at most 29 characters.
 inline constexpr std::size_t kVariableKeySize = 32;
 
 // Copies the value of variable `name` into `out`, cut to fit and terminated

@@ -62,7 +62,7 @@ void StoreInSlot(char *slot, uint32_t width, std::string_view text)
     if (width == 0)
         return;
     const std::size_t length = std::min<std::size_t>(text.size(), width - 1);
-    std::memcpy(slot, text.data(), length);
+    std::copy_n(text.data(), length, slot); // an empty view may have no data at all
     slot[length] = '\0';
 }
 

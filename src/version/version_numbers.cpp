@@ -43,9 +43,9 @@ std::size_t ComponentLength(std::string_view s)
 
 // NextVersionNumber on the text from `next` to `end`, with a short road for
 // the usual component, digits right at the front. The comparison reads
-// through plain pointers: with views passed by reference to every step, it
-// runs about a third slower.
-int32_t NextComponent(const char *&next, const char *end)
+// through plain pointers kept in registers, so this is inlined: with views
+// passed by reference to every step, it runs about a third slower.
+inline int32_t NextComponent(const char *&next, const char *end)
 {
     if (next == end)
         return 0;

@@ -10,8 +10,8 @@
 
 namespace qv::host {
 
-// At most this many items count (item 63 ends at the 63rd comma; the rest
-// of the text is dropped), in slots 1 to 63 as a host numbers them.
+// Items are numbered from 1 and at most 63 count: item 63 ends at the 63rd
+// comma and the rest of the text is dropped, so a count stops at 64.
 inline constexpr uint32_t kParameterSlots = 64;
 
 // The parameter text and the number of items it holds plus one (the first

@@ -3,8 +3,7 @@
 
 #include "qvsetup.h"
 
-#include "../host/parameters.h"
-#include "../host/variables.h"
+#include "../host/c_interface.h"
 #include "version_field.h"
 
 QVSETUP_API int32_t QVSETUP_CALL GetFileVersion(HostParamBlock *block)
@@ -12,12 +11,12 @@ QVSETUP_API int32_t QVSETUP_CALL GetFileVersion(HostParamBlock *block)
     if (block == NULL)
         return 0;
     uint32_t count;
-    ParameterList *list = SplitParameter(block, &count);
+    ParameterCopy *list = CopyParameters(block, &count);
     char *value = NULL;
     if (count >= 2)
         value = QueryVersionField(list->item[1], count >= 3 ? list->item[2] : "FileVersion");
-    SetVariable(block, "FileVersion", value != NULL ? value : "");
+    SetVariableText(block, "FileVersion", value != NULL ? value : "");
     free(value);
-    FreeParameterList(list);
+    FreeParameterCopy(list);
     return 0;
 }

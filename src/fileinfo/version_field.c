@@ -4,8 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "../host/c_interface.h"
 #include "../platform/platform.h"
-#include "../version/version_numbers.h"
 #include "byte_reader.h"
 #include "version_resource.h"
 
@@ -92,7 +92,7 @@ static char *ProductVersionText(VersionApi *api, const char *block, uint32_t siz
     for (int i = 0; i < 4; i++) {
         if (i > 0)
             *out++ = '.';
-        out += FormatDecimal((int32_t)parts[i], out);
+        out += FormatDecimalText((int32_t)parts[i], out);
     }
     return CopyText(text, (size_t)(out - text));
 }

@@ -40,9 +40,6 @@ int GetFileLength(PlatformFile *file, uint64_t *size);
 long ReadFileAt(PlatformFile *file, uint64_t offset, void *buffer, size_t length);
 void CloseFile(PlatformFile *file);
 
-/* 1 when a top-level window of the class exists, else 0. */
-int WindowClassExists(const char *class_name);
-
 #ifdef __cplusplus
 }
 #endif

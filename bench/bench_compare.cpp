@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
+#include <string_view>
 
 #include "host_table.h"
 #include "ratio_reporter.h"
@@ -15,16 +15,23 @@
 
 namespace {
 
+// Views, as the export hands its items over; their texts are terminated
+// for strverscmp.
 struct Pair {
-    const char *first;
-    const char *second;
+    std::string_view first;
+    std::string_view second;
 };
+
+// Equal texts at two addresses: strverscmp answers a string compared with
+// itself at once, which no call of the export ever asks.
+const char kEqualFirst[] = "10.0.19041.1";
+const char kEqualSecond[] = "10.0.19041.1";
 
 const Pair kPairs[] = {
     {"4.72.3110", "5.0.2614.3500"},
     {"1.2.3", "1.2.4"},
     {"10.0.19041.1", "10.0.19041.2"},
-    {"10.0.19041.1", "10.0.19041.1"},
+    {kEqualFirst, kEqualSecond},
 };
 
 const char *const kParameters[] = {
@@ -38,14 +45,14 @@ void Strverscmp(benchmark::State &state)
 {
     for (auto _ : state)
         for (const Pair &p : kPairs)
-            benchmark::DoNotOptimize(strverscmp(p.first, p.second));
+            benchmark::DoNotOptimize(strverscmp(p.first.data(), p.second.data()));
 }
 
 void CompareStrings(benchmark::State &state)
 {
     for (auto _ : state)
         for (const Pair &p : kPairs)
-            benchmark::DoNotOptimize(CompareVersionStrings(p.first, p.second));
+            benchmark::DoNotOptimize(qv::version::CompareVersionStrings(p.first, p.second));
 }
 
 void CompareExport(benchmark::State &state)
@@ -76,8 +83,8 @@ int main(int argc, char **argv)
     if (base > 0) {
         std::printf("\nratio to strverscmp (same run, %zu pairs per iteration):\n",
                     sizeof kPairs / sizeof kPairs[0]);
-        std::printf("  CompareStrings   %6.2fx  (goal <= 2x)\n", reporter.Time("CompareStrings") / base);
-        std::printf("  CompareExport    %6.2fx  (goal <= 15x)\n", reporter.Time("CompareExport") / base);
+        std::printf("  CompareStrings   %6.2fx  (goal <= 1.2x)\n", reporter.Time("CompareStrings") / base);
+        std::printf("  CompareExport    %6.2fx  (goal <= 5x)\n", reporter.Time("CompareExport") / base);
     }
     benchmark::Shutdown();
     return 0;

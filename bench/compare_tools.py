@@ -30,7 +30,6 @@ import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-WINE_DLLS = "/usr/lib/i386-linux-gnu/wine/i386-windows"
 PIN = ["taskset", "-c", "1"]
 # pefile comes from Debian's package, for the system's Python.
 SYSTEM_PYTHON = "/usr/bin/python3"
@@ -66,9 +65,20 @@ def native_program():
     return os.path.join(ROOT, "build", "native", "bin", "bench_query_files")
 
 
+def wine_dlls():
+    """The 32-bit folder of Wine's DLLs among the native build's QV_WINE_DLL_DIRS."""
+    with open(os.path.join(ROOT, "build", "native", "CMakeCache.txt")) as cache:
+        for line in cache:
+            if line.startswith("QV_WINE_DLL_DIRS:"):
+                for folder in line.split("=", 1)[1].strip().split(";"):
+                    if folder.endswith("i386-windows") and os.path.isdir(folder):
+                        return folder
+    sys.exit("compare_tools: no 32-bit folder of Wine's DLLs in QV_WINE_DLL_DIRS")
+
+
 def pick_files(field):
     """Smallest, median and largest of Wine's DLLs that answer `field`."""
-    candidates = sorted(glob.glob(os.path.join(WINE_DLLS, "*.dll")))
+    candidates = sorted(glob.glob(os.path.join(wine_dlls(), "*.dll")))
     answered = []
     for line in run([native_program(), "--check", field] + candidates).splitlines():
         path, _, answer = line.partition("\t")
@@ -313,7 +323,7 @@ in the same run of `bench/compare_tools.py`, each tool pinned to CPU 1.
   close (the same program, taking turns with the queries).
 - **Wine**: `GetFileVersionInfoSizeA`, `GetFileVersionInfoA`,
   `VerQueryValueA` under Wine, timed in-process with
-  `QueryPerformanceCounter` (`bench/bench_wine_version.c`, {WINE_QUERIES} queries).
+  `QueryPerformanceCounter` (`bench/bench_wine_version.cpp`, {WINE_QUERIES} queries).
 - **pefile**: `pefile.PE(path, fast_load=True)` and the resource directory
   only, in-process (`bench/bench_pefile.py`, {PEFILE_QUERIES} queries).
 - **exiftool**: one call over the file listed {EXIFTOOL_BATCH} times, wall

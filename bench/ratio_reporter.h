@@ -1,5 +1,7 @@
 // A console reporter that also keeps each benchmark's time per iteration,
-// so a program can print ratios measured side by side in one run.
+// so a program can print ratios measured side by side in one run. With
+// --benchmark_repetitions it keeps the fastest repetition: other work on
+// the machine only ever adds time.
 #ifndef QV_BENCH_RATIO_REPORTER_H
 #define QV_BENCH_RATIO_REPORTER_H
 
@@ -15,8 +17,11 @@ public:
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run &run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+            if (run.run_type == Run::RT_Iteration) {
+                auto [it, added] = times_.emplace(run.benchmark_name(), run.GetAdjustedRealTime());
+                if (!added && run.GetAdjustedRealTime() < it->second)
+                    it->second = run.GetAdjustedRealTime();
+            }
     }
 
     // Time per iteration of the benchmark `name`; 0 when it did not run.

@@ -46,6 +46,22 @@
 #define QVSETUP_VERSION_PATCH 0
 #define QVSETUP_VERSION_STRING "1.0.0"
 
+/*
+ * Linkage
+ * -------
+ * QVSETUP_CALL  the exports' calling convention: __stdcall on Windows (the
+ *               called function removes its argument from the stack), the
+ *               platform's own elsewhere.
+ * QVSETUP_API   how a declaration reaches the export. On Windows a host that
+ *               uses QVSETUP.dll gets __declspec(dllimport); the DLL's own
+ *               build defines QVSETUP_BUILDING (module/qvsetup.def names the
+ *               exports and their ordinals) and a program that links the
+ *               library's objects directly defines QVSETUP_STATIC, and both
+ *               get nothing. On the portable build the exports have default
+ *               visibility while everything else in the library is hidden.
+ *
+ * The header is valid C99 and C++; the exports have C linkage either way.
+ */
 #if defined(_WIN32)
 #define QVSETUP_CALL __stdcall
 #if defined(QVSETUP_BUILDING) || defined(QVSETUP_STATIC)
@@ -97,17 +113,12 @@ QVSETUP_API int32_t QVSETUP_CALL IsQarvellClientRunning(HostParamBlock *block);
     static_assert(offsetof(HostParamBlock, field) == (off), #field " offset")
 #define QVSETUP_ASSERT_SIZE(size) \
     static_assert(sizeof(HostParamBlock) == (size), "HostParamBlock size")
-#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
-#define QVSETUP_ASSERT_OFFSET(field, off) \
-    _Static_assert(offsetof(HostParamBlock, field) == (off), #field " offset")
-#define QVSETUP_ASSERT_SIZE(size) \
-    _Static_assert(sizeof(HostParamBlock) == (size), "HostParamBlock size")
 #else
-/* C99 has no _Static_assert: an array type of negative size fails instead. */
+/* C99 has no static assertion: an array of negative size stops the build. */
 #define QVSETUP_ASSERT_OFFSET(field, off) \
-    typedef char QvSetupCheck_##field[offsetof(HostParamBlock, field) == (off) ? 1 : -1]
+    typedef char QvSetupOffsetOf##field[offsetof(HostParamBlock, field) == (off) ? 1 : -1]
 #define QVSETUP_ASSERT_SIZE(size) \
-    typedef char QvSetupCheck_size[sizeof(HostParamBlock) == (size) ? 1 : -1]
+    typedef char QvSetupSizeOfHostParamBlock[sizeof(HostParamBlock) == (size) ? 1 : -1]
 #endif
 /* The layout above, checked on every build: the table for 32-bit pointers,
  * the same fields with natural alignment for 64-bit ones. */

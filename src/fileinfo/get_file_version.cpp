@@ -1,30 +1,30 @@
 // Export GetFileVersion: "path[, field]" -> variable "FileVersion".
+#include <cstdlib>
+#include <cstring>
+
+#include "fileinfo/version_field.h"
+#include "host/parameters.h"
+#include "host/variables.h"
 #include "qvsetup.h"
-
-#include <memory>
-
-#include "../host/parameters.h"
-#include "../host/variables.h"
-#include "version_field.h"
-
-namespace {
-
-struct ParameterListDeleter {
-    void operator()(ParameterList *list) const { FreeParameterList(list); }
-};
-
-} // namespace
 
 QVSETUP_API int32_t QVSETUP_CALL GetFileVersion(HostParamBlock *block)
 {
+    using namespace qv;
     if (block == nullptr)
         return 0;
-    uint32_t count = 0;
-    const std::unique_ptr<ParameterList, ParameterListDeleter> list(SplitParameter(block, &count));
-    qv::fileinfo::HeapPtr<char> value;
-    if (count >= 2)
-        value = qv::fileinfo::QueryVersionField(list->item[1],
-                                                count >= 3 ? list->item[2] : "FileVersion");
-    SetVariable(block, "FileVersion", value ? value.get() : "");
+    const host::ParameterList list = host::SplitParameter(block);
+    fileinfo::HeapPtr<char> value;
+    if (list.count >= 2) {
+        // The path goes to the file system, which wants it terminated.
+        const std::string_view item = host::ParameterItem(list, 1);
+        const fileinfo::HeapPtr<char> path(static_cast<char *>(std::malloc(item.size() + 1)));
+        if (path) {
+            std::memcpy(path.get(), item.data(), item.size());
+            path.get()[item.size()] = '\0';
+            value = fileinfo::QueryVersionField(
+                path.get(), list.count >= 3 ? host::ParameterItem(list, 2) : "FileVersion");
+        }
+    }
+    host::SetVariable(*block, "FileVersion", value ? value.get() : "");
     return 0;
 }

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <optional>
 
-#include "../version/version_numbers.h"
 #include "byte_view.h"
+#include "text/text.h"
 #include "version_api.h"
 #include "version_resource.h"
 
@@ -37,17 +37,12 @@ constexpr uint32_t kFixedInfoSize = 52;
 constexpr uint32_t kProductVersionMS = 16;
 constexpr uint32_t kProductVersionLS = 20;
 
-constexpr char FoldCase(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 constexpr bool EqualIgnoringCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); i++)
-        if (FoldCase(a[i]) != FoldCase(b[i]))
+        if (text::FoldAscii(a[i]) != text::FoldAscii(b[i]))
             return false;
     return true;
 }
@@ -99,14 +94,18 @@ HeapPtr<char> ProductVersionText(VersionApi &api, ByteView block)
     if (!ms || !ls)
         return {};
     const std::array<uint32_t, 4> parts = {*ms >> 16, *ms & 0xffffu, *ls >> 16, *ls & 0xffffu};
-    char text[4 * 6];
-    char *out = text;
+    // Four numbers of at most five digits, and three dots.
+    std::array<char, 4 * 6> version;
+    std::size_t used = 0;
+    std::array<char, text::kDecimalSize> number;
     for (std::size_t i = 0; i < parts.size(); i++) {
         if (i > 0)
-            *out++ = '.';
-        out += FormatDecimal(static_cast<int32_t>(parts[i]), out);
+            version[used++] = '.';
+        const std::string_view digits = text::FormatDecimal(static_cast<int32_t>(parts[i]), number);
+        std::memcpy(version.data() + used, digits.data(), digits.size());
+        used += digits.size();
     }
-    return CopyText({text, static_cast<std::size_t>(out - text)});
+    return CopyText({version.data(), used});
 }
 
 // The field's string, when the platform finds one that lies inside the

@@ -14,6 +14,7 @@
 #include "cp1252.h"
 #include "heap.h"
 #include "pe_resource.h"
+#include "text/text.h"
 
 namespace qv::fileinfo::reader {
 
@@ -173,12 +174,6 @@ std::optional<Node> ReadNode(const Block &b, uint32_t offset, bool wide)
     return wide ? ReadNode32(b, offset) : ReadNode16(b, offset);
 }
 
-// Keys match with only A-Z folded, as Wine's wcsnicmp and strnicmp fold.
-constexpr uint16_t FoldUnit(uint16_t unit)
-{
-    return unit >= 'A' && unit <= 'Z' ? static_cast<uint16_t>(unit + ('a' - 'A')) : unit;
-}
-
 // A character of the path as the key it is compared with: the 32-bit layout
 // has UTF-16 keys, to which VerQueryValueA converts the path first.
 uint16_t PathUnit(char c, bool wide)
@@ -200,7 +195,8 @@ KeyMatch MatchKey(const Block &b, uint32_t key, bool wide, std::string_view name
             return KeyMatch::off_block;
         if (i == name.size())
             return *unit == 0 ? KeyMatch::same : KeyMatch::different;
-        if (FoldUnit(*unit) != FoldUnit(PathUnit(name[i], wide)))
+        // Only A-Z are folded, as Wine's wcsnicmp and strnicmp fold.
+        if (text::FoldAscii(*unit) != text::FoldAscii(PathUnit(name[i], wide)))
             return KeyMatch::different;
     }
     return KeyMatch::different;

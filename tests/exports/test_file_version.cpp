@@ -129,7 +129,7 @@ TEST_F(FileVersion, Fixtures)
         EXPECT_EQ(Call(parameters.c_str()), c.value) << parameters;
     }
     for (const FileVersionCase &c : kGeneratedCases) {
-        std::string parameters = InFolder("QV_VERSION_FILES", "version_files", c.file);
+        std::string parameters = InFolder("QV_VERSION_FILES", QV_VERSION_FILES_DIR, c.file);
         if (c.field != nullptr)
             parameters += std::string(",") + c.field;
         EXPECT_EQ(Call(parameters.c_str()), c.value) << parameters;

@@ -20,7 +20,7 @@ FakeWindows *g_windows = nullptr;
 
 } // namespace
 
-extern "C" int WindowClassExists(const char *class_name)
+bool qv::platform::WindowClassExists(const char *class_name)
 {
     g_windows->asked.push_back(class_name);
     return g_windows->present.count(class_name) != 0;

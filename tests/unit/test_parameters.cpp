@@ -1,32 +1,47 @@
-// SplitParameter / TrimBlanks.
+// SplitParameter / TrimBlanks, and the copy the C files use.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "host/c_interface.h"
 #include "host/parameters.h"
 
 namespace {
+
+using qv::host::kParameterSlots;
+using qv::host::ParameterItem;
+using qv::host::ParameterList;
+using qv::host::SplitParameter;
 
 struct Split {
     uint32_t count;
     std::vector<std::string> items;
 };
 
+// The items of SplitParameter, checked against the terminated copy.
 Split DoSplit(const char *text)
 {
     HostParamBlock block = {};
     block.ParameterText = text;
-    Split result;
-    ParameterList *list = SplitParameter(&block, &result.count);
-    if (list != nullptr) {
-        EXPECT_EQ(list->item[0], nullptr);
-        for (uint32_t i = 1; i < result.count; i++)
-            result.items.push_back(list->item[i]);
-        for (uint32_t i = result.count; i < PARAMETER_SLOTS; i++)
-            EXPECT_EQ(list->item[i], nullptr);
+    const ParameterList list = SplitParameter(&block);
+    Split result{list.count, {}};
+    EXPECT_EQ(ParameterItem(list, 0).data(), nullptr);
+    for (uint32_t i = 1; i < list.count; i++)
+        result.items.emplace_back(ParameterItem(list, i));
+    for (uint32_t i = list.count; i <= kParameterSlots; i++)
+        EXPECT_EQ(ParameterItem(list, i).data(), nullptr);
+
+    uint32_t count = 99;
+    ParameterCopy *copy = CopyParameters(&block, &count);
+    EXPECT_EQ(count, list.count);
+    if (copy != nullptr) {
+        EXPECT_EQ(copy->item[0], nullptr);
+        for (uint32_t i = 1; i < kParameterSlots; i++)
+            EXPECT_EQ(copy->item[i] ? std::string(copy->item[i]) : "<null>",
+                      i < list.count ? result.items[i - 1] : "<null>");
     }
-    FreeParameterList(list);
+    FreeParameterCopy(copy);
     return result;
 }
 
@@ -59,14 +74,13 @@ TEST(Parameters, SplitsAndTrims)
 
 TEST(Parameters, NoTextNoList)
 {
-    uint32_t count = 99;
-    EXPECT_EQ(SplitParameter(nullptr, &count), nullptr);
-    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(SplitParameter(nullptr).count, 0u);
     HostParamBlock block = {};
-    count = 99;
-    EXPECT_EQ(SplitParameter(&block, &count), nullptr);
+    EXPECT_EQ(SplitParameter(&block).count, 0u);
+    uint32_t count = 99;
+    EXPECT_EQ(CopyParameters(&block, &count), nullptr);
     EXPECT_EQ(count, 0u);
-    FreeParameterList(nullptr);
+    FreeParameterCopy(nullptr);
 }
 
 TEST(Parameters, CallersTextIsNeverModified)
@@ -75,8 +89,9 @@ TEST(Parameters, CallersTextIsNeverModified)
     std::string text = original;
     HostParamBlock block = {};
     block.ParameterText = text.c_str();
+    SplitParameter(&block);
     uint32_t count;
-    FreeParameterList(SplitParameter(&block, &count));
+    FreeParameterCopy(CopyParameters(&block, &count));
     EXPECT_EQ(text, original);
 }
 
@@ -92,19 +107,14 @@ TEST(Parameters, AtMostSixtyThreeItems)
     EXPECT_EQ(s.items[62], "63"); // cut at the comma; the rest is dropped
 }
 
-TEST(Parameters, TrimBlanksInPlace)
+TEST(Parameters, TrimBlanks)
 {
     const std::pair<const char *, const char *> cases[] = {
         {"  abc  ", "abc"}, {"abc", "abc"}, {"", ""}, {" \t ", ""},
         {"\na b\r", "a b"}, {"x ", "x"},   {" x", "x"},
     };
-    for (auto c : cases) {
-        std::string s = c.first;
-        std::vector<char> buffer(s.begin(), s.end());
-        buffer.push_back('\0');
-        EXPECT_EQ(TrimBlanks(buffer.data()), buffer.data());
-        EXPECT_STREQ(buffer.data(), c.second) << '"' << c.first << '"';
-    }
+    for (auto c : cases)
+        EXPECT_EQ(qv::host::TrimBlanks(c.first), c.second) << '"' << c.first << '"';
 }
 
 } // namespace

@@ -1,0 +1,52 @@
+// Runs a fuzz target's LLVMFuzzerTestOneInput over files, as a plain
+// program: each file named on the command line, or each file of each
+// folder named. Used to replay the seed corpus in the tests on every
+// build, Windows included.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size);
+
+namespace {
+
+bool RunFile(const std::filesystem::path &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        std::fprintf(stderr, "replay: cannot read %s\n", path.string().c_str());
+        return false;
+    }
+    const std::vector<uint8_t> data{std::istreambuf_iterator<char>(file),
+                                    std::istreambuf_iterator<char>()};
+    LLVMFuzzerTestOneInput(data.data(), data.size());
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    bool failed = false;
+    int count = 0;
+    for (int i = 1; i < argc; i++) {
+        const std::filesystem::path argument = argv[i];
+        std::error_code error;
+        if (!std::filesystem::is_directory(argument, error)) {
+            failed |= !RunFile(argument);
+            count++;
+            continue;
+        }
+        for (const auto &entry : std::filesystem::directory_iterator(argument)) {
+            if (entry.path().filename().string().starts_with('.'))
+                continue;
+            failed |= !RunFile(entry.path());
+            count++;
+        }
+    }
+    std::printf("replayed %d inputs\n", count);
+    return failed || count == 0;
+}

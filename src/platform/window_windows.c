@@ -1,9 +1,0 @@
-/* Windows: USER32's lookup of top-level windows by class. */
-#include <windows.h>
-
-#include "window.h"
-
-int WindowClassExists(const char *class_name)
-{
-    return FindWindowA(class_name, NULL) != NULL;
-}

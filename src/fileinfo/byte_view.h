@@ -3,6 +3,7 @@
 #ifndef QV_FILEINFO_BYTE_VIEW_H
 #define QV_FILEINFO_BYTE_VIEW_H
 
+#include <bit>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
@@ -26,21 +27,22 @@ struct ByteView {
     constexpr uint64_t size() const { return bytes.size(); }
 
     // The little-endian value at `offset`; none when it is not all inside.
+    // One unaligned load: the builds are all for little-endian x86.
     template <std::unsigned_integral T>
-    constexpr std::optional<T> Read(uint64_t offset) const
+    std::optional<T> Read(uint64_t offset) const
     {
+        static_assert(std::endian::native == std::endian::little);
         if (!RangeInside(offset, sizeof(T), bytes.size()))
             return std::nullopt;
-        T value = 0;
-        for (std::size_t i = sizeof(T); i-- > 0;)
-            value = static_cast<T>(value << 8 | bytes[offset + i]);
+        T value;
+        std::memcpy(&value, bytes.data() + offset, sizeof value);
         return value;
     }
 
     // The same, 0 for a value that is not all inside: for fields of a
     // header read into a zero-filled buffer of its full size.
     template <std::unsigned_integral T>
-    constexpr T ReadOrZero(uint64_t offset) const
+    T ReadOrZero(uint64_t offset) const
     {
         return Read<T>(offset).value_or(0);
     }

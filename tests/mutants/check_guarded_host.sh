@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs guarded_host over a list of files, resuming after each file that
-# faults (the host stops at the first fault, or dies on a crash), and counts
+# faults (the host stops at the first fault, or ends itself on a crash, a
+# hang or a runaway use of memory), and counts
 # the faults by cause. Fails on any fault; stops after MAX_FAULTS of them.
 #   check_guarded_host.sh EMULATOR GUARDED_HOST LIST [MAX_FAULTS]
 set -u
@@ -29,8 +30,12 @@ while :; do
 done
 
 files=$(grep -c . "$list")
+if [ "$files" = 0 ]; then
+  echo "FAIL: no files in $list"
+  exit 1
+fi
 faults=$(grep -c . "$work/faults")
-echo "guarded host: $files files, $((files * 24)) calls at most, $faults faulting files"
+echo "guarded host: $files files, 16 calls each, $faults faulting files"
 if [ "$faults" -gt 0 ]; then
   sed 's/^[^:]*: \([^:]*\).*/\1/' "$work/faults" | sort | uniq -c | sort -rn
   head -20 "$work/faults"

@@ -1,22 +1,27 @@
 // A setup host that watches what QVSETUP.dll does to it. For every file of a
-// list and every version field it calls GetFileVersion three times:
+// list and every version field it calls GetFileVersion twice:
 //   pass 0: the DLL's malloc/calloc/realloc/free go to a guard allocator
 //           (each block ends where inaccessible pages begin), heap sprayed
 //           with 0x41;
-//   pass 1, 2: the DLL's blocks on the ordinary heap, sprayed with 0xa5 and
-//           then 0x5a (blocks of several sizes, some of them freed).
+//   pass 1: the DLL's blocks on the ordinary heap, sprayed with 0xa5
+//           (blocks of several sizes, some of them freed).
 // After each call it checks the sprayed blocks, the guard bytes around the
 // host block, the name and value slots and the parameter text, the heaps
-// (HeapValidate) and that the DLL freed what it took; the three answers
-// must be equal, or the DLL built one from bytes it does not own.
+// (HeapValidate), that the DLL freed what it took and asked for no huge
+// block. The two answers must be equal, or the DLL built one from bytes it
+// does not own.
 //   guarded_host LIST [FIRST]
 // LIST names files, one a line (Unix paths are used from drive Z:); FIRST
 // skips the lines before it. Before each file it prints "FILE n name", after
 // it "END n"; the first fault ends the run with "FAULT n name field pass:
 // cause: detail" (status 1). A crash prints the same with the cause "crash",
-// or "read/write past a DLL block" when a guard page was hit (status 3).
+// or "read/write past a DLL block" when a guard page was hit (status 3); a
+// call that runs for more than 20 s, or that takes the process's memory
+// past 1 GiB, with "hang" or "memory" (status 4).
 #include <windows.h>
+#include <psapi.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -33,12 +38,14 @@ namespace {
 const char *const kFields[] = {"FileVersion",    "CompanyName",      "FileDescription",
                                "InternalName",   "LegalCopyright",   "OriginalFilename",
                                "ProductName",    "ProductVersion"};
-const uint8_t kPassFill[3] = {0x41, 0xa5, 0x5a};
+const uint8_t kPassFill[2] = {0x41, 0xa5};
 const uint8_t kGuardFill = 0x6b;  // host guards and unused slots
 const uint8_t kCanary = 0xfd;     // slack of a guard block
 
 // One block of the guard allocator: committed pages ending at `user` +
-// the block size rounded up, then a reserved (inaccessible) span.
+// the block size rounded up, then a reserved (inaccessible) span. The bytes
+// from the start of the block's first page up to it, and from its end to
+// the end of the committed pages, hold a canary.
 struct GuardBlock {
     uint8_t *base;
     size_t reserved;
@@ -58,6 +65,8 @@ struct Host {
     const char *name = "";
     const char *field = "";
     int pass = 0;
+    std::atomic<bool> calling{false};
+    std::atomic<ULONGLONG> call_start{0};
 } g;
 
 void Fault(const std::string &what)
@@ -67,6 +76,13 @@ void Fault(const std::string &what)
 }
 
 constexpr size_t kPage = 4096, kAlign = 2 * sizeof(void *), kGuardSpan = 256 * 1024;
+// More than a version resource can need: the DLL is refused such a block.
+constexpr size_t kHugeAllocation = 64u << 20;
+
+uint8_t *PageOf(uint8_t *p)
+{
+    return reinterpret_cast<uint8_t *>(reinterpret_cast<uintptr_t>(p) & ~uintptr_t(kPage - 1));
+}
 
 void *GuardAlloc(size_t size, bool zero)
 {
@@ -79,15 +95,17 @@ void *GuardAlloc(size_t size, bool zero)
         return nullptr;
     }
     uint8_t *user = base + committed - rounded;
-    std::memset(base, kCanary, committed);
-    std::memset(user, zero ? 0 : g.fill, size);
+    std::memset(PageOf(user), kCanary, size_t(user - PageOf(user)));
+    std::memset(user + size, kCanary, rounded - size);
+    if (!zero) // committed pages start zeroed
+        std::memset(user, g.fill, size);
     g.blocks.push_back({base, committed + kGuardSpan, user, size});
     return user;
 }
 
 bool CanaryKept(const GuardBlock &b)
 {
-    for (const uint8_t *p = b.base; p < b.user; p++)
+    for (const uint8_t *p = PageOf(b.user); p < b.user; p++)
         if (*p != kCanary)
             return false;
     const uint8_t *end = b.base + (b.reserved - kGuardSpan);
@@ -113,8 +131,18 @@ bool GuardFree(void *p)
     return false;
 }
 
+bool Huge(size_t size)
+{
+    if (size <= kHugeAllocation)
+        return false;
+    Fault("huge allocation: the DLL asked for " + std::to_string(size) + " bytes");
+    return true;
+}
+
 void *__cdecl HookMalloc(size_t size)
 {
+    if (Huge(size))
+        return nullptr;
     void *p = g.guard ? GuardAlloc(size, false) : std::malloc(size);
     if (p != nullptr && !g.guard)
         std::memset(p, g.fill, size); // what a reused block might hold
@@ -124,7 +152,7 @@ void *__cdecl HookMalloc(size_t size)
 
 void *__cdecl HookCalloc(size_t count, size_t size)
 {
-    if (size != 0 && count > SIZE_MAX / size)
+    if ((size != 0 && count > SIZE_MAX / size) || Huge(count * size))
         return nullptr;
     void *p = g.guard ? GuardAlloc(count * size, true) : std::calloc(count, size);
     g.live += p != nullptr;
@@ -144,6 +172,8 @@ void *__cdecl HookRealloc(void *p, size_t size)
 {
     if (p == nullptr)
         return HookMalloc(size);
+    if (Huge(size))
+        return nullptr;
     for (const GuardBlock &b : g.blocks) {
         if (b.user != p)
             continue;
@@ -233,6 +263,29 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS *e)
     std::fflush(stdout);
     TerminateProcess(GetCurrentProcess(), 3);
     return EXCEPTION_EXECUTE_HANDLER;
+}
+
+// Ends the process when a call runs too long or takes too much memory.
+DWORD WINAPI Watchdog(void *)
+{
+    for (;;) {
+        Sleep(100);
+        if (!g.calling)
+            continue;
+        PROCESS_MEMORY_COUNTERS c;
+        std::memset(&c, 0, sizeof c);
+        c.cb = sizeof c;
+        const char *what = nullptr;
+        if (GetTickCount64() - g.call_start > 20000)
+            what = "hang: the call has run for 20 s";
+        else if (GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof c) && c.PagefileUsage > (1u << 30))
+            what = "memory: the process has committed more than 1 GiB";
+        if (what != nullptr && g.calling) {
+            std::printf("FAULT %ld %s %s %d: %s\n", g.index, g.name, g.field, g.pass, what);
+            std::fflush(stdout);
+            TerminateProcess(GetCurrentProcess(), 4);
+        }
+    }
 }
 
 // Blocks of known bytes on both heaps the DLL and the system's version
@@ -355,7 +408,10 @@ std::string Call(QvSetupExport get_file_version, Spray &spray, const std::string
     g.guard = g.pass == 0;
     g.fill = fill;
     g.fault.clear();
+    g.call_start = GetTickCount64();
+    g.calling = true;
     get_file_version(&frame.block);
+    g.calling = false;
     g.guard = false;
     if (!g.fault.empty())
         return g.fault;
@@ -389,6 +445,7 @@ int main(int argc, char **argv)
     }
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetUnhandledExceptionFilter(OnCrash);
+    CloseHandle(CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
     char module_path[MAX_PATH];
     LoadedModule *module = DefaultModulePath(module_path, sizeof module_path)
                                ? OpenModule(module_path) : nullptr;
@@ -416,8 +473,8 @@ int main(int argc, char **argv)
             c = c == '/' ? '\\' : c;
         for (const char *field : kFields) {
             g.field = field;
-            std::string answers[3];
-            for (g.pass = 0; g.pass < 3; g.pass++) {
+            std::string answers[2];
+            for (g.pass = 0; g.pass < 2; g.pass++) {
                 std::string fault = Call(get_file_version, spray, path + "," + field, answers[g.pass]);
                 if (fault.empty() && answers[g.pass] != answers[0])
                     fault = "answer depends on memory: " + Hex(answers[0]) + " with the guard "

@@ -37,8 +37,9 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 #else
 int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    /* A memfd path has no extension, so only the file parser sees it; a
-     * temporary ".dll" file goes through the data-file lookup first. */
+    /* A path with a folder in it goes through the data-file lookup first;
+     * a bare name without an extension (made in the working directory) only
+     * through the file parser. */
     int fd = memfd_create("version", MFD_CLOEXEC);
     if (fd >= 0) {
         if (size == 0 || write(fd, data, size) == (ssize_t)size) {
@@ -48,8 +49,8 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         close(fd);
     }
-    char name[] = "/tmp/qv_fuzz_XXXXXX.dll";
-    fd = mkstemps(name, 4);
+    char name[] = "qv_fuzz_XXXXXX";
+    fd = mkstemp(name);
     if (fd >= 0) {
         if (size == 0 || write(fd, data, size) == (ssize_t)size)
             QueryFields(name);

@@ -450,22 +450,21 @@ static int LocateParsed(FileImage *image, VersionLocation *location)
     return 1;
 }
 
-/* LoadLibraryEx looks the name up with ".dll" as the default extension, so a
- * file whose name has no extension is never mapped; only the parser sees
- * it. */
-static int NameHasExtension(const char *path)
+/* LoadLibraryEx opens a name with a folder or a drive in it as it is, so
+ * such a file is mapped whatever its name ends with. A bare name is looked
+ * up as a module, with ".dll" as the default extension: one without an
+ * extension is then never found, and only the parser sees it. (Seen with Wine 8: damaged files
+ * without an extension answer as their ".dll" copies, in a plain folder and
+ * in one with a dot in its name, except when named bare.) */
+static int NameIsMapped(const char *path)
 {
-    const char *name = path;
-    for (const char *p = path; *p != '\0'; p++)
-        if (*p == '/' || *p == '\\')
-            name = p + 1;
-    return strchr(name, '.') != NULL;
+    return strpbrk(path, "/\\:.") != NULL;
 }
 
 int LocateVersionResource(FileImage *image, const char *path, VersionLocation *location)
 {
     memset(location, 0, sizeof *location);
-    int mapped = NameHasExtension(path) ? LocateMapped(image, location) : -1;
+    int mapped = NameIsMapped(path) ? LocateMapped(image, location) : -1;
     if (mapped >= 0)
         return mapped;
     /* Only a file that cannot be mapped at all goes to the parser: when the

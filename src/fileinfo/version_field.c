@@ -6,6 +6,8 @@
 
 #include "../platform/platform.h"
 #include "../version/version_numbers.h"
+#include "byte_reader.h"
+#include "version_resource.h"
 
 /* The fields a script may ask for, tried in this order, and the sub-block
  * queried for each: only the U.S. English / code page 1252 string table. */
@@ -47,22 +49,8 @@ static int FindField(const char *field)
     return -1;
 }
 
-static uint32_t ReadLittleEndian32(const unsigned char *p)
+static char *CopyText(const char *text, size_t length)
 {
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
-
-/* Heap copy of the string at `text`; a string inside the block ends at the
- * block's end at the latest. */
-static char *CopyString(const char *text, const char *block, const char *block_end)
-{
-    size_t length;
-    if (text >= block && text < block_end) {
-        const char *end = memchr(text, '\0', (size_t)(block_end - text));
-        length = end ? (size_t)(end - text) : (size_t)(block_end - text);
-    } else {
-        length = strlen(text);
-    }
     char *copy = malloc(length + 1);
     if (copy != NULL) {
         memcpy(copy, text, length);
@@ -71,20 +59,33 @@ static char *CopyString(const char *text, const char *block, const char *block_e
     return copy;
 }
 
+/* 1 and the offset of `pointer` in the `size` bytes at `block` when the
+ * `count` bytes from there all lie inside them. Worked out on addresses as
+ * integers: a pointer before the block or far past it cannot wrap around
+ * into it. */
+static int OffsetInside(const char *block, uint32_t size, const void *pointer, uint64_t count,
+                        uint32_t *offset)
+{
+    uintptr_t delta = (uintptr_t)pointer - (uintptr_t)block;
+    if (pointer == NULL || !RangeInside(delta, count, size))
+        return 0;
+    *offset = (uint32_t)delta;
+    return 1;
+}
+
 /* "a.b.c.d" from the product-version words of the fixed record, or null
  * when the block has no whole fixed record. */
-static char *ProductVersionText(VersionApi *api, const char *block, const char *block_end)
+static char *ProductVersionText(VersionApi *api, const char *block, uint32_t size)
 {
     void *pointer = NULL;
     unsigned length = 0;
-    if (!VersionQuery(api, block, "\\", &pointer, &length) || pointer == NULL)
+    uint32_t record, ms, ls;
+    const uint8_t *bytes = (const uint8_t *)block;
+    if (!VersionQuery(api, block, "\\", &pointer, &length) || length < kFixedInfoSize ||
+        !OffsetInside(block, size, pointer, length, &record) ||
+        !ReadU32(bytes, size, (uint64_t)record + kProductVersionMS, &ms) ||
+        !ReadU32(bytes, size, (uint64_t)record + kProductVersionLS, &ls))
         return NULL;
-    const unsigned char *record = pointer;
-    if (length < kFixedInfoSize || record < (const unsigned char *)block ||
-        (size_t)((const unsigned char *)block_end - record) < kFixedInfoSize)
-        return NULL;
-    uint32_t ms = ReadLittleEndian32(record + kProductVersionMS);
-    uint32_t ls = ReadLittleEndian32(record + kProductVersionLS);
     const uint32_t parts[4] = {ms >> 16, ms & 0xffffu, ls >> 16, ls & 0xffffu};
     char text[4 * 6];
     char *out = text;
@@ -93,18 +94,27 @@ static char *ProductVersionText(VersionApi *api, const char *block, const char *
             *out++ = '.';
         out += FormatDecimal((int32_t)parts[i], out);
     }
-    return CopyString(text, NULL, NULL);
+    return CopyText(text, (size_t)(out - text));
 }
 
-static char *QueryBlock(VersionApi *api, const char *block, const char *block_end, int field)
+/* The field's string, when the platform finds one that lies inside the
+ * block with its terminator; else, for "FileVersion", the fixed record's
+ * product version. */
+static char *QueryBlock(VersionApi *api, const char *block, uint32_t size, int field)
 {
     void *pointer = NULL;
     unsigned length = 0;
+    uint32_t offset;
     if (VersionQuery(api, block, kVersionFields[field][1], &pointer, &length) &&
-        pointer != NULL && length != 0)
-        return CopyString(pointer, block, block_end);
+        pointer != NULL && length != 0) {
+        if (!OffsetInside(block, size, pointer, length, &offset))
+            return NULL;
+        const char *text = block + offset;
+        const char *end = memchr(text, '\0', size - offset);
+        return end != NULL ? CopyText(text, (size_t)(end - text)) : NULL;
+    }
     if (field == 0)
-        return ProductVersionText(api, block, block_end);
+        return ProductVersionText(api, block, size);
     return NULL;
 }
 
@@ -120,13 +130,17 @@ char *QueryVersionField(const char *path, const char *field)
     uint32_t handle = 0;
     uint32_t size = VersionInfoSize(api, path, &handle);
     /* size + 1 bytes go to the platform, as the setup host's own plug-ins
-     * do; one more zero byte ends any string the block leaves open. The
-     * buffer starts zero-filled so that bytes the platform leaves unwritten
-     * cannot change an answer. */
+     * do, and those are the block: nothing the platform points at outside
+     * them is read. One more zero byte ends, for the platform, a key that
+     * runs to the end. The buffer starts zero-filled so that bytes the
+     * platform leaves unwritten cannot change an answer. Before any query
+     * the root's length must fit the block, or the platform's query would
+     * read and write past it. */
     if (size != 0 && size <= UINT32_MAX - 2) {
         char *block = calloc((size_t)size + 2, 1);
-        if (block != NULL && VersionInfo(api, path, handle, size + 1, block))
-            result = QueryBlock(api, block, block + size + 1, index);
+        if (block != NULL && VersionInfo(api, path, handle, size + 1, block) &&
+            VersionBlockFits(block, size + 1))
+            result = QueryBlock(api, block, size + 1, index);
         free(block);
     }
     CloseVersionApi(api);

@@ -81,10 +81,25 @@ int ReadVersionFile(VersionFile *file, uint32_t length, void *data)
     uint32_t tree = BlockLength(out);
     if (length >= tree + 4)
         memcpy(out + tree, "FE2X", 4);
-    /* VerQueryValueA reads the tree and writes 8-bit strings after it, up
-     * to 2 * wLength + 4 bytes into the block. Wine lets that run past the
-     * buffer when the tree claims more than the resource holds; refuse. */
-    return (uint32_t)BlockLength(out) * 2 + 4 <= length;
+    /* Wine lets VerQueryValueA run past the buffer when the tree claims
+     * more than the resource holds; refuse. */
+    return VersionBlockFits(out, length);
+}
+
+int VetVersionFile(const char *path)
+{
+    VersionFile *file = OpenVersionFile(path);
+    if (file == NULL)
+        return 0;
+    /* The same read into the same size of buffer as a query makes: the
+     * size, plus one byte, as the setup host's plug-ins pass it; zeroed, as
+     * a resource shorter than its header leaves bytes unwritten. */
+    uint32_t length = VersionFileInfoSize(file) + 1;
+    void *block = calloc(length, 1);
+    int sound = block != NULL && ReadVersionFile(file, length, block);
+    free(block);
+    CloseVersionFile(file);
+    return sound;
 }
 
 uint32_t ReadVersionInfoSize(const char *path, uint32_t *handle)

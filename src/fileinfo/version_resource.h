@@ -6,6 +6,8 @@
 
 #include <stdint.h>
 
+#include "byte_reader.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -23,6 +25,28 @@ uint32_t VersionFileInfoSize(const VersionFile *file);
 int ReadVersionFile(VersionFile *file, uint32_t length, void *data);
 /* Null is ignored. */
 void CloseVersionFile(VersionFile *file);
+
+/* 1 when the file's version resource can be read soundly: it is found, all
+ * of it lies inside the file and the image Wine maps, and its tree fits the
+ * block that GetFileVersionInfoSizeA's size gives room for. These are the
+ * files on which the system's own functions neither crash nor leave their
+ * buffers; the Windows build hands no other file to them. */
+int VetVersionFile(const char *path);
+
+/* 1 when the `length` bytes at `block` hold the whole block VerQueryValueA
+ * works in: the root header, and 2 * wLength + 4 bytes from the root's
+ * wLength. In the 32-bit layout VerQueryValueA writes its 8-bit copies of
+ * strings up to there; in the 16-bit layout it reads only the tree, which is
+ * shorter, and this reader walks either layout inside that bound. One bound
+ * for both layouts, so a block is judged the same whichever layout a
+ * reader takes it for (Wine tests byte 4 as signed, this reader as
+ * unsigned). */
+static inline int VersionBlockFits(const void *block, uint32_t length)
+{
+    uint16_t tree = 0;
+    return length >= 6 && ReadU16((const uint8_t *)block, length, 0, &tree) &&
+           2u * tree + 4 <= length;
+}
 
 /* As GetFileVersionInfoSizeA: the buffer size the version information needs,
  * 0 when the file has none or cannot be read. *handle (if not null) is set

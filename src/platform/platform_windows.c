@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "../fileinfo/version_resource.h"
 #include "platform.h"
 
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
@@ -70,8 +71,16 @@ void CloseVersionApi(VersionApi *api)
     free(api);
 }
 
+/* The system's functions read a damaged file's resource past the mapped
+ * image (and crash), or write their 8-bit copies past the caller's buffer.
+ * So a file goes to them only when the project's own reader, which stays
+ * inside the file and its buffers, can read its version resource; any other
+ * file has no version information here, as it has on the portable build. */
 uint32_t VersionInfoSize(VersionApi *api, const char *path, uint32_t *handle)
 {
+    *handle = 0;
+    if (!VetVersionFile(path))
+        return 0;
     DWORD value = 0;
     DWORD size = api->get_size(path, &value);
     *handle = value;

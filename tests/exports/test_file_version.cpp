@@ -1,6 +1,7 @@
 // GetFileVersion through the loaded module, over the fixtures that the
-// build makes (tests/fixtures/build_fixtures.sh). QV_FIXTURES names their
-// folder.
+// build makes (tests/fixtures/build_fixtures.sh) and the generated files
+// (tests/fileinfo/make_version_files.cpp). QV_FIXTURES and QV_VERSION_FILES
+// name their folders.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,15 +13,20 @@
 
 namespace {
 
-std::string Fixture(const std::string &name)
+std::string InFolder(const char *variable, const char *fallback, const std::string &name)
 {
-    const char *folder = std::getenv("QV_FIXTURES");
-    std::string path = folder ? folder : "fixtures";
+    const char *folder = std::getenv(variable);
+    std::string path = folder ? folder : fallback;
 #ifdef _WIN32
     if (!path.empty() && path[0] == '/')
         path = "Z:" + path; // a Unix path under Wine: drive Z: is the root
 #endif
     return path + "/" + name;
+}
+
+std::string Fixture(const std::string &name)
+{
+    return InFolder("QV_FIXTURES", "fixtures", name);
 }
 
 struct FileVersionCase {
@@ -66,6 +72,25 @@ const FileVersionCase kCases[] = {
     {"does_not_exist.dll", nullptr, ""},
 };
 
+// Generated files, most of them damaged. On those the system's functions
+// crash, read past the resource or write past the block; the module must
+// not hand them over, and answers "".
+const FileVersionCase kGeneratedCases[] = {
+    {"basic_pe32.dll", "CompanyName", "Example Company "},
+    {"resource_size_zero.dll", nullptr, ""},
+    {"root_length_4096.dll", nullptr, ""},
+    {"root_length_65535.dll", nullptr, ""},
+    {"tree_longer_than_resource.dll", nullptr, ""},
+    {"resource_runs_past_file.dll", nullptr, ""},
+    {"resource_runs_far_past_file.dll", nullptr, ""},
+    {"resource_rva_outside_sections.dll", nullptr, ""},
+    {"folder.with.dot/resource_runs_far_past_file", nullptr, ""},
+    {"folder.with.dot/directory_flag_missing", nullptr, ""},
+    {"string_length_zero.dll", nullptr, "5.6.7.8"},
+    {"root_without_fixed_info.dll", nullptr, ""},
+    {"section_virtual_size_zero.dll", nullptr, "1.2.3.4"},
+};
+
 class FileVersion : public ::testing::Test {
 protected:
     void SetUp() override
@@ -99,6 +124,12 @@ TEST_F(FileVersion, Fixtures)
 {
     for (const FileVersionCase &c : kCases) {
         std::string parameters = Fixture(c.file);
+        if (c.field != nullptr)
+            parameters += std::string(",") + c.field;
+        EXPECT_EQ(Call(parameters.c_str()), c.value) << parameters;
+    }
+    for (const FileVersionCase &c : kGeneratedCases) {
+        std::string parameters = InFolder("QV_VERSION_FILES", "version_files", c.file);
         if (c.field != nullptr)
             parameters += std::string(",") + c.field;
         EXPECT_EQ(Call(parameters.c_str()), c.value) << parameters;

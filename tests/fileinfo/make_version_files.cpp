@@ -4,6 +4,7 @@
 //   make_version_files OUTDIR
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -284,6 +285,7 @@ int main(int argc, char **argv)
         strings.back() = empty; // wValueLength 0, no value at all
         Node blank = Text(u"ProductName", u"");
         strings[6] = blank;     // just the terminating zero
+        strings[2].value_length = 0; // FileVersion: no characters
         add("string_length_zero.dll", Simple(Root({StringFileInfo({Table(u"040904E4", strings)})})));
     }
     {
@@ -325,7 +327,10 @@ int main(int argc, char **argv)
         Image({{0x0407, Serialize(StandardRoot(u"de"))}, {0x040C, Serialize(StandardRoot(u"fr"))}},
               false));
     {
-        Node root = StandardRoot();
+        // No fixed record, and no FileVersion string to stand in for it.
+        std::vector<Node> strings = StandardStrings(u"");
+        strings.erase(strings.begin() + 2);
+        Node root = Root({StringFileInfo({Table(u"040904E4", strings)})});
         root.value.clear();
         add("root_without_fixed_info.dll", Simple(root));
     }
@@ -342,6 +347,10 @@ int main(int argc, char **argv)
         Node tree = StandardRoot();
         tree.length = 0x2000; // more than the resource holds
         add("tree_longer_than_resource.dll", Simple(tree));
+        tree.length = 0x1000;
+        add("root_length_4096.dll", Simple(tree));
+        tree.length = 0xffff;
+        add("root_length_65535.dll", Simple(tree));
         Node odd = StandardRoot();
         odd.type = 0x41; // the byte Wine uses to tell 16-bit blocks
         add("root_type_looks_16bit.dll", Simple(odd));
@@ -414,11 +423,30 @@ int main(int argc, char **argv)
         Bytes no_rva = b;
         Put32(no_rva, 64 + 24 + 92, 2); // resource directory not counted
         add("rva_count_excludes_resources.dll", no_rva);
+        // The section ends at its raw size, whatever its virtual size says.
+        const size_t section_header = 64 + 24 + 224;
+        Bytes virtual_zero = b;
+        Put32(virtual_zero, section_header + 8, 0);
+        add("section_virtual_size_zero.dll", virtual_zero);
+        Bytes virtual_small = b;
+        Put32(virtual_small, section_header + 8, 16); // the root directory only
+        add("section_virtual_size_small.dll", virtual_small);
+        // Without an extension: mapped when named with a folder, whether or
+        // not the folder's name has a dot; parsed when named bare.
+        add("folder.with.dot/directory_flag_missing", not_dir);
+        add("folder.with.dot/rva_count_excludes_resources", no_rva);
+        add("folder.with.dot/truncated_in_last_sector", Bytes(b.begin(), b.end() - 511));
+        add("folder.with.dot/resource_runs_far_past_file", far);
+        add("folder/directory_flag_missing", not_dir);
+        add("directory_flag_missing", not_dir);
     }
     add("no_version_resource.dll", Image({}, false));
     add("empty_file.dll", Bytes());
     add("not_an_image.dll", Bytes{'h', 'e', 'l', 'l', 'o'});
 
+    std::error_code error;
+    for (const char *folder : {"/folder", "/folder.with.dot"})
+        std::filesystem::create_directories(dir + folder, error);
     for (const auto &f : files) {
         if (!Write(dir, f.first, f.second)) {
             std::fprintf(stderr, "cannot write %s/%s\n", dir.c_str(), f.first.c_str());

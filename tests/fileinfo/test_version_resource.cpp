@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "fileinfo/version_field.h"
 #include "fileinfo/version_resource.h"
 #include "platform/platform.h"
@@ -20,9 +23,9 @@ std::string FilePath(const char *name)
     return std::string(dir != nullptr ? dir : "version_files") + "/" + name;
 }
 
-std::string Field(const char *file, const char *field)
+std::string Field(const std::string &path, const char *field)
 {
-    char *value = QueryVersionField(FilePath(file).c_str(), field);
+    char *value = QueryVersionField(path.c_str(), field);
     std::string text = value != nullptr ? value : "<none>";
     std::free(value);
     return text;
@@ -34,6 +37,8 @@ struct FieldCase {
     const char *expected;
 };
 
+// Names are given relative to the folder of the files, as a script may give
+// them: a bare name without an extension is one LoadLibraryEx never finds.
 TEST(VersionField, AnswersLikeWine)
 {
     const FieldCase cases[] = {
@@ -41,10 +46,19 @@ TEST(VersionField, AnswersLikeWine)
         {"basic_pe32.dll", "companyname", "Example Company "},
         {"basic_pe32plus.dll", "ProductName", "Example Product"},
         {"basic_no_extension", "OriginalFilename", "example.dll"},
+        // Damaged so that the mapped lookup fails and the parser answers.
+        {"directory_flag_missing", "FileVersion", "1.2.3.4"},
+        {"folder.with.dot/directory_flag_missing", "FileVersion", "<none>"},
+        {"folder/directory_flag_missing", "FileVersion", "<none>"},
+        // A FIFO opens at once and has nothing to read.
+        {"../version_fifo", "FileVersion", "<none>"},
+        {"section_virtual_size_zero.dll", "FileVersion", "1.2.3.4"},
+        {"section_virtual_size_small.dll", "FileVersion", "1.2.3.4"},
         // Only the terminating zero: an empty string.
         {"string_length_zero.dll", "ProductName", ""},
         // Length 0: nothing converted, so no string at all.
         {"string_length_zero.dll", "Comments", "<none>"},
+        {"string_length_zero.dll", "FileVersion", "5.6.7.8"},
         {"string_lengths_in_bytes.dll", "CompanyName", "Example Company "},
         // Binary-typed: returned as is, UTF-16, so the 8-bit copy stops early.
         {"strings_binary_typed.dll", "CompanyName", "E"},
@@ -56,6 +70,7 @@ TEST(VersionField, AnswersLikeWine)
         {"languages_neutral_and_english.dll", "CompanyName", "Example Company neutral"},
         {"languages_german_and_french.dll", "CompanyName", "Example Company de"},
         {"root_without_fixed_info.dll", "ProductVersion", "5.6.7.8"},
+        {"root_without_fixed_info.dll", "FileVersion", "<none>"},
         {"child_length_zero.dll", "FileVersion", "5.6.7.8"},
         {"keys_mixed_case.dll", "CompanyName", "upper"},
         {"keys_mixed_case.dll", "FileVersion", "2.0"},
@@ -72,8 +87,13 @@ TEST(VersionField, AnswersLikeWine)
         {"not_an_image.dll", "FileVersion", "<none>"},
         {"missing_file.dll", "FileVersion", "<none>"},
     };
+    char here[4096];
+    ASSERT_NE(getcwd(here, sizeof here), nullptr);
+    ASSERT_EQ(chdir(FilePath("").c_str()), 0);
+    mkfifo("../version_fifo", 0600);
     for (const FieldCase &c : cases)
         EXPECT_EQ(Field(c.file, c.field), c.expected) << c.file << " " << c.field;
+    ASSERT_EQ(chdir(here), 0);
 }
 
 std::vector<unsigned char> Load(const char *file, uint32_t *size)

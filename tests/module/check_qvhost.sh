@@ -39,6 +39,7 @@ expect "return=0${nl}VersionDelta=0" --set VersionDelta=old CompareVersions '1,1
 expect "return=0" --capacity 0 CompareVersions '1, 2'
 expect "return=0${nl}VersionDelta=-" --value-width 2 CompareVersions '1, 2'
 expect "return=0" --name-width 14 CompareVersions '1, 2'
+expect "return=0${nl}ABC=1" --name-width 6 --set ABC=1 CompareVersions '1, 2'
 expect '{"export": "#3", "return": 0, "variables": [{"name": "Q", "value": "a\"b\\c\u0009"}, {"name": "VersionDelta", "value": "1"}]}' \
   --json --set "Q=a\"b\\c	" '#3' '2,1'
 # Bytes map to U+0000..U+00FF. Linux passes the argument's UTF-8 bytes C3 A9;
@@ -61,6 +62,7 @@ usage_error --capacity -1 CompareVersions '1, 2'
 usage_error --value-width 99999999999 CompareVersions '1, 2'
 usage_error --dll no-such-module.dll CompareVersions '1, 2'
 usage_error --set NoEquals CompareVersions '1, 2'
+usage_error --name-width 5 --set ABC=1 CompareVersions '1, 2'
 usage_error --capacity 1 --set A=1 --set B=2 CompareVersions '1, 2'
 usage_error --bogus CompareVersions
 usage_error

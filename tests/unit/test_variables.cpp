@@ -54,13 +54,15 @@ TEST(Variables, KeysMatchWholeAndCaseSensitive)
     t.Append("FileVersion", "bare");   // no percent signs: another variable
     t.Append("%FILEVERSION%", "caps");
     t.Append("%FileVersionX%", "longer");
+    t.Append("%FileVersion%%", "key and more"); // the key, then no terminator
     EXPECT_EQ(Read(t, "FileVersion"), "");
     SetVariable(t.block(), "FileVersion", "new");
-    EXPECT_EQ(t.count(), 4u);
+    EXPECT_EQ(t.count(), 5u);
     EXPECT_EQ(t.Value(0), "bare");
     EXPECT_EQ(t.Value(1), "caps");
     EXPECT_EQ(t.Value(2), "longer");
-    EXPECT_EQ(t.Value(3), "new");
+    EXPECT_EQ(t.Value(3), "key and more");
+    EXPECT_EQ(t.Value(4), "new");
     EXPECT_EQ(Read(t, "FILEVERSION"), "caps");
 }
 

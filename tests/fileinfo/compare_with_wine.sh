@@ -1,18 +1,17 @@
 #!/usr/bin/env bash
 # Compares the portable reader with Wine's own version functions, file by
 # file: query_versions (native) against query_versions.exe run under Wine.
-#   compare_with_wine.sh NATIVE_QUERY WINE_QUERY_EXE WINE_RUNNER LIST [EXPECTED_DIFFERENCES]
+#   compare_with_wine.sh NATIVE_QUERY WINE_QUERY_EXE WINE_RUNNER LIST [EXPECTED_DIFFERENCES...]
 # LIST names files (Unix paths), one a line. A Wine run that dies on a file
 # is resumed after it; that file is reported as "crashed in Wine".
-# EXPECTED_DIFFERENCES lists the files (base names, first word of a line;
-# the rest of the line gives the cause) that must differ; any other
-# difference fails, and so does a listed file that agrees or is not in the
-# run, so that a list cannot go stale; a line "* CAUSE" lets any file differ
-# for that cause. Each difference is put down to what
-# Wine's run showed: it crashed, or it wrote or read outside its buffer
-# (query_versions reports both); "unexplained" otherwise. Prints one
+# Each difference is put down to what Wine's run showed: it crashed, or it
+# wrote or read outside its buffer (query_versions reports both);
+# "unexplained" otherwise. EXPECTED_DIFFERENCES lists the files that may
+# differ: the base name first on a line, then, if given, the cause. Any
+# other difference fails, and so does a listed file that agrees, differs
+# for another cause or is not in the run, so that a list cannot go stale.
+# A line "* CAUSE" lets any file differ for that cause. Prints one
 # "differs: NAME  CAUSE" line per difference and the counts by cause.
-#   compare_with_wine.sh NATIVE WINE_EXE RUNNER LIST [EXPECTED_DIFFERENCES...]
 set -u
 native=$1 wine_exe=$2 runner=$3 list=$4
 shift 4
@@ -63,7 +62,8 @@ awk -F'\t' -v total="$total" '
   }
   FILENAME == ARGV[1] {
     if ($0 ~ /^\* /) { any[substr($0, 3)] = 1; next }
-    split($0, w, /[ \t]+/); if (w[1] != "") listed[w[1]] = 1; next
+    name = $0; sub(/[ \t].*/, "", name); if (name == "") next
+    why = $0; sub(/^[^ \t]*[ \t]*/, "", why); listed[name] = why; next
   }
   FILENAME == ARGV[2] { native[$1] = $2; next }
   {
@@ -74,6 +74,9 @@ awk -F'\t' -v total="$total" '
       next
     }
     c = cause($2); differ++; by[c]++
+    if (name in listed && listed[name] != "" && listed[name] != c) {
+      print "FAIL: listed as \"" listed[name] "\", but now: " name "  " c; bad++; next
+    }
     if (name in listed || c in any) { print "differs: " name "  " c; next }
     print "differs: " name "  " c "  (UNEXPECTED)"; print $1 >"/dev/stderr"; unexpected++; bad++
   }

@@ -19,9 +19,12 @@ if(WIN32)
     file(WRITE ${CMAKE_BINARY_DIR}/qvsetup-decorated.def "${QV_DEF_DECORATED}")
     set(QV_IMPLIB ${CMAKE_BINARY_DIR}/libqvsetup.dll.a)
     string(REPLACE "objdump" "dlltool" QV_DLLTOOL "${CMAKE_OBJDUMP}")
+    # dlltool names the library's symbols after the output path: a bare name
+    # keeps the build folder out of them, so the library is reproducible.
     add_custom_command(OUTPUT ${QV_IMPLIB}
-      COMMAND ${QV_DLLTOOL} --input-def ${CMAKE_BINARY_DIR}/qvsetup-decorated.def
-              --dllname QVSETUP.dll --output-lib ${QV_IMPLIB} --kill-at
+      COMMAND ${QV_DLLTOOL} --input-def qvsetup-decorated.def
+              --dllname QVSETUP.dll --output-lib libqvsetup.dll.a --kill-at
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
       DEPENDS module/qvsetup.def)
     add_custom_target(qvsetup_implib ALL DEPENDS ${QV_IMPLIB})
   else()
@@ -42,3 +45,12 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/qvsetupConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_BINARY_DIR}/qvsetupConfig.cmake
   ${CMAKE_BINARY_DIR}/qvsetupConfigVersion.cmake DESTINATION ${QV_PACKAGE_DIR})
+
+# The package inside the release archive (./qv dist): one configuration for
+# both DLLs, so its version file does not check the pointer size.
+if(WIN32)
+  configure_file(cmake/release/qvsetupConfig.cmake ${CMAKE_BINARY_DIR}/release/qvsetupConfig.cmake
+    COPYONLY)
+  write_basic_package_version_file(${CMAKE_BINARY_DIR}/release/qvsetupConfigVersion.cmake
+    COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
+endif()

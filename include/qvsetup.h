@@ -39,6 +39,13 @@
 #include <stddef.h>
 #include <stdint.h>
 
+/* This header's release; the DLL's version resource carries the same numbers
+ * (as MAJOR.MINOR.PATCH.0). */
+#define QVSETUP_VERSION_MAJOR 1
+#define QVSETUP_VERSION_MINOR 0
+#define QVSETUP_VERSION_PATCH 0
+#define QVSETUP_VERSION_STRING "1.0.0"
+
 #if defined(_WIN32)
 #define QVSETUP_CALL __stdcall
 #if defined(QVSETUP_BUILDING) || defined(QVSETUP_STATIC)
@@ -90,11 +97,17 @@ QVSETUP_API int32_t QVSETUP_CALL IsQarvellClientRunning(HostParamBlock *block);
     static_assert(offsetof(HostParamBlock, field) == (off), #field " offset")
 #define QVSETUP_ASSERT_SIZE(size) \
     static_assert(sizeof(HostParamBlock) == (size), "HostParamBlock size")
-#else
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
 #define QVSETUP_ASSERT_OFFSET(field, off) \
     _Static_assert(offsetof(HostParamBlock, field) == (off), #field " offset")
 #define QVSETUP_ASSERT_SIZE(size) \
     _Static_assert(sizeof(HostParamBlock) == (size), "HostParamBlock size")
+#else
+/* C99 has no _Static_assert: an array type of negative size fails instead. */
+#define QVSETUP_ASSERT_OFFSET(field, off) \
+    typedef char QvSetupCheck_##field[offsetof(HostParamBlock, field) == (off) ? 1 : -1]
+#define QVSETUP_ASSERT_SIZE(size) \
+    typedef char QvSetupCheck_size[sizeof(HostParamBlock) == (size) ? 1 : -1]
 #endif
 /* The layout above, checked on every build: the table for 32-bit pointers,
  * the same fields with natural alignment for 64-bit ones. */

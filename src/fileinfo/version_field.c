@@ -134,9 +134,8 @@ char *QueryVersionField(const char *path, const char *field)
      * them is read. One more zero byte ends, for the platform, a key that
      * runs to the end. The buffer starts zero-filled so that bytes the
      * platform leaves unwritten cannot change an answer. Before any query
-     * the root's length must fit the block, or the platform's query would
-     * read and write past it. */
-    if (size != 0 && size <= UINT32_MAX - 2) {
+     * the root's length must fit the block. */
+    if (size != 0 && size < kMaxVersionBlockSize) {
         char *block = calloc((size_t)size + 2, 1);
         if (block != NULL && VersionInfo(api, path, handle, size + 1, block) &&
             VersionBlockFits(block, size + 1))

@@ -1,7 +1,8 @@
 /* The three version-information operations over a file's bytes, giving the
  * answers Wine 8's GetFileVersionInfoSizeA, GetFileVersionInfoA and
- * VerQueryValueA give. Where Wine would read or write memory it does not
- * own (damaged files), these fail instead; such places say so. */
+ * VerQueryValueA give: where Wine's answer comes only from bytes inside its
+ * own buffers, the same bytes. Where Wine would read or write memory it
+ * does not own (damaged files), these fail instead; such places say so. */
 #include "version_resource.h"
 
 #include <stdlib.h>
@@ -11,9 +12,8 @@
 #include "cp1252_table.h"
 #include "pe_resource.h"
 
-/* wLength is 16 bits, so no version tree needs more; larger resources are
- * refused (Wine would report their size and copy them). */
-enum { kMaxResourceSize = 0x10000 };
+/* The size of VS_FIXEDFILEINFO, which the 16-bit size leaves out. */
+enum { kFixedRecordSize = 52 };
 
 struct VersionFile {
     FileImage image;
@@ -28,8 +28,7 @@ VersionFile *OpenVersionFile(const char *path)
     if (file == NULL)
         return NULL;
     if (OpenFileImage(&file->image, path)) {
-        if (LocateVersionResource(&file->image, path, &file->location) &&
-            file->location.size <= kMaxResourceSize)
+        if (LocateVersionResource(&file->image, path, &file->location))
             return file;
         CloseFileImage(&file->image);
     }
@@ -47,9 +46,14 @@ void CloseVersionFile(VersionFile *file)
 
 uint32_t VersionFileInfoSize(const VersionFile *file)
 {
-    /* Twice the resource plus four: room for "FE2X" and for the 8-bit
-     * copies of its strings. */
-    return file->location.size * 2 + 4;
+    /* In 32 bits, wrapping as Wine's arithmetic does. A 32-bit resource
+     * needs twice its length plus four: room for "FE2X" and for the 8-bit
+     * copies of its strings. A 16-bit one gets four times what follows its
+     * fixed record (room for 16-bit copies). */
+    uint32_t size = file->location.size;
+    if (file->location.sixteen_bit)
+        return (size - kFixedRecordSize) * 4;
+    return size * 2 + 4;
 }
 
 static uint16_t BlockLength(const uint8_t *block)
@@ -63,43 +67,21 @@ int ReadVersionFile(VersionFile *file, uint32_t length, void *data)
         return 0;
     const VersionLocation *location = &file->location;
     uint8_t *out = data;
-    size_t count = location->size < length ? location->size : length;
-    int ok;
-    if (location->short_reads) {
-        /* The parser's read stops at the end of the file. */
-        size_t backed = location->data.backed < count ? (size_t)location->data.backed : count;
-        ok = ReadView(&file->image, &location->data, 0, out, backed);
-    } else {
-        /* Copied from the mapping: zeros to the end of its last page, and
-         * past that Wine faults; here the call fails. */
-        ok = count == 0 || ReadView(&file->image, &location->data, 0, out, count);
-    }
-    if (!ok || length < 2)
+    /* Only what Wine copies is touched: at most the resource and the
+     * buffer, and from the file never more than it holds. */
+    uint32_t count = location->size < length ? location->size : length;
+    if (!ReadVersionData(&file->image, location, count, out))
         return 0;
-    /* The signature goes right after the tree, when it fits. The caller's
-     * buffer decides the tree length read here, as in Wine. */
+    if (location->sixteen_bit)
+        return 1;
+    /* The signature goes right after the tree, when it fits. The tree
+     * length is read from the buffer as it now is, as in Wine. */
+    if (length < 2)
+        return 0;
     uint32_t tree = BlockLength(out);
     if (length >= tree + 4)
         memcpy(out + tree, "FE2X", 4);
-    /* Wine lets VerQueryValueA run past the buffer when the tree claims
-     * more than the resource holds; refuse. */
-    return VersionBlockFits(out, length);
-}
-
-int VetVersionFile(const char *path)
-{
-    VersionFile *file = OpenVersionFile(path);
-    if (file == NULL)
-        return 0;
-    /* The same read into the same size of buffer as a query makes: the
-     * size, plus one byte, as the setup host's plug-ins pass it; zeroed, as
-     * a resource shorter than its header leaves bytes unwritten. */
-    uint32_t length = VersionFileInfoSize(file) + 1;
-    void *block = calloc(length, 1);
-    int sound = block != NULL && ReadVersionFile(file, length, block);
-    free(block);
-    CloseVersionFile(file);
-    return sound;
+    return 1;
 }
 
 uint32_t ReadVersionInfoSize(const char *path, uint32_t *handle)
@@ -125,7 +107,7 @@ int ReadVersionInfo(const char *path, uint32_t handle, uint32_t length, void *da
 
 typedef struct Block {
     const uint8_t *bytes;
-    size_t size; /* 2 * wLength + 4: the tree, "FE2X", the 8-bit copies */
+    size_t size; /* the buffer: the tree, "FE2X", the 8-bit copies */
 } Block;
 
 typedef struct Node {
@@ -254,39 +236,46 @@ static int Walk(const Block *b, const uint16_t *path, int wide, Node *node)
 
 /* Converts `count` UTF-16 units at `source` into `room` bytes at `target`
  * as WideCharToMultiByte(CP_ACP, 0) does: with no room it only reports the
- * length; with too little it fills the room and reports 0. */
-static unsigned ConvertToAnsi(const Block *b, uint8_t *bytes, uint32_t source, uint32_t count,
-                              uint32_t target, int64_t room)
+ * length; with too little it fills the room and reports 0. -1 when the
+ * units read or the bytes written would not all be inside the block. With
+ * `bytes` null nothing is written: only the bounds are judged. */
+static int64_t ConvertToAnsi(const Block *b, uint8_t *bytes, uint32_t source, uint32_t count,
+                             uint32_t target, int64_t room)
 {
     if (count == 0 || room < 0)
         return 0;
     if (room == 0)
         return count;
     uint32_t written = count < room ? count : (uint32_t)room;
-    for (uint32_t i = 0; i < written; i++) {
+    if (!RangeInside(source, 2 * (uint64_t)written, b->size) ||
+        !RangeInside(target, written, b->size))
+        return -1;
+    for (uint32_t i = 0; bytes != NULL && i < written; i++) {
         uint16_t unit = 0;
-        if (!ReadU16(b->bytes, b->size, source + 2 * (uint64_t)i, &unit) ||
-            !RangeInside(target + (uint64_t)i, 1, b->size))
-            return 0;
+        ReadU16(b->bytes, b->size, source + 2 * (uint64_t)i, &unit);
         bytes[target + i] = Cp1252FromUtf16(unit);
     }
     return count <= room ? count : 0;
 }
 
-int QueryVersionValue(const void *block, const char *sub_block, void **buffer, unsigned *length)
+/* VerQueryValueA; with `write` 0 the 8-bit copy is not made, and only
+ * whether the query stays inside the block is judged. */
+static int Query(const void *block, uint32_t block_length, const char *sub_block, void **buffer,
+                 unsigned *length, int write)
 {
-    if (block == NULL)
+    /* The first five bytes are read before anything else. */
+    if (block == NULL || block_length < 5)
         return 0;
     if (sub_block == NULL || *sub_block == '\0')
         sub_block = "\\";
-    /* The block is the buffer ReadVersionInfo filled; it holds at least
-     * 2 * wLength + 4 bytes (ReadVersionInfo fails otherwise). VerQueryValueA
-     * writes its 8-bit strings into it, so it is not really read-only. */
+    /* VerQueryValueA writes its 8-bit strings into the block, so it is not
+     * really read-only. */
     uint8_t *bytes = (uint8_t *)(uintptr_t)block;
-    Block b = {bytes, (size_t)BlockLength(bytes) * 2 + 4};
+    Block b = {bytes, block_length};
     /* Wine takes the block for the 16-bit layout when the byte where a
-     * 32-bit block has its wType holds a key character. */
-    int wide = bytes[4] < ' ';
+     * 32-bit block has its wType holds a key character; the byte is a
+     * signed char there, so 0x80 and above mean the 32-bit layout. */
+    int wide = (int8_t)bytes[4] < ' ';
     size_t path_length = strlen(sub_block);
     uint16_t *path = malloc((path_length + 1) * sizeof *path);
     if (path == NULL)
@@ -311,10 +300,46 @@ int QueryVersionValue(const void *block, const char *sub_block, void **buffer, u
         uint32_t tree = BlockLength(bytes);
         uint32_t target = tree + 4 + node.value;
         int64_t room = (int32_t)(tree - node.value);
-        unsigned converted = ConvertToAnsi(&b, bytes, node.value, node.value_length, target, room);
-        *buffer = bytes + target;
+        int64_t converted = ConvertToAnsi(&b, write ? bytes : NULL, node.value,
+                                          node.value_length, target, room);
         if (length != NULL)
-            *length = converted;
+            *length = converted > 0 ? (unsigned)converted : 0;
+        if (converted < 0)
+            return 0;
+        *buffer = bytes + target;
     }
     return 1;
+}
+
+int QueryVersionValue(const void *block, uint32_t block_length, const char *sub_block,
+                      void **buffer, unsigned *length)
+{
+    return Query(block, block_length, sub_block, buffer, length, 1);
+}
+
+int VersionQueryStaysInside(const void *block, uint32_t block_length, const char *sub_block)
+{
+    void *value = NULL;
+    unsigned length = 0;
+    return Query(block, block_length, sub_block, &value, &length, 0);
+}
+
+int VetVersionFile(const char *path)
+{
+    VersionFile *file = OpenVersionFile(path);
+    if (file == NULL)
+        return 0;
+    /* The same read into the same size of buffer as a query makes: the
+     * size, plus one byte, as the setup host's plug-ins pass it; zeroed, as
+     * a resource shorter than its header leaves bytes unwritten. */
+    uint32_t size = VersionFileInfoSize(file);
+    int sound = 0;
+    if (size != 0 && size < kMaxVersionBlockSize) {
+        void *block = calloc((size_t)size + 1, 1);
+        sound = block != NULL && ReadVersionFile(file, size + 1, block) &&
+                VersionBlockFits(block, size + 1);
+        free(block);
+    }
+    CloseVersionFile(file);
+    return sound;
 }

@@ -33,19 +33,19 @@ void CloseVersionFile(VersionFile *file);
  * buffers; the Windows build hands no other file to them. */
 int VetVersionFile(const char *path);
 
-/* 1 when the `length` bytes at `block` hold the whole block VerQueryValueA
- * works in: the root header, and 2 * wLength + 4 bytes from the root's
- * wLength. In the 32-bit layout VerQueryValueA writes its 8-bit copies of
- * strings up to there; in the 16-bit layout it reads only the tree, which is
- * shorter, and this reader walks either layout inside that bound. One bound
- * for both layouts, so a block is judged the same whichever layout a
- * reader takes it for (Wine tests byte 4 as signed, this reader as
- * unsigned). */
+/* Damaged files can claim sizes up to 4 GiB (Wine's arithmetic wraps); a
+ * 32-bit host cannot be relied on to allocate 512 MiB or more, so no build
+ * tries, and such files have no version information. */
+enum { kMaxVersionBlockSize = 0x20000000 };
+
+/* 1 when the `length` bytes at `block` hold at least the root's header and
+ * its wLength: the tree VerQueryValueA walks, in either layout, is then
+ * inside what was read. Each query's own reads and its 8-bit copy are
+ * judged by VersionQueryStaysInside. */
 static inline int VersionBlockFits(const void *block, uint32_t length)
 {
     uint16_t tree = 0;
-    return length >= 6 && ReadU16((const uint8_t *)block, length, 0, &tree) &&
-           2u * tree + 4 <= length;
+    return length >= 6 && ReadU16((const uint8_t *)block, length, 0, &tree) && tree <= length;
 }
 
 /* As GetFileVersionInfoSizeA: the buffer size the version information needs,
@@ -57,11 +57,20 @@ uint32_t ReadVersionInfoSize(const char *path, uint32_t *handle);
  * (`length` bytes at most). Nonzero on success. */
 int ReadVersionInfo(const char *path, uint32_t handle, uint32_t length, void *data);
 
-/* As VerQueryValueA on a block filled by ReadVersionInfo: for a string
- * value, points *buffer at the 8-bit (code page 1252) string inside the
- * block and sets *length; for "\", points at the VS_FIXEDFILEINFO record.
- * Nonzero when found. */
-int QueryVersionValue(const void *block, const char *sub_block, void **buffer, unsigned *length);
+/* As VerQueryValueA on a block of `block_length` bytes filled by
+ * ReadVersionInfo (that length given to it): for a string value, points
+ * *buffer at the 8-bit (code page 1252) string inside the block and sets
+ * *length; for "\", points at the VS_FIXEDFILEINFO record. Nonzero when
+ * found. Wine reads and writes the block without knowing its length; where
+ * it would go past it, this fails instead. */
+int QueryVersionValue(const void *block, uint32_t block_length, const char *sub_block,
+                      void **buffer, unsigned *length);
+
+/* 1 when QueryVersionValue of `sub_block` on the block finds a value and
+ * reads and writes only inside the block's `block_length` bytes. Nothing is
+ * written. The Windows build asks this before each VerQueryValueA, which
+ * does not know the block's length. */
+int VersionQueryStaysInside(const void *block, uint32_t block_length, const char *sub_block);
 
 #ifdef __cplusplus
 }

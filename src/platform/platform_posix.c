@@ -14,10 +14,13 @@
 #include "platform.h"
 
 /* One query's session: the file whose size was asked for stays open, so
- * the read that follows for the same path does not find it again. */
+ * the read that follows for the same path does not find it again; the
+ * block last read and its length bound the queries on it. */
 struct VersionApi {
     VersionFile *file;
     char *path;
+    const void *block;
+    uint32_t block_length;
 };
 
 VersionApi *OpenVersionApi(void)
@@ -58,16 +61,20 @@ uint32_t VersionInfoSize(VersionApi *api, const char *path, uint32_t *handle)
 
 int VersionInfo(VersionApi *api, const char *path, uint32_t handle, uint32_t length, void *data)
 {
+    api->block = data;
+    api->block_length = length;
     if (api->file != NULL && strcmp(api->path, path) == 0)
         return ReadVersionFile(api->file, length, data);
     return ReadVersionInfo(path, handle, length, data);
 }
 
+/* Only the block last read can be queried: its length is known. */
 int VersionQuery(VersionApi *api, const void *block, const char *sub_block, void **buffer,
                  unsigned *length)
 {
-    (void)api;
-    return QueryVersionValue(block, sub_block, buffer, length);
+    if (block == NULL || block != api->block)
+        return 0;
+    return QueryVersionValue(block, api->block_length, sub_block, buffer, length);
 }
 
 struct PlatformFile {

@@ -37,11 +37,14 @@ typedef BOOL(WINAPI *GetInfoFunction)(LPCSTR path, DWORD handle, DWORD length, L
 typedef BOOL(WINAPI *QueryFunction)(LPCVOID block, LPCSTR sub_block, LPVOID *buffer,
                                     PUINT length);
 
+/* The block last read and its length bound the queries on it. */
 struct VersionApi {
     HMODULE module;
     GetSizeFunction get_size;
     GetInfoFunction get_info;
     QueryFunction query;
+    const void *block;
+    uint32_t block_length;
 };
 
 VersionApi *OpenVersionApi(void)
@@ -49,7 +52,7 @@ VersionApi *OpenVersionApi(void)
     HMODULE module = LoadSystemVersionDll();
     if (module == NULL)
         return NULL;
-    VersionApi *api = malloc(sizeof *api);
+    VersionApi *api = calloc(1, sizeof *api);
     if (api != NULL) {
         api->module = module;
         api->get_size = (GetSizeFunction)(void (*)(void))GetProcAddress(module, "GetFileVersionInfoSizeA");
@@ -89,12 +92,22 @@ uint32_t VersionInfoSize(VersionApi *api, const char *path, uint32_t *handle)
 
 int VersionInfo(VersionApi *api, const char *path, uint32_t handle, uint32_t length, void *data)
 {
+    api->block = data;
+    api->block_length = length;
     return api->get_info(path, handle, length, data) != FALSE;
 }
 
+/* VerQueryValueA does not know the block's length: it walks the tree and
+ * writes its 8-bit copy of a string wherever the block's own lengths say.
+ * So only the block last read is queried, and only after the project's
+ * reader has judged, without writing, that this query stays inside it. */
 int VersionQuery(VersionApi *api, const void *block, const char *sub_block, void **buffer,
                  unsigned *length)
 {
+    *length = 0;
+    if (block == NULL || block != api->block ||
+        !VersionQueryStaysInside(block, api->block_length, sub_block))
+        return 0;
     UINT value_length = 0;
     BOOL found = api->query(block, sub_block, buffer, &value_length);
     *length = value_length;

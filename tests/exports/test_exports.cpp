@@ -205,8 +205,8 @@ TEST_F(Module, VersionResourceCarriesTheProjectVersion)
     const std::pair<const char *, std::string> fields[] = {
         {"FileVersion", version}, {"ProductVersion", version},
         {"OriginalFilename", "QVSETUP.dll"}, {"InternalName", "QVSETUP"},
-        {"ProductName", "QVSETUP"}, {"CompanyName", ""}, {"FileDescription", ""},
-        {"LegalCopyright", ""}};
+        {"ProductName", "QVSETUP"}, {"CompanyName", QV_COMPANY_NAME}, {"FileDescription", ""},
+        {"LegalCopyright", QV_LEGAL_COPYRIGHT}};
     for (const auto &f : fields) {
         std::string value = query((std::string("\\StringFileInfo\\040904E4\\") + f.first).c_str());
         if (f.second.empty())

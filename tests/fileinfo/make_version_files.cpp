@@ -252,9 +252,87 @@ Bytes Simple(const Node &root, bool pe64 = false)
     return Image({{0x0409, Serialize(root)}}, pe64);
 }
 
+// Header offsets of the 32-bit images Image() writes.
+constexpr size_t kOptional = 64 + 24, kSectionHeader = kOptional + 224;
+
+// Adds a section header after the last one; its bytes are not written.
+void AddSection(Bytes &b, uint32_t rva, uint32_t virtual_size, uint32_t raw_pointer,
+                uint32_t raw_size)
+{
+    uint32_t count = b[64 + 6] | b[64 + 7] << 8;
+    size_t sh = kSectionHeader + 40 * count;
+    Put16(b, 64 + 6, count + 1);
+    Put32(b, sh + 8, virtual_size);
+    Put32(b, sh + 12, rva);
+    Put32(b, sh + 16, raw_size);
+    Put32(b, sh + 20, raw_pointer);
+    Put32(b, sh + 36, 0x40000040);
+    Put32(b, kOptional + 56, (rva + virtual_size + 0xfff) & ~0xfffu); // SizeOfImage
+}
+
+// The 16-bit layout of a version tree: wLength, wValueLength, 8-bit key.
+Bytes Serialize16(const Node &n)
+{
+    Bytes b(4, 0);
+    for (char16_t c : n.key)
+        b.push_back(uint8_t(c));
+    b.push_back(0);
+    Pad4(b);
+    Bytes value = n.value;
+    if (n.type != 0) { // text: 8-bit here
+        value.clear();
+        for (size_t i = 0; i + 1 < n.value.size(); i += 2)
+            value.push_back(n.value[i]);
+    }
+    b.insert(b.end(), value.begin(), value.end());
+    for (const Node &child : n.children) {
+        Pad4(b);
+        Bytes c = Serialize16(child);
+        b.insert(b.end(), c.begin(), c.end());
+    }
+    Put16(b, 0, n.length >= 0 ? uint32_t(n.length) : uint32_t(b.size()));
+    Put16(b, 2, uint32_t(value.size()));
+    return b;
+}
+
+// Offsets inside the 16-bit executables NeImage() writes.
+constexpr size_t kNeHeader = 0x40, kNeResources = kNeHeader + 0x40, kNeName = kNeResources + 2 + 8;
+
+// A 16-bit (NE) executable whose resource table holds one version
+// resource (type 0x8010, id 0x8001), in 16-byte units (shift 4).
+Bytes NeImage(const Bytes &resource)
+{
+    Bytes b(kNeResources, 0);
+    b[0] = 'M';
+    b[1] = 'Z';
+    Put32(b, 60, kNeHeader);
+    b[kNeHeader] = 'N';
+    b[kNeHeader + 1] = 'E';
+    b[kNeHeader + 54] = 2;                       // Windows
+    Bytes table(2 + 8 + 12 + 2 + 2, 0);
+    Put16(table, 0, 4);                          // alignment shift
+    Put16(table, 2, 0x8010);
+    Put16(table, 4, 1);
+    const uint32_t data = 0x100;
+    Put16(table, 10, data >> 4);
+    Put16(table, 12, uint32_t(resource.size() + 15) >> 4);
+    Put16(table, 14, 0x0030);
+    Put16(table, 16, 0x8001);
+    Put16(b, kNeHeader + 36, 0x40);              // resource table
+    Put16(b, kNeHeader + 38, 0x40 + uint32_t(table.size())); // resident names
+    b.insert(b.end(), table.begin(), table.end());
+    b.resize(data, 0);
+    b.insert(b.end(), resource.begin(), resource.end());
+    while (b.size() % 16 != 0)
+        b.push_back(0);
+    return b;
+}
+
 bool Write(const std::string &dir, const std::string &name, const Bytes &b)
 {
     std::string path = dir + "/" + name;
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
     FILE *f = std::fopen(path.c_str(), "wb");
     if (f == nullptr)
         return false;
@@ -365,10 +443,15 @@ int main(int argc, char **argv)
              Text(u"Comments", std::u16string(u"embedded") + char16_t(0) + u"zero")})})});
         add("strings_non_ascii.dll", Simple(root));
     }
-    add("keys_mixed_case.dll",
-        Simple(Root({StringFileInfo({Table(u"040904e4",
-                                           {Text(u"COMPANYNAME", u"upper"), Text(u"fileversion", u"2.0"),
-                                            Text(u"ProductName\u212a", u"kelvin")})})})));
+    {
+        Bytes mixed = Simple(Root({StringFileInfo({Table(u"040904e4",
+            {Text(u"COMPANYNAME", u"upper"), Text(u"fileversion", u"2.0"),
+             Text(u"ProductName\u212a", u"kelvin")})})}));
+        add("keys_mixed_case.dll", mixed);
+        // Cut before the resource but inside the section's last sector: the
+        // image maps, and the resource reads as the zeros after the file.
+        add("truncated_before_resource.dll", Bytes(mixed.begin(), mixed.begin() + 594));
+    }
     {
         Layout layout;
         Bytes b = Image({{0x0409, Serialize(StandardRoot())}}, false, &layout);
@@ -424,21 +507,147 @@ int main(int argc, char **argv)
         Put32(no_rva, 64 + 24 + 92, 2); // resource directory not counted
         add("rva_count_excludes_resources.dll", no_rva);
         // The section ends at its raw size, whatever its virtual size says.
-        const size_t section_header = 64 + 24 + 224;
         Bytes virtual_zero = b;
-        Put32(virtual_zero, section_header + 8, 0);
+        Put32(virtual_zero, kSectionHeader + 8, 0);
         add("section_virtual_size_zero.dll", virtual_zero);
         Bytes virtual_small = b;
-        Put32(virtual_small, section_header + 8, 16); // the root directory only
+        Put32(virtual_small, kSectionHeader + 8, 16); // the root directory only
         add("section_virtual_size_small.dll", virtual_small);
         // Without an extension: mapped when named with a folder, whether or
         // not the folder's name has a dot; parsed when named bare.
-        add("folder.with.dot/directory_flag_missing", not_dir);
-        add("folder.with.dot/rva_count_excludes_resources", no_rva);
-        add("folder.with.dot/truncated_in_last_sector", Bytes(b.begin(), b.end() - 511));
+        for (const char *folder : {"", "folder/", "folder.with.dot/"}) {
+            add(std::string(folder) + "directory_flag_missing", not_dir);
+            add(std::string(folder) + "rva_count_excludes_resources", no_rva);
+            add(std::string(folder) + "truncated_in_last_sector", Bytes(b.begin(), b.end() - 511));
+        }
         add("folder.with.dot/resource_runs_far_past_file", far);
-        add("folder/directory_flag_missing", not_dir);
-        add("directory_flag_missing", not_dir);
+        Bytes headers = b;
+        Put32(headers, kOptional + 60, 0xFF0400);
+        add("size_of_headers_far_past_file.dll", headers);
+        Bytes raw = b;
+        Put32(raw, kSectionHeader + 16, 0x100000); // the loader maps VirtualSize of it
+        raw.resize(raw.size() + 0x1000, 0);          // as if another section followed
+        add("section_raw_size_far_past_file.dll", raw);
+        Bytes leaf = b;
+        Put32(leaf, kSectionFile + 64 + 4, 0x80000000u | layout.data_entry);
+        add("leaf_entry_directory_flag.dll", leaf);
+        Bytes va_zero = b;
+        Put32(va_zero, kSectionHeader + 12, 0);
+        add("section_virtual_address_zero.dll", va_zero);
+        // The section at address 0 replaces the headers in memory: the
+        // lookup finds no "MZ" there (the parser would find the resource).
+        Bytes over(b.begin(), b.begin() + kSectionFile);
+        over.resize(kSectionFile + 0x20, 0);
+        over.insert(over.end(), b.begin() + kSectionFile, b.end());
+        uint32_t data_rva = 0;
+        for (int i = 0; i < 4; i++)
+            data_rva |= uint32_t(over[kSectionFile + 0x20 + layout.data_entry + i]) << (8 * i);
+        Put32(over, kSectionFile + 0x20 + layout.data_entry, data_rva - kSectionRva + 0x20);
+        Put32(over, kSectionHeader + 8, uint32_t(over.size() - kSectionFile));
+        Put32(over, kSectionHeader + 12, 0);
+        Put32(over, kSectionHeader + 16, uint32_t(over.size() - kSectionFile));
+        Put32(over, kOptional + 96 + 16, 0x20);
+        add("section_at_address_zero_over_headers.dll", over);
+        Bytes unreadable = b;
+        Put32(unreadable, kSectionHeader + 36, 0x00000040);
+        add("rsrc_not_readable.dll", unreadable);
+        uint32_t size = 0;
+        for (int i = 0; i < 4; i++)
+            size |= uint32_t(b[kSectionFile + layout.data_entry + 4 + i]) << (8 * i);
+        // Images the loader refuses, whose unreadable .rsrc the parser
+        // then reads: a section address inside a page, and more image than
+        // a 32-bit process can map.
+        Bytes inside_page = unreadable;
+        Put32(inside_page, kSectionHeader + 12, kSectionRva + 0x80);
+        Put32(inside_page, kOptional + 96 + 16, kSectionRva + 0x80);
+        Put32(inside_page, kSectionFile + layout.data_entry, kSectionRva + 0x80 + layout.first_data);
+        Put32(inside_page, kOptional + 56, 0x4000); // room for the section where it lies
+        add("section_address_inside_page.dll", inside_page);
+        Bytes huge_image = unreadable;
+        Put32(huge_image, kOptional + 56, 0x30000000);
+        add("image_size_huge.dll", huge_image);
+        // A section the parser would need 768 MiB for: Wine cannot get them.
+        Bytes huge_section = b;
+        Put32(huge_section, kSectionHeader + 8, 0x30000000);
+        add("section_virtual_size_huge.dll", huge_section);
+        Bytes small_directory = b;
+        Put32(small_directory, kOptional + 96 + 20, 8); // less than one directory
+        add("resource_directory_size_8.dll", small_directory);
+        Bytes top_bit = b;
+        Put32(top_bit, kSectionFile + layout.data_entry + 4, 0x80000000u | size);
+        add("resource_size_top_bit.dll", top_bit);
+        Bytes gap = b;
+        AddSection(gap, 0x3000, 0x200, uint32_t(gap.size()), 0x200);
+        gap.resize(gap.size() + 0x200, 0);
+        Put32(gap, kSectionFile + layout.data_entry, 0x2100);
+        add("resource_rva_in_section_gap.dll", gap);
+        Bytes cut = b;
+        AddSection(cut, 0x2000, 0x1000, uint32_t(cut.size()), 0x1000); // not in the file
+        Put32(cut, kSectionFile + layout.data_entry + 4, 0x20000);
+        add("resource_runs_past_file_later_section_cut.dll", cut);
+        Bytes machine = b;
+        Put16(machine, 64 + 4, 0x1234);
+        add("machine_unknown.dll", machine);
+        add("machine_unknown_resource_cut.dll", Bytes(machine.begin(), machine.end() - 300));
+        // The parser's data offset is 2 GiB or more: its seek fails and the
+        // read goes on from the end of the section it read last, where a
+        // copy of the resource lies.
+        Bytes negative_seek = machine;
+        AddSection(negative_seek, 0x3000, 0x1000, 0x80000000u, 0x1000);
+        Put32(negative_seek, kSectionFile + layout.data_entry, 0x3000);
+        negative_seek.insert(negative_seek.end(), b.begin() + kSectionFile + layout.first_data, b.end());
+        add("resource_offset_negative.dll", negative_seek);
+    }
+    {
+        Bytes tree = Serialize(StandardRoot());
+        for (int extra : {-1, 1, 8}) {
+            Node root = StandardRoot();
+            root.length = extra < 0 ? 6 : int(tree.size()) + extra;
+            add(extra < 0 ? "root_length_6.dll" : "root_length_plus_" + std::to_string(extra) + ".dll",
+                Simple(root));
+        }
+        Node odd = StandardRoot();
+        odd.type = 0x80; // a negative char where Wine tells the layouts apart
+        odd.value_length = 52;
+        add("root_type_high_byte.dll", Simple(odd));
+        Bytes padded = tree;
+        padded.resize(70000, 0);
+        add("resource_larger_than_64k.dll", Image({{0x0409, padded}}, false));
+    }
+    {
+        Bytes tree = Serialize16(StandardRoot(u"ne"));
+        Bytes ne = NeImage(tree);
+        add("ne_version.exe", ne);
+        Bytes no_type = ne;
+        Put16(no_type, kNeResources + 2, 0x8006);
+        add("ne_no_version_type.exe", no_type);
+        Bytes no_id = ne;
+        Put16(no_id, kNeName + 6, 0x8002);
+        add("ne_no_version_id.exe", no_id);
+        Bytes shift = ne;
+        Put16(shift, kNeResources, 0);   // offsets and lengths in bytes
+        Put16(shift, kNeName, 0x100);
+        Put16(shift, kNeName + 2, uint32_t(tree.size()));
+        add("ne_shift_zero.exe", shift);
+        Bytes small = ne;
+        Put16(small, kNeName + 2, 2);    // 32 bytes: less than the fixed record
+        add("ne_length_below_fixed_info.exe", small);
+        Bytes past = ne;
+        Put16(past, kNeName, 0x1000);    // data offset past the end of the file
+        add("ne_offset_past_file.exe", past);
+        Bytes far = ne;
+        Put16(far, kNeResources, 16);    // offset 0x8000 << 16: a negative seek,
+        Put16(far, kNeName, 0x8000);     // so the read goes on after the table
+        Put16(far, kNeName + 2, 2);
+        add("ne_offset_negative.exe", far);
+        Bytes open = ne;
+        Put16(open, kNeHeader + 38, 0x40 + 10); // table ends inside the type entry
+        add("ne_table_cut_short.exe", open);
+        Bytes empty = ne;
+        Put16(empty, kNeHeader + 38, 0x40);
+        add("ne_table_empty.exe", empty);
+        add("ne_truncated_in_resource.exe", Bytes(ne.begin(), ne.begin() + 0x100 + 100));
+        add("ne_truncated_in_header.exe", Bytes(ne.begin(), ne.begin() + kNeHeader + 30));
     }
     add("no_version_resource.dll", Image({}, false));
     add("empty_file.dll", Bytes());

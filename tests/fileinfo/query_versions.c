@@ -19,13 +19,13 @@
 #include <windows.h>
 #define GetSize(path, handle) GetFileVersionInfoSizeA(path, handle)
 #define GetInfo(path, handle, length, data) GetFileVersionInfoA(path, handle, length, data)
-#define Query(block, sub, buffer, length) VerQueryValueA(block, sub, buffer, length)
+#define Query(block, size, sub, buffer, length) VerQueryValueA(block, sub, buffer, length)
 typedef DWORD Handle;
 #else
 #include "fileinfo/version_resource.h"
 #define GetSize(path, handle) ReadVersionInfoSize(path, handle)
 #define GetInfo(path, handle, length, data) ReadVersionInfo(path, handle, length, data)
-#define Query(block, sub, buffer, length) QueryVersionValue(block, sub, buffer, length)
+#define Query(block, size, sub, buffer, length) QueryVersionValue(block, size, sub, buffer, length)
 typedef uint32_t Handle;
 #endif
 
@@ -101,7 +101,7 @@ static int Report(const char *path, unsigned char fill, Text *out)
     for (size_t i = 0; ok && i < sizeof kSubBlocks / sizeof kSubBlocks[0]; i++) {
         void *pointer = NULL;
         unsigned length = 12345;
-        int found = Query(block, kSubBlocks[i], &pointer, &length) != 0;
+        int found = Query(block, size + 1, kSubBlocks[i], &pointer, &length) != 0;
         Add(out, "%s %d %u", kSubBlocks[i], found, length);
         const unsigned char *p = pointer;
         if (found && p != NULL) {

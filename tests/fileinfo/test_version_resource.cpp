@@ -86,6 +86,39 @@ TEST(VersionField, AnswersLikeWine)
         {"empty_file.dll", "FileVersion", "<none>"},
         {"not_an_image.dll", "FileVersion", "<none>"},
         {"missing_file.dll", "FileVersion", "<none>"},
+        // Mapped as Wine maps an image: headers larger than the file, zeros
+        // between sections, pages without read access.
+        {"size_of_headers_far_past_file.dll", "CompanyName", "Example Company "},
+        // Zeros where the resource should be: the block then starts with
+        // "FE2X", whose root claims more than the block holds. Wine's "\"
+        // query reads only that header, but there is no tree: no answer.
+        {"resource_rva_in_section_gap.dll", "FileVersion", "<none>"},
+        {"rsrc_not_readable.dll", "FileVersion", "<none>"},
+        {"section_at_address_zero_over_headers.dll", "CompanyName", "<none>"},
+        {"section_raw_size_far_past_file.dll", "CompanyName", "Example Company "},
+        {"resource_runs_past_file_later_section_cut.dll", "CompanyName", "Example Company "},
+        {"machine_unknown.dll", "FileVersion", "1.2.3.4"},
+        {"machine_unknown_resource_cut.dll", "FileVersion", "<none>"},
+        {"section_address_inside_page.dll", "CompanyName", "Example Company "},
+        {"image_size_huge.dll", "CompanyName", "Example Company "},
+        {"section_virtual_size_huge.dll", "FileVersion", "<none>"},
+        {"resource_directory_size_8.dll", "FileVersion", "<none>"},
+        {"resource_offset_negative.dll", "CompanyName", "Example Company "},
+        {"truncated_before_resource.dll", "FileVersion", "<none>"},
+        {"folder.with.dot/truncated_in_last_sector", "CompanyName", "Example Company "},
+        // Sizes as Wine computes them, in 32 bits; a root a little longer
+        // than the resource; a signed byte telling the layouts apart.
+        {"resource_larger_than_64k.dll", "CompanyName", "Example Company "},
+        {"resource_size_top_bit.dll", "CompanyName", "Example Company "},
+        {"root_length_plus_8.dll", "CompanyName", "Example Company "},
+        {"root_length_6.dll", "FileVersion", "5.6.7.8"},
+        {"root_type_high_byte.dll", "FileVersion", "2.1028.0.0"},
+        // 16-bit executables.
+        {"ne_version.exe", "CompanyName", "Example Company ne"},
+        {"ne_shift_zero.exe", "FileVersion", "1.2.3.4"},
+        {"ne_no_version_id.exe", "FileVersion", "<none>"},
+        {"ne_table_cut_short.exe", "FileVersion", "<none>"},
+        {"ne_length_below_fixed_info.exe", "FileVersion", "<none>"},
     };
     char here[4096];
     ASSERT_NE(getcwd(here, sizeof here), nullptr);
@@ -117,7 +150,7 @@ TEST(VersionBlock, SizeSignatureAndAnsiArea)
 
     void *pointer = nullptr;
     unsigned length = 0;
-    ASSERT_TRUE(QueryVersionValue(block.data(), "\\StringFileInfo\\040904E4\\FileVersion",
+    ASSERT_TRUE(QueryVersionValue(block.data(), size + 1, "\\StringFileInfo\\040904E4\\FileVersion",
                                   &pointer, &length));
     auto *text = static_cast<unsigned char *>(pointer);
     EXPECT_EQ(length, 8u); // characters, terminating zero included
@@ -127,16 +160,40 @@ TEST(VersionBlock, SizeSignatureAndAnsiArea)
     EXPECT_EQ(block[offset], '1');
     EXPECT_EQ(block[offset + 1], 0);
 
-    ASSERT_TRUE(QueryVersionValue(block.data(), "", &pointer, &length));
+    ASSERT_TRUE(QueryVersionValue(block.data(), size + 1, "", &pointer, &length));
     EXPECT_EQ(length, 52u);
     EXPECT_EQ(static_cast<unsigned char *>(pointer) - block.data(), 40);
-    ASSERT_TRUE(QueryVersionValue(block.data(), "\\\\VarFileInfo\\\\Translation\\", &pointer, &length));
+    ASSERT_TRUE(QueryVersionValue(block.data(), size + 1, "\\\\VarFileInfo\\\\Translation\\", &pointer, &length));
     EXPECT_EQ(length, 4u);
 
     length = 99;
-    EXPECT_FALSE(QueryVersionValue(block.data(), "\\StringFileInfo\\040904E4\\Nothing", &pointer, &length));
+    EXPECT_FALSE(QueryVersionValue(block.data(), size + 1, "\\StringFileInfo\\040904E4\\Nothing", &pointer, &length));
     EXPECT_EQ(length, 0u);
-    EXPECT_FALSE(QueryVersionValue(block.data(), "\\StringFileInfo\\040904E", &pointer, &length));
+    EXPECT_FALSE(QueryVersionValue(block.data(), size + 1, "\\StringFileInfo\\040904E", &pointer, &length));
+}
+
+// Sizes in Wine's 32-bit arithmetic: twice the resource plus four, or for a
+// 16-bit resource four times what follows its fixed record (which wraps).
+// A 16-bit block gets no "FE2X" after its tree.
+TEST(VersionBlock, SizesAsWineComputesThem)
+{
+    const struct {
+        const char *file;
+        uint32_t size;
+    } cases[] = {
+        {"basic_pe32.dll", 1516},
+        {"resource_size_top_bit.dll", 1516},
+        {"resource_larger_than_64k.dll", 140004},
+        {"ne_version.exe", (448 - 52) * 4},
+        {"ne_length_below_fixed_info.exe", uint32_t(32 - 52) * 4},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ReadVersionInfoSize(FilePath(c.file).c_str(), nullptr), c.size) << c.file;
+    uint32_t size = 0;
+    std::vector<unsigned char> block = Load("ne_version.exe", &size);
+    ASSERT_FALSE(block.empty());
+    unsigned tree = block[0] | block[1] << 8;
+    EXPECT_NE(std::memcmp(&block[tree], "FE2X", 4), 0);
 }
 
 TEST(VersionBlock, RootWithoutFixedInfo)
@@ -146,7 +203,7 @@ TEST(VersionBlock, RootWithoutFixedInfo)
     ASSERT_FALSE(block.empty());
     void *pointer = nullptr;
     unsigned length = 99;
-    ASSERT_TRUE(QueryVersionValue(block.data(), "\\", &pointer, &length));
+    ASSERT_TRUE(QueryVersionValue(block.data(), size + 1, "\\", &pointer, &length));
     EXPECT_EQ(length, 0u);
     EXPECT_EQ(static_cast<unsigned char *>(pointer) - block.data(), 40); // after the key
 }
@@ -154,9 +211,8 @@ TEST(VersionBlock, RootWithoutFixedInfo)
 TEST(VersionBlock, DamagedFilesFailCleanly)
 {
     const char *files[] = {"resource_runs_far_past_file.dll", "resource_rva_outside_sections.dll",
-                           "tree_longer_than_resource.dll", "directory_entry_count_huge.dll",
-                           "header_offset_past_file.dll", "header_offset_negative.dll",
-                           "truncated_in_section_table.dll"};
+                           "directory_entry_count_huge.dll", "header_offset_past_file.dll",
+                           "header_offset_negative.dll", "truncated_in_section_table.dll"};
     for (const char *file : files) {
         uint32_t size = 0;
         std::vector<unsigned char> block = Load(file, &size);
@@ -164,13 +220,31 @@ TEST(VersionBlock, DamagedFilesFailCleanly)
     }
 }
 
-TEST(VersionBlock, ShortBufferIsRefused)
+// The queries stay inside the buffer they are given: a tree that claims more
+// than was read, or a buffer too short for the 8-bit copies, fails a string
+// query where Wine would read or write past it.
+TEST(VersionBlock, QueriesStayInsideTheBuffer)
 {
+    void *pointer = nullptr;
+    unsigned length = 99;
+    uint32_t size = 0;
+    std::vector<unsigned char> block = Load("tree_longer_than_resource.dll", &size);
+    ASSERT_FALSE(block.empty());
+    EXPECT_FALSE(QueryVersionValue(block.data(), size + 1, "\\StringFileInfo\\040904E4\\FileVersion",
+                                   &pointer, &length));
+    EXPECT_EQ(length, 0u);
+
     std::string path = FilePath("basic_pe32.dll");
-    uint32_t size = ReadVersionInfoSize(path.c_str(), nullptr);
-    std::vector<unsigned char> block(size, 0);
-    // Enough for the resource, not for the 8-bit copies VerQueryValueA makes.
-    EXPECT_FALSE(ReadVersionInfo(path.c_str(), 0, (size - 4) / 2, block.data()));
+    size = ReadVersionInfoSize(path.c_str(), nullptr);
+    uint32_t half = (size - 4) / 2; // the resource, without room for the copies
+    block.assign(size, 0);
+    ASSERT_TRUE(ReadVersionInfo(path.c_str(), 0, half, block.data()));
+    EXPECT_TRUE(QueryVersionValue(block.data(), half, "\\", &pointer, &length));
+    EXPECT_FALSE(QueryVersionValue(block.data(), half, "\\StringFileInfo\\040904E4\\CompanyName",
+                                   &pointer, &length));
+    EXPECT_TRUE(QueryVersionValue(block.data(), size, "\\StringFileInfo\\040904E4\\CompanyName",
+                                  &pointer, &length));
+    EXPECT_FALSE(QueryVersionValue(block.data(), 4, "\\", &pointer, &length));
     EXPECT_FALSE(ReadVersionInfo(path.c_str(), 0, size, nullptr));
 }
 

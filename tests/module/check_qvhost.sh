@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# qvhost's interface: output forms, --set, ordinals, and usage errors that
-# end with status 2 and one message instead of a crash.
-#   check_qvhost.sh EMULATOR QVHOST     (EMULATOR may be empty)
+# qvhost's interface: output forms, --set, ordinals, --help and --version,
+# and usage errors that end with status 2 and one LF-ended line pointing to
+# --help instead of a crash.
+#   check_qvhost.sh EMULATOR QVHOST VERSION     (EMULATOR may be empty)
 set -u
-emulator=$1 qvhost=$2
+emulator=$1 qvhost=$2 version=$3
 run() { if [ -n "$emulator" ]; then "$emulator" "$qvhost" "$@"; else "$qvhost" "$@"; fi; }
 fail=0
 nl=$'\n'
@@ -24,7 +25,8 @@ usage_error() { # usage_error ARGS...
   local out err status
   run "$@" >"$tmp/out" 2>"$tmp/err"; status=$?
   out=$(cat "$tmp/out") err=$(cat "$tmp/err")
-  if [ $status != 2 ] || [ -n "$out" ] || [[ "$err" != qvhost:* ]] || [ "$(wc -l <<<"$err")" != 1 ]; then
+  if [ $status != 2 ] || [ -n "$out" ] || [[ "$err" != qvhost:*"(see qvhost --help)" ]] ||
+    [ "$(wc -l <"$tmp/err")" != 1 ]; then
     echo "FAIL: qvhost $* should be a usage error: status $status, stdout '$out', stderr '$err'"
     fail=1
   fi
@@ -65,8 +67,22 @@ usage_error --set NoEquals CompareVersions '1, 2'
 usage_error --name-width 5 --set ABC=1 CompareVersions '1, 2'
 usage_error --capacity 1 --set A=1 --set B=2 CompareVersions '1, 2'
 usage_error --bogus CompareVersions
+usage_error --capacity
 usage_error
 usage_error CompareVersions '1, 2' extra
+
+# --help and -h: the usage and every export on stdout, status 0, LF only.
+for option in --help -h; do
+  run $option >"$tmp/out" 2>"$tmp/err"; status=$?
+  for want in "usage: qvhost" "--dll PATH" "#1 GetFileVersion" "#2 NormalizeMSIEVersion" \
+    "#3 CompareVersions" "#4 IsQarvellClientRunning"; do
+    grep -qF -- "$want" "$tmp/out" || { echo "FAIL: qvhost $option lacks '$want'"; fail=1; }
+  done
+  if [ $status != 0 ] || [ -s "$tmp/err" ] || grep -q $'\r' "$tmp/out"; then
+    echo "FAIL: qvhost $option: status $status, stderr '$(cat "$tmp/err")', or CR in stdout"; fail=1
+  fi
+done
+expect "qvhost $version" --version
 
 [ $fail = 0 ] && echo "qvhost ok"
 exit $fail

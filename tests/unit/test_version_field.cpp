@@ -100,9 +100,9 @@ TEST(VersionFieldChecks, AnswerOnlyFromInsideTheBlock)
         {"CompanyName", {98, 0, kText, kNone, 0}, "text"},
         {"FileVersion", {98, 0, kNone, kFixed, 0}, "5.6.7.8"},
         {"FileVersion", {98, 0, {true, 16, 0}, kFixed, 0}, "5.6.7.8"}, // empty: fall back
-        // The root claims more than 2 * wLength + 4 bytes: never queried.
-        {"CompanyName", {99, 0, kText, kNone, 0}, nullptr},
-        {"CompanyName", {99, 'V', kText, kNone, 0}, nullptr}, // 16-bit layout
+        // The root claims more than the block holds: never queried.
+        {"CompanyName", {kSize + 2, 0, kText, kNone, 0}, nullptr},
+        {"CompanyName", {kSize + 2, 'V', kText, kNone, 0}, nullptr}, // 16-bit layout
         {"CompanyName", {0xffff, 0xff, kText, kNone, 0}, nullptr},
         // A string before the block, past it, running past it, or unended.
         {"CompanyName", {98, 0, {true, -8, 5}, kNone, 0}, nullptr},
@@ -122,7 +122,7 @@ TEST(VersionFieldChecks, AnswerOnlyFromInsideTheBlock)
         EXPECT_STREQ(value, c.expected) << c.field << " root " << c.script.root_length
                                         << " text at " << c.script.text.offset
                                         << " fixed at " << c.script.fixed.offset;
-        if (c.script.root_length > 98) {
+        if (c.script.root_length > kSize + 1) {
             EXPECT_EQ(script.queries, 0);
         }
         std::free(value);

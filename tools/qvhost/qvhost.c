@@ -3,6 +3,7 @@
  *
  * qvhost [--dll PATH] [--set NAME=VALUE]... [--capacity N] [--name-width N]
  *        [--value-width N] [--json] EXPORT [PARAMETER_TEXT]
+ * qvhost --help | --version
  */
 #include <errno.h>
 #include <stdint.h>
@@ -22,7 +23,11 @@
 #define MAX_SETS 256
 #define MAX_TABLE_BYTES (256u * 1024u * 1024u)
 
+/* What to do besides calling an export. */
+enum Request { CALL_EXPORT, SHOW_HELP, SHOW_VERSION };
+
 typedef struct Options {
+    enum Request request;
     const char *dll;
     const char *sets[MAX_SETS];
     int set_count;
@@ -34,10 +39,54 @@ typedef struct Options {
     const char *parameter_text; /* null when no PARAMETER_TEXT was given */
 } Options;
 
+static const char kHelp[] =
+    "usage: qvhost [OPTION]... EXPORT [PARAMETER_TEXT]\n"
+    "\n"
+    "Loads the QVSETUP module, calls EXPORT the way a setup host does and prints\n"
+    "return=N and then each variable of the table as NAME=VALUE.\n"
+    "\n"
+    "Options:\n"
+    "  --dll PATH        the module to load (default: the one beside qvhost)\n"
+    "  --set NAME=VALUE  store VALUE under %NAME% before the call (repeatable)\n"
+    "  --capacity N      entries the variable table can hold (default 64)\n"
+    "  --name-width N    bytes per name slot (default 64)\n"
+    "  --value-width N   bytes per value slot (default 1024)\n"
+    "  --json            print the result as one JSON object\n"
+    "  -h, --help        print this help and exit\n"
+    "  --version         print qvhost's version and exit\n"
+    "\n"
+    "Exports (EXPORT is the name or #ORDINAL):\n"
+    "  #1 GetFileVersion          \"path[, field]\"   writes FileVersion\n"
+    "  #2 NormalizeMSIEVersion    no parameters     rewrites FILEVERSION as a.b.0.c\n"
+    "  #3 CompareVersions         \"first, second\"   writes VersionDelta\n"
+    "  #4 IsQarvellClientRunning  no parameters     returns 1 when the client runs\n"
+    "\n"
+    "Exit status: 0 after a call, 2 on bad usage or when the module or export\n"
+    "cannot be found.\n";
+
 static int Fail(const char *message, const char *detail)
 {
     fprintf(stderr, "qvhost: %s%s%s\n", message, detail ? ": " : "", detail ? detail : "");
     return USAGE_STATUS;
+}
+
+/* A mistake in the command line: the reason and where to read more, on one
+ * line. */
+static int Usage(const char *message, const char *detail)
+{
+    fprintf(stderr, "qvhost: %s%s%s (see qvhost --help)\n", message, detail ? ": " : "",
+            detail ? detail : "");
+    return USAGE_STATUS;
+}
+
+static int TakesValue(const char *option)
+{
+    static const char *const kOptions[] = {"--dll", "--set", "--capacity", "--name-width",
+                                           "--value-width"};
+    for (size_t i = 0; i < sizeof kOptions / sizeof kOptions[0]; i++)
+        if (strcmp(option, kOptions[i]) == 0)
+            return 1;
+    return 0;
 }
 
 /* Decimal number in 0 .. UINT32_MAX; 0 when `text` is not one. */
@@ -61,49 +110,55 @@ static int ParseOptions(int argc, char **argv, Options *o)
     o->name_width = 64;
     o->value_width = 1024;
     int i = 1;
-    for (; i < argc && strncmp(argv[i], "--", 2) == 0; i++) {
+    for (; i < argc && (strncmp(argv[i], "--", 2) == 0 || strcmp(argv[i], "-h") == 0); i++) {
         const char *option = argv[i];
         if (strcmp(option, "--") == 0) {
             i++;
             break;
         }
+        if (strcmp(option, "--help") == 0 || strcmp(option, "-h") == 0) {
+            o->request = SHOW_HELP;
+            return 0;
+        }
+        if (strcmp(option, "--version") == 0) {
+            o->request = SHOW_VERSION;
+            return 0;
+        }
         if (strcmp(option, "--json") == 0) {
             o->json = 1;
             continue;
         }
+        if (!TakesValue(option))
+            return Usage("unknown option", option);
         if (i + 1 >= argc)
-            return Fail("option needs a value", option);
+            return Usage("option needs a value", option);
         const char *value = argv[++i];
         if (strcmp(option, "--dll") == 0) {
             o->dll = value;
         } else if (strcmp(option, "--set") == 0) {
             if (strchr(value, '=') == NULL)
-                return Fail("--set takes NAME=VALUE", value);
+                return Usage("--set takes NAME=VALUE", value);
             if (o->set_count == MAX_SETS)
-                return Fail("too many --set options", NULL);
+                return Usage("too many --set options", NULL);
             o->sets[o->set_count++] = value;
         } else if (strcmp(option, "--capacity") == 0) {
             if (!ParseNumber(value, &o->capacity))
-                return Fail("--capacity is not a number", value);
+                return Usage("--capacity is not a number", value);
         } else if (strcmp(option, "--name-width") == 0) {
             if (!ParseNumber(value, &o->name_width))
-                return Fail("--name-width is not a number", value);
+                return Usage("--name-width is not a number", value);
         } else if (strcmp(option, "--value-width") == 0) {
             if (!ParseNumber(value, &o->value_width))
-                return Fail("--value-width is not a number", value);
-        } else {
-            return Fail("unknown option", option);
+                return Usage("--value-width is not a number", value);
         }
     }
     if (i >= argc)
-        return Fail("usage: qvhost [--dll PATH] [--set NAME=VALUE]... [--capacity N] "
-                    "[--name-width N] [--value-width N] [--json] EXPORT [PARAMETER_TEXT]",
-                    NULL);
+        return Usage("no EXPORT given", NULL);
     o->export_name = argv[i++];
     if (i < argc)
         o->parameter_text = argv[i++];
     if (i < argc)
-        return Fail("unexpected argument", argv[i]);
+        return Usage("unexpected argument", argv[i]);
     return 0;
 }
 
@@ -113,7 +168,7 @@ static int AllocateTable(const Options *o, HostParamBlock *block)
     uint64_t names = (uint64_t)o->capacity * o->name_width;
     uint64_t values = (uint64_t)o->capacity * o->value_width;
     if (names > MAX_TABLE_BYTES || values > MAX_TABLE_BYTES)
-        return Fail("variable table too large", NULL);
+        return Usage("variable table too large", NULL);
     /* calloc(0) may give null; keep one byte so the table is a table. */
     block->NameSlots = calloc((size_t)names + 1, 1);
     block->ValueSlots = calloc((size_t)values + 1, 1);
@@ -133,9 +188,9 @@ static int StoreVariable(HostParamBlock *block, const char *assignment)
     size_t name_length = (size_t)(equals - assignment);
     const char *value = equals + 1;
     if (name_length + 3 > block->NameWidth)
-        return Fail("--set name does not fit the name width", assignment);
+        return Usage("--set name does not fit the name width", assignment);
     if (strlen(value) + 1 > block->ValueWidth)
-        return Fail("--set value does not fit the value width", assignment);
+        return Usage("--set value does not fit the value width", assignment);
     char *key = malloc(name_length + 3);
     if (key == NULL)
         return Fail("out of memory", NULL);
@@ -149,7 +204,7 @@ static int StoreVariable(HostParamBlock *block, const char *assignment)
     if (i == block->VariableCount) {
         if (i >= block->VariableCapacity) {
             free(key);
-            return Fail("--set: the variable table is full", assignment);
+            return Usage("--set: the variable table is full", assignment);
         }
         memcpy(block->NameSlots + (size_t)i * block->NameWidth, key, name_length + 3);
         block->VariableCount++;
@@ -238,12 +293,12 @@ static int ResolveExport(LoadedModule *module, const char *text, QvSetupExport *
     if (text[0] == '#') {
         uint32_t number;
         if (!ParseNumber(text + 1, &number) || number == 0 || number > 65535)
-            return Fail("not an ordinal", text);
+            return Usage("not an ordinal", text);
         ordinal = number;
     }
     *function = FindModuleExport(module, text, ordinal);
     if (*function == NULL)
-        return Fail("the module has no such export", text);
+        return Usage("the module has no such export", text);
     return 0;
 }
 
@@ -252,22 +307,31 @@ int main(int argc, char **argv)
 #ifdef _WIN32
     /* Same bytes on every platform: no CR added before LF. */
     _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
 #endif
     Options options;
     int status = ParseOptions(argc, argv, &options);
     if (status != 0)
         return status;
+    if (options.request == SHOW_HELP) {
+        fputs(kHelp, stdout);
+        return 0;
+    }
+    if (options.request == SHOW_VERSION) {
+        printf("qvhost %s\n", QVSETUP_VERSION_STRING);
+        return 0;
+    }
 
     char default_path[4096];
     const char *path = options.dll;
     if (path == NULL) {
         if (!DefaultModulePath(default_path, sizeof default_path))
-            return Fail("cannot tell where the module is; use --dll", NULL);
+            return Usage("cannot tell where the module is; use --dll", NULL);
         path = default_path;
     }
     LoadedModule *module = OpenModule(path);
     if (module == NULL)
-        return Fail("cannot load the module", path);
+        return Usage("cannot load the module", path);
 
     QvSetupExport function = NULL;
     HostParamBlock block;

@@ -91,6 +91,8 @@ void *GuardAlloc(size_t size, bool zero)
     auto *base = static_cast<uint8_t *>(
         VirtualAlloc(nullptr, committed + kGuardSpan, MEM_RESERVE, PAGE_NOACCESS));
     if (base == nullptr || !VirtualAlloc(base, committed, MEM_COMMIT, PAGE_READWRITE)) {
+        if (base != nullptr)
+            VirtualFree(base, 0, MEM_RELEASE);
         Fault("guard allocator: out of address space");
         return nullptr;
     }

@@ -1,11 +1,15 @@
-// Prints what the three version-information operations answer for each
-// file of a list: on Windows (under Wine) the system's own functions, on
-// the portable build the project's reader. compare_with_wine.sh compares
-// the two outputs.
-//   query_versions LISTFILE [FIRST]
-// LISTFILE names one file a line; FIRST skips the lines before it. Each
-// file's report starts with "FILE n name" and ends with "END n", so that a
-// run that dies on a file can be resumed after it.
+/* Prints what the three version-information operations answer for each
+ * file of a list: on Windows (under Wine) the system's own functions, on
+ * the portable build the project's reader. compare_with_wine.sh compares
+ * the two outputs.
+ *   query_versions LISTFILE [FIRST]
+ * LISTFILE names one file a line; FIRST skips the lines before it. Each
+ * file's report starts with "FILE n name" and ends with "END n", so that a
+ * run that dies on a file can be resumed after it.
+ * Each file is queried twice, with different bytes past the buffer; a
+ * report that changes with them ends with "reads outside the buffer", and
+ * one where those bytes changed with "writes outside the buffer". */
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -56,38 +60,67 @@ static uint32_t Checksum(const unsigned char *p, size_t n)
     return h;
 }
 
-static void Report(const char *path)
+/* Room past the buffer for what a reader might write there: Wine writes its
+ * 8-bit copies of strings up to about twice the 16-bit tree length past the
+ * block's start. */
+enum { kTail = 0x20000 };
+
+typedef struct Text {
+    char s[32768];
+    size_t n;
+} Text;
+
+static void Add(Text *t, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int n = vsnprintf(t->s + t->n, sizeof t->s - t->n, format, args);
+    va_end(args);
+    if (n > 0)
+        t->n = t->n + (size_t)n < sizeof t->s ? t->n + (size_t)n : sizeof t->s - 1;
+}
+
+/* Queries one file with the bytes past the buffer set to `fill`. Returns 0
+ * when those bytes have changed. */
+static int Report(const char *path, unsigned char fill, Text *out)
 {
     Handle handle = 7;
     uint32_t size = GetSize(path, &handle);
-    printf("size %lu handle %lu\n", (unsigned long)size, (unsigned long)handle);
+    Add(out, "size %lu handle %lu\n", (unsigned long)size, (unsigned long)handle);
     if (size == 0 || size > 0x100000)
-        return;
-    // As the module's caller does: size + 1 bytes into a zeroed buffer.
-    auto *block = static_cast<unsigned char *>(calloc((size_t)size + 2, 1));
+        return 1;
+    /* As the module's caller does: size + 1 bytes into a zeroed buffer of
+     * size + 2; what follows is the probe. */
+    auto *block = static_cast<unsigned char *>(malloc((size_t)size + 2 + kTail));
     if (block == NULL)
-        return;
+        return 1;
+    memset(block, 0, (size_t)size + 2);
+    memset(block + size + 2, fill, kTail);
     int ok = GetInfo(path, 0, size + 1, block) != 0;
-    printf("info %d checksum %08lx\n", ok, (unsigned long)Checksum(block, (size_t)size + 1));
+    Add(out, "info %d checksum %08lx\n", ok, (unsigned long)Checksum(block, (size_t)size + 1));
     for (size_t i = 0; ok && i < sizeof kSubBlocks / sizeof kSubBlocks[0]; i++) {
         void *pointer = NULL;
         unsigned length = 12345;
         int found = Query(block, size + 1, kSubBlocks[i], &pointer, &length) != 0;
-        printf("%s %d %u", kSubBlocks[i], found, length);
+        Add(out, "%s %d %u", kSubBlocks[i], found, length);
         const auto *p = static_cast<const unsigned char *>(pointer);
         if (found && p != NULL) {
             size_t shown = length > 256 ? 256 : length;
             if (p >= block && p <= block + size + 1 && shown <= (size_t)(block + size + 1 - p)) {
-                printf(" at %ld :", (long)(p - block));
+                Add(out, " at %ld :", (long)(p - block));
                 for (size_t j = 0; j < shown; j++)
-                    printf(" %02x", p[j]);
+                    Add(out, " %02x", p[j]);
             } else {
-                printf(" outside");
+                Add(out, " outside");
             }
         }
-        printf("\n");
+        Add(out, "\n");
     }
+    int kept = 1;
+    for (size_t i = 0; i < kTail; i++)
+        kept &= block[size + 2 + i] == fill;
     free(block);
+    return kept;
 }
 
 int main(int argc, char **argv)
@@ -107,7 +140,16 @@ int main(int argc, char **argv)
             continue;
         printf("FILE %ld %s\n", n, BaseName(line));
         fflush(stdout);
-        Report(line);
+        static Text once, again;
+        once.n = again.n = 0;
+        once.s[0] = again.s[0] = '\0';
+        int kept = Report(line, 0xa5, &once);
+        kept &= Report(line, 0x5a, &again);
+        fputs(once.s, stdout);
+        if (strcmp(once.s, again.s) != 0)
+            printf("reads outside the buffer\n");
+        if (!kept)
+            printf("writes outside the buffer\n");
         printf("END %ld\n", n);
         fflush(stdout);
     }

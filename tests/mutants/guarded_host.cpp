@@ -1,0 +1,501 @@
+// A setup host that watches what QVSETUP.dll does to it. For every file of a
+// list and every version field it calls GetFileVersion twice:
+//   pass 0: the DLL's malloc/calloc/realloc/free go to a guard allocator
+//           (each block ends where inaccessible pages begin), heap sprayed
+//           with 0x41;
+//   pass 1: the DLL's blocks on the ordinary heap, sprayed with 0xa5
+//           (blocks of several sizes, some of them freed).
+// After each call it checks the sprayed blocks, the guard bytes around the
+// host block, the name and value slots and the parameter text, the heaps
+// (HeapValidate), that the DLL freed what it took and asked for no huge
+// block. The two answers must be equal, or the DLL built one from bytes it
+// does not own.
+//   guarded_host LIST [FIRST]
+// LIST names files, one a line (Unix paths are used from drive Z:); FIRST
+// skips the lines before it. Before each file it prints "FILE n name", after
+// it "END n"; the first fault ends the run with "FAULT n name field pass:
+// cause: detail" (status 1). A crash prints the same with the cause "crash",
+// or "read/write past a DLL block" when a guard page was hit (status 3); a
+// call that runs for more than 20 s, or that takes the process's memory
+// past 1 GiB, with "hang" or "memory" (status 4).
+#include <windows.h>
+#include <psapi.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <malloc.h>
+#include <string>
+#include <vector>
+
+#include "loader/module_loader.h"
+#include "qvsetup.h"
+
+namespace {
+
+const char *const kFields[] = {"FileVersion",    "CompanyName",      "FileDescription",
+                               "InternalName",   "LegalCopyright",   "OriginalFilename",
+                               "ProductName",    "ProductVersion"};
+const uint8_t kPassFill[2] = {0x41, 0xa5};
+const uint8_t kGuardFill = 0x6b;  // host guards and unused slots
+const uint8_t kCanary = 0xfd;     // slack of a guard block
+
+// One block of the guard allocator: committed pages ending at `user` +
+// the block size rounded up, then a reserved (inaccessible) span. The bytes
+// from the start of the block's first page up to it, and from its end to
+// the end of the committed pages, hold a canary.
+struct GuardBlock {
+    uint8_t *base;
+    size_t reserved;
+    uint8_t *user;
+    size_t size;
+};
+
+// The run's state: the import hooks and the crash filter have no other way
+// to reach it.
+struct Host {
+    bool guard = false;
+    uint8_t fill = 0;
+    long live = 0;              // the DLL's blocks not yet freed
+    std::vector<GuardBlock> blocks;
+    std::string fault;          // first fault found by a hook
+    long index = -1;            // what is being processed, for a crash report
+    const char *name = "";
+    const char *field = "";
+    int pass = 0;
+    std::atomic<bool> calling{false};
+    std::atomic<ULONGLONG> call_start{0};
+} g;
+
+void Fault(const std::string &what)
+{
+    if (g.fault.empty())
+        g.fault = what;
+}
+
+constexpr size_t kPage = 4096, kAlign = 2 * sizeof(void *), kGuardSpan = 256 * 1024;
+// More than a version resource can need: the DLL is refused such a block.
+constexpr size_t kHugeAllocation = 64u << 20;
+
+uint8_t *PageOf(uint8_t *p)
+{
+    return reinterpret_cast<uint8_t *>(reinterpret_cast<uintptr_t>(p) & ~uintptr_t(kPage - 1));
+}
+
+void *GuardAlloc(size_t size, bool zero)
+{
+    size_t rounded = (size + kAlign - 1) & ~(kAlign - 1);
+    size_t committed = rounded == 0 ? kPage : (rounded + kPage - 1) & ~(kPage - 1);
+    auto *base = static_cast<uint8_t *>(
+        VirtualAlloc(nullptr, committed + kGuardSpan, MEM_RESERVE, PAGE_NOACCESS));
+    if (base == nullptr || !VirtualAlloc(base, committed, MEM_COMMIT, PAGE_READWRITE)) {
+        if (base != nullptr)
+            VirtualFree(base, 0, MEM_RELEASE);
+        Fault("guard allocator: out of address space");
+        return nullptr;
+    }
+    uint8_t *user = base + committed - rounded;
+    std::memset(PageOf(user), kCanary, size_t(user - PageOf(user)));
+    std::memset(user + size, kCanary, rounded - size);
+    if (!zero) // committed pages start zeroed
+        std::memset(user, g.fill, size);
+    g.blocks.push_back({base, committed + kGuardSpan, user, size});
+    return user;
+}
+
+bool CanaryKept(const GuardBlock &b)
+{
+    for (const uint8_t *p = PageOf(b.user); p < b.user; p++)
+        if (*p != kCanary)
+            return false;
+    const uint8_t *end = b.base + (b.reserved - kGuardSpan);
+    for (const uint8_t *p = b.user + b.size; p < end; p++)
+        if (*p != kCanary)
+            return false;
+    return true;
+}
+
+// Frees a guard block; false when `p` is not one.
+bool GuardFree(void *p)
+{
+    for (size_t i = 0; i < g.blocks.size(); i++) {
+        if (g.blocks[i].user != p)
+            continue;
+        if (!CanaryKept(g.blocks[i]))
+            Fault("wrote outside a DLL block: bytes beside a block of " +
+                  std::to_string(g.blocks[i].size) + " changed");
+        VirtualFree(g.blocks[i].base, 0, MEM_RELEASE);
+        g.blocks.erase(g.blocks.begin() + long(i));
+        return true;
+    }
+    return false;
+}
+
+bool Huge(size_t size)
+{
+    if (size <= kHugeAllocation)
+        return false;
+    Fault("huge allocation: the DLL asked for " + std::to_string(size) + " bytes");
+    return true;
+}
+
+void *__cdecl HookMalloc(size_t size)
+{
+    if (Huge(size))
+        return nullptr;
+    void *p = g.guard ? GuardAlloc(size, false) : std::malloc(size);
+    if (p != nullptr && !g.guard)
+        std::memset(p, g.fill, size); // what a reused block might hold
+    g.live += p != nullptr;
+    return p;
+}
+
+void *__cdecl HookCalloc(size_t count, size_t size)
+{
+    if ((size != 0 && count > SIZE_MAX / size) || Huge(count * size))
+        return nullptr;
+    void *p = g.guard ? GuardAlloc(count * size, true) : std::calloc(count, size);
+    g.live += p != nullptr;
+    return p;
+}
+
+void __cdecl HookFree(void *p)
+{
+    if (p == nullptr)
+        return;
+    g.live--;
+    if (!GuardFree(p))
+        std::free(p);
+}
+
+void *__cdecl HookRealloc(void *p, size_t size)
+{
+    if (p == nullptr)
+        return HookMalloc(size);
+    if (Huge(size))
+        return nullptr;
+    for (const GuardBlock &b : g.blocks) {
+        if (b.user != p)
+            continue;
+        void *q = GuardAlloc(size, false);
+        if (q != nullptr) {
+            std::memcpy(q, p, b.size < size ? b.size : size);
+            GuardFree(p);
+        }
+        return q;
+    }
+    return std::realloc(p, size);
+}
+
+// Points the DLL's imports of the C runtime's allocator at the hooks.
+bool HookAllocator(HMODULE module)
+{
+    auto *base = reinterpret_cast<uint8_t *>(module);
+    auto *nt = reinterpret_cast<IMAGE_NT_HEADERS *>(
+        base + reinterpret_cast<IMAGE_DOS_HEADER *>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY &imports =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    const struct {
+        const char *name;
+        void *hook;
+    } kHooks[] = {{"malloc", reinterpret_cast<void *>(HookMalloc)},
+                  {"calloc", reinterpret_cast<void *>(HookCalloc)},
+                  {"realloc", reinterpret_cast<void *>(HookRealloc)},
+                  {"free", reinterpret_cast<void *>(HookFree)}};
+    int hooked = 0;
+    for (auto *d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR *>(base + imports.VirtualAddress);
+         imports.VirtualAddress != 0 && d->Name != 0; d++) {
+        if (_stricmp(reinterpret_cast<char *>(base + d->Name), "msvcrt.dll") != 0 ||
+            d->OriginalFirstThunk == 0)
+            continue;
+        auto *names = reinterpret_cast<IMAGE_THUNK_DATA *>(base + d->OriginalFirstThunk);
+        auto *slots = reinterpret_cast<IMAGE_THUNK_DATA *>(base + d->FirstThunk);
+        for (; names->u1.AddressOfData != 0; names++, slots++) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
+                continue;
+            const char *name =
+                reinterpret_cast<IMAGE_IMPORT_BY_NAME *>(base + names->u1.AddressOfData)->Name;
+            for (const auto &h : kHooks) {
+                if (std::strcmp(name, h.name) != 0)
+                    continue;
+                DWORD old;
+                VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old);
+                slots->u1.Function = reinterpret_cast<ULONG_PTR>(h.hook);
+                VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, old, &old);
+                hooked++;
+            }
+        }
+    }
+    return hooked >= 3; // malloc, calloc and free at least
+}
+
+// The base name of the module that holds `address`, for crash reports.
+const char *ModuleOf(void *address)
+{
+    static char path[MAX_PATH];
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCSTR>(address), &module) ||
+        GetModuleFileNameA(module, path, sizeof path) == 0)
+        return "?";
+    const char *slash = std::strrchr(path, '\\');
+    return slash ? slash + 1 : path;
+}
+
+LONG WINAPI OnCrash(EXCEPTION_POINTERS *e)
+{
+    const EXCEPTION_RECORD *r = e->ExceptionRecord;
+    char what[160];
+    std::snprintf(what, sizeof what, "crash: exception %08lx at %p", r->ExceptionCode,
+                  r->ExceptionAddress);
+    if (r->ExceptionCode == EXCEPTION_ACCESS_VIOLATION && r->NumberParameters >= 2) {
+        auto *at = reinterpret_cast<uint8_t *>(r->ExceptionInformation[1]);
+        const char *op = r->ExceptionInformation[0] == 1 ? "write" : "read";
+        std::snprintf(what, sizeof what, "crash: %s of %p in %s", op, static_cast<void *>(at),
+                      ModuleOf(r->ExceptionAddress));
+        for (const GuardBlock &b : g.blocks)
+            if (at >= b.base && at < b.base + b.reserved)
+                std::snprintf(what, sizeof what, "%s past a DLL block: %ld bytes past a block of %lu",
+                              op, long(at - (b.user + b.size)), static_cast<unsigned long>(b.size));
+    }
+    std::printf("FAULT %ld %s %s %d: %s\n", g.index, g.name, g.field, g.pass, what);
+    std::fflush(stdout);
+    TerminateProcess(GetCurrentProcess(), 3);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+// Ends the process when a call runs too long or takes too much memory.
+DWORD WINAPI Watchdog(void *)
+{
+    for (;;) {
+        Sleep(100);
+        if (!g.calling)
+            continue;
+        PROCESS_MEMORY_COUNTERS c;
+        std::memset(&c, 0, sizeof c);
+        c.cb = sizeof c;
+        const char *what = nullptr;
+        if (GetTickCount64() - g.call_start > 20000)
+            what = "hang: the call has run for 20 s";
+        else if (GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof c) && c.PagefileUsage > (1u << 30))
+            what = "memory: the process has committed more than 1 GiB";
+        if (what != nullptr && g.calling) {
+            std::printf("FAULT %ld %s %s %d: %s\n", g.index, g.name, g.field, g.pass, what);
+            std::fflush(stdout);
+            TerminateProcess(GetCurrentProcess(), 4);
+        }
+    }
+}
+
+// Blocks of known bytes on both heaps the DLL and the system's version
+// functions use: the C runtime's and the process heap. Every other one is
+// freed again, so that freed memory holds the pattern too, between live
+// blocks that show a write running past a block.
+struct Spray {
+    struct Block {
+        void *p;
+        size_t size;
+        bool crt;
+    };
+    std::vector<Block> live;
+
+    static void Release(const Block &b)
+    {
+        if (b.crt)
+            std::free(b.p);
+        else
+            HeapFree(GetProcessHeap(), 0, b.p);
+    }
+
+    void Clear()
+    {
+        for (const Block &b : live)
+            Release(b);
+        live.clear();
+    }
+
+    void Fill(uint8_t fill)
+    {
+        static const size_t kSizes[] = {8, 16, 24, 40, 64, 100, 128, 256, 500, 1024, 2000, 4096, 16384};
+        Clear();
+        std::vector<Block> holes;
+        for (int round = 0; round < 2; round++) {
+            for (size_t size : kSizes) {
+                for (int i = 0; i < 4; i++) {
+                    bool crt = i < 2;
+                    void *p = crt ? std::malloc(size) : HeapAlloc(GetProcessHeap(), 0, size);
+                    if (p != nullptr)
+                        (i % 2 ? holes : live).push_back({std::memset(p, fill, size), size, crt});
+                }
+            }
+        }
+        for (const Block &b : holes)
+            Release(b);
+    }
+
+    bool Kept(uint8_t fill) const
+    {
+        static uint8_t pattern[16384];
+        std::memset(pattern, fill, sizeof pattern);
+        for (const Block &b : live)
+            if (std::memcmp(b.p, pattern, b.size) != 0)
+                return false;
+        return true;
+    }
+};
+
+bool HeapsValid()
+{
+    HANDLE heaps[64];
+    DWORD n = GetProcessHeaps(64, heaps);
+    for (DWORD i = 0; i < n && i < 64; i++)
+        if (!HeapValidate(heaps[i], 0, nullptr))
+            return false;
+    return true;
+}
+
+// The host's side of a call: its block and slot arrays, each between
+// guard bytes, with one variable set before the call.
+constexpr uint32_t kCapacity = 4, kNameWidth = 64, kValueWidth = 1024, kGuard = 64;
+struct Frame {
+    uint8_t before[kGuard];
+    HostParamBlock block;
+    uint8_t after[kGuard];
+    uint8_t names[kGuard + kCapacity * kNameWidth + kGuard];
+    uint8_t values[kGuard + kCapacity * kValueWidth + kGuard];
+};
+
+void Prepare(Frame &f, const char *parameters)
+{
+    std::memset(&f, kGuardFill, sizeof f);
+    f.block = HostParamBlock{0x48570000, 0x48570001, kCapacity, kNameWidth, kValueWidth, 1,
+                             reinterpret_cast<char *>(f.names + kGuard),
+                             reinterpret_cast<char *>(f.values + kGuard), 0x48570008,
+                             0x48570009, parameters};
+    std::strcpy(f.block.NameSlots, "%Other%");
+    std::strcpy(f.block.ValueSlots, "kept");
+}
+
+// What the frame must hold after the call, given the answer it got:
+// "%FileVersion%" appended, the answer in its value slot, nothing else.
+bool FrameAsExpected(const Frame &after, const char *parameters, std::string &answer)
+{
+    const char *slot = after.block.ValueSlots + kValueWidth;
+    answer.assign(slot, strnlen(slot, kValueWidth - 1));
+    Frame expected;
+    Prepare(expected, parameters);
+    expected.block.VariableCount = 2;
+    std::memcpy(expected.block.NameSlots + kNameWidth, "%FileVersion%", sizeof "%FileVersion%");
+    std::memcpy(expected.block.ValueSlots + kValueWidth, answer.c_str(), answer.size() + 1);
+    // The slot arrays of the frame that was called.
+    expected.block.NameSlots = const_cast<char *>(reinterpret_cast<const char *>(after.names + kGuard));
+    expected.block.ValueSlots = const_cast<char *>(reinterpret_cast<const char *>(after.values + kGuard));
+    return std::memcmp(&expected, &after, offsetof(Frame, names)) == 0 &&
+           std::memcmp(expected.names, after.names, sizeof after.names) == 0 &&
+           std::memcmp(expected.values, after.values, sizeof after.values) == 0;
+}
+
+// One call; returns the fault found, or "".
+std::string Call(QvSetupExport get_file_version, Spray &spray, const std::string &parameters,
+                 std::string &answer)
+{
+    uint8_t fill = kPassFill[g.pass];
+    spray.Fill(fill);
+    std::string text = parameters;
+    static Frame frame;
+    Prepare(frame, text.c_str());
+    g.guard = g.pass == 0;
+    g.fill = fill;
+    g.fault.clear();
+    g.call_start = GetTickCount64();
+    g.calling = true;
+    get_file_version(&frame.block);
+    g.calling = false;
+    g.guard = false;
+    if (!g.fault.empty())
+        return g.fault;
+    if (g.live != 0)
+        return "block not freed: " + std::to_string(g.live) + " of the DLL's blocks still live";
+    if (!FrameAsExpected(frame, text.c_str(), answer) || text != parameters)
+        return "host memory changed: the host block, its slots or its parameter text";
+    if (!spray.Kept(fill))
+        return "host memory changed: a sprayed heap block";
+    return "";
+}
+
+std::string Hex(const std::string &s)
+{
+    std::string out;
+    char b[4];
+    for (unsigned char c : s) {
+        std::snprintf(b, sizeof b, "%02x", c);
+        out += b;
+    }
+    return out.empty() ? "''" : out;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: guarded_host LIST [FIRST]\n");
+        return 2;
+    }
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    SetUnhandledExceptionFilter(OnCrash);
+    CloseHandle(CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
+    char module_path[MAX_PATH];
+    LoadedModule *module = DefaultModulePath(module_path, sizeof module_path)
+                               ? OpenModule(module_path) : nullptr;
+    QvSetupExport get_file_version = module ? FindModuleExport(module, "GetFileVersion", 0) : nullptr;
+    FILE *list = std::fopen(argv[1], "r");
+    if (get_file_version == nullptr || list == nullptr ||
+        !HookAllocator(reinterpret_cast<HMODULE>(module))) {
+        std::fprintf(stderr, "guarded_host: cannot load and hook the module, or read the list\n");
+        return 2;
+    }
+    long first = argc > 2 ? std::atol(argv[2]) : 0;
+    Spray spray;
+    char line[4096];
+    for (long n = 0; std::fgets(line, sizeof line, list) != nullptr; n++) {
+        line[std::strcspn(line, "\r\n")] = '\0';
+        if (n < first || line[0] == '\0')
+            continue;
+        const char *slash = std::strrchr(line, '/');
+        g.index = n;
+        g.name = slash ? slash + 1 : line;
+        std::printf("FILE %ld %s\n", n, g.name);
+        std::fflush(stdout);
+        std::string path = std::string(line[0] == '/' ? "Z:" : "") + line;
+        for (char &c : path)
+            c = c == '/' ? '\\' : c;
+        for (const char *field : kFields) {
+            g.field = field;
+            std::string answers[2];
+            for (g.pass = 0; g.pass < 2; g.pass++) {
+                std::string fault = Call(get_file_version, spray, path + "," + field, answers[g.pass]);
+                if (fault.empty() && answers[g.pass] != answers[0])
+                    fault = "answer depends on memory: " + Hex(answers[0]) + " with the guard "
+                            "allocator, " + Hex(answers[g.pass]) + " on the sprayed heap";
+                if (!fault.empty()) {
+                    std::printf("FAULT %ld %s %s %d: %s\n", n, g.name, field, g.pass, fault.c_str());
+                    return 1;
+                }
+            }
+        }
+        // Once a file: validating every heap takes longer than the calls.
+        if (!HeapsValid()) {
+            std::printf("FAULT %ld %s - -: heap damaged: HeapValidate fails\n", n, g.name);
+            return 1;
+        }
+        std::printf("END %ld\n", n);
+    }
+    std::printf("DONE\n");
+    spray.Clear();
+    std::fclose(list);
+    return 0;
+}

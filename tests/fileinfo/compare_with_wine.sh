@@ -10,7 +10,10 @@
 # differ: the base name first on a line, then, if given, the cause. Any
 # other difference fails, and so does a listed file that agrees, differs
 # for another cause or is not in the run, so that a list cannot go stale.
-# A line "* CAUSE" lets any file differ for that cause. Prints one
+# A line "* CAUSE" lets any file differ for that cause. A cause "not
+# compared ..." leaves the file out: Wine's answer there comes from heap
+# bytes past a buffer of its own that query_versions cannot see, so it
+# changes from run to run. Prints one
 # "differs: NAME  CAUSE" line per difference and the counts by cause.
 set -u
 native=$1 wine_exe=$2 runner=$3 list=$4
@@ -68,6 +71,7 @@ awk -F'\t' -v total="$total" '
   FILENAME == ARGV[2] { native[$1] = $2; next }
   {
     name = $1; sub(/^[0-9]+:/, "", name); seen[name] = 1
+    if ((name in listed) && listed[name] ~ /^not compared/) next
     if ($2 == native[$1]) {
       agree++
       if (name in listed) { print "FAIL: listed, but agrees: " name; bad++ }

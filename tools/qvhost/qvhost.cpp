@@ -5,11 +5,15 @@
  *        [--value-width N] [--json] EXPORT [PARAMETER_TEXT]
  * qvhost --help | --version
  */
-#include <errno.h>
-#include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -19,27 +23,34 @@
 #include "../loader/module_loader.h"
 #include "qvsetup.h"
 
-#define USAGE_STATUS 2
-#define MAX_SETS 256
-#define MAX_TABLE_BYTES (256u * 1024u * 1024u)
+namespace {
+
+constexpr int kUsageStatus = 2;
+constexpr size_t kMaxSets = 256;
+constexpr uint64_t kMaxTableBytes = 256u * 1024u * 1024u;
 
 /* What to do besides calling an export. */
-enum Request { CALL_EXPORT, SHOW_HELP, SHOW_VERSION };
+enum class Request { CallExport, ShowHelp, ShowVersion };
 
-typedef struct Options {
-    enum Request request;
-    const char *dll;
-    const char *sets[MAX_SETS];
-    int set_count;
-    uint32_t capacity;
-    uint32_t name_width;
-    uint32_t value_width;
-    int json;
-    const char *export_name;
-    const char *parameter_text; /* null when no PARAMETER_TEXT was given */
-} Options;
+struct Options {
+    Request request = Request::CallExport;
+    const char *dll = nullptr;
+    std::vector<std::string_view> sets;
+    uint32_t capacity = 64;
+    uint32_t name_width = 64;
+    uint32_t value_width = 1024;
+    bool json = false;
+    const char *export_name = nullptr;
+    const char *parameter_text = nullptr; /* null when no PARAMETER_TEXT was given */
+};
 
-static const char kHelp[] =
+/* The table's slot arrays; they live as long as the call's block. */
+struct Table {
+    std::vector<char> names;
+    std::vector<char> values;
+};
+
+constexpr char kHelp[] =
     "usage: qvhost [OPTION]... EXPORT [PARAMETER_TEXT]\n"
     "\n"
     "Loads the QVSETUP module, calls EXPORT the way a setup host does and prints\n"
@@ -64,68 +75,67 @@ static const char kHelp[] =
     "Exit status: 0 after a call, 2 on bad usage or when the module or export\n"
     "cannot be found.\n";
 
-static int Fail(const char *message, const char *detail)
+int Fail(const char *message, const char *detail)
 {
     fprintf(stderr, "qvhost: %s%s%s\n", message, detail ? ": " : "", detail ? detail : "");
-    return USAGE_STATUS;
+    return kUsageStatus;
 }
 
 /* A mistake in the command line: the reason and where to read more, on one
  * line. */
-static int Usage(const char *message, const char *detail)
+int Usage(const char *message, const char *detail)
 {
     fprintf(stderr, "qvhost: %s%s%s (see qvhost --help)\n", message, detail ? ": " : "",
             detail ? detail : "");
-    return USAGE_STATUS;
+    return kUsageStatus;
 }
 
-static int TakesValue(const char *option)
+bool TakesValue(std::string_view option)
 {
-    static const char *const kOptions[] = {"--dll", "--set", "--capacity", "--name-width",
-                                           "--value-width"};
-    for (size_t i = 0; i < sizeof kOptions / sizeof kOptions[0]; i++)
-        if (strcmp(option, kOptions[i]) == 0)
-            return 1;
-    return 0;
+    constexpr std::string_view kOptions[] = {"--dll", "--set", "--capacity", "--name-width",
+                                             "--value-width"};
+    for (std::string_view known : kOptions)
+        if (option == known)
+            return true;
+    return false;
 }
 
-/* Decimal number in 0 .. UINT32_MAX; 0 when `text` is not one. */
-static int ParseNumber(const char *text, uint32_t *out)
+/* Decimal number in 0 .. UINT32_MAX; false when `text` is not one. */
+bool ParseNumber(const char *text, uint32_t *out)
 {
     if (*text < '0' || *text > '9')
-        return 0;
+        return false;
     errno = 0;
     char *end;
     unsigned long long value = strtoull(text, &end, 10);
     if (errno != 0 || *end != '\0' || value > UINT32_MAX)
-        return 0;
-    *out = (uint32_t)value;
-    return 1;
+        return false;
+    *out = static_cast<uint32_t>(value);
+    return true;
 }
 
-static int ParseOptions(int argc, char **argv, Options *o)
+int ParseOptions(int argc, char **argv, Options *o)
 {
-    memset(o, 0, sizeof *o);
-    o->capacity = 64;
-    o->name_width = 64;
-    o->value_width = 1024;
     int i = 1;
-    for (; i < argc && (strncmp(argv[i], "--", 2) == 0 || strcmp(argv[i], "-h") == 0); i++) {
+    for (; i < argc && (std::string_view(argv[i]).starts_with("--") ||
+                        std::string_view(argv[i]) == "-h");
+         i++) {
         const char *option = argv[i];
-        if (strcmp(option, "--") == 0) {
+        std::string_view name = option;
+        if (name == "--") {
             i++;
             break;
         }
-        if (strcmp(option, "--help") == 0 || strcmp(option, "-h") == 0) {
-            o->request = SHOW_HELP;
+        if (name == "--help" || name == "-h") {
+            o->request = Request::ShowHelp;
             return 0;
         }
-        if (strcmp(option, "--version") == 0) {
-            o->request = SHOW_VERSION;
+        if (name == "--version") {
+            o->request = Request::ShowVersion;
             return 0;
         }
-        if (strcmp(option, "--json") == 0) {
-            o->json = 1;
+        if (name == "--json") {
+            o->json = true;
             continue;
         }
         if (!TakesValue(option))
@@ -133,27 +143,27 @@ static int ParseOptions(int argc, char **argv, Options *o)
         if (i + 1 >= argc)
             return Usage("option needs a value", option);
         const char *value = argv[++i];
-        if (strcmp(option, "--dll") == 0) {
+        if (name == "--dll") {
             o->dll = value;
-        } else if (strcmp(option, "--set") == 0) {
-            if (strchr(value, '=') == NULL)
+        } else if (name == "--set") {
+            if (strchr(value, '=') == nullptr)
                 return Usage("--set takes NAME=VALUE", value);
-            if (o->set_count == MAX_SETS)
-                return Usage("too many --set options", NULL);
-            o->sets[o->set_count++] = value;
-        } else if (strcmp(option, "--capacity") == 0) {
+            if (o->sets.size() == kMaxSets)
+                return Usage("too many --set options", nullptr);
+            o->sets.push_back(value);
+        } else if (name == "--capacity") {
             if (!ParseNumber(value, &o->capacity))
                 return Usage("--capacity is not a number", value);
-        } else if (strcmp(option, "--name-width") == 0) {
+        } else if (name == "--name-width") {
             if (!ParseNumber(value, &o->name_width))
                 return Usage("--name-width is not a number", value);
-        } else if (strcmp(option, "--value-width") == 0) {
+        } else if (name == "--value-width") {
             if (!ParseNumber(value, &o->value_width))
                 return Usage("--value-width is not a number", value);
         }
     }
     if (i >= argc)
-        return Usage("no EXPORT given", NULL);
+        return Usage("no EXPORT given", nullptr);
     o->export_name = argv[i++];
     if (i < argc)
         o->parameter_text = argv[i++];
@@ -162,67 +172,65 @@ static int ParseOptions(int argc, char **argv, Options *o)
     return 0;
 }
 
-/* Slot arrays of the table; the sizes are checked against MAX_TABLE_BYTES. */
-static int AllocateTable(const Options *o, HostParamBlock *block)
+/* Slot arrays of the table; the sizes are checked against kMaxTableBytes. */
+int AllocateTable(const Options &o, Table *table, HostParamBlock *block)
 {
-    uint64_t names = (uint64_t)o->capacity * o->name_width;
-    uint64_t values = (uint64_t)o->capacity * o->value_width;
-    if (names > MAX_TABLE_BYTES || values > MAX_TABLE_BYTES)
-        return Usage("variable table too large", NULL);
-    /* calloc(0) may give null; keep one byte so the table is a table. */
-    block->NameSlots = calloc((size_t)names + 1, 1);
-    block->ValueSlots = calloc((size_t)values + 1, 1);
-    if (block->NameSlots == NULL || block->ValueSlots == NULL)
-        return Fail("out of memory for the variable table", NULL);
-    block->VariableCapacity = o->capacity;
-    block->NameWidth = o->name_width;
-    block->ValueWidth = o->value_width;
+    uint64_t names = uint64_t{o.capacity} * o.name_width;
+    uint64_t values = uint64_t{o.capacity} * o.value_width;
+    if (names > kMaxTableBytes || values > kMaxTableBytes)
+        return Usage("variable table too large", nullptr);
+    /* One byte more, so that an empty table still has an address. */
+    try {
+        table->names.assign(static_cast<size_t>(names) + 1, '\0');
+        table->values.assign(static_cast<size_t>(values) + 1, '\0');
+    } catch (const std::bad_alloc &) {
+        return Fail("out of memory for the variable table", nullptr);
+    }
+    block->NameSlots = table->names.data();
+    block->ValueSlots = table->values.data();
+    block->VariableCapacity = o.capacity;
+    block->NameWidth = o.name_width;
+    block->ValueWidth = o.value_width;
     return 0;
 }
 
 /* Stores NAME=VALUE under '%NAME%' as a host does: overwrite the first entry
  * with that key, or append. */
-static int StoreVariable(HostParamBlock *block, const char *assignment)
+int StoreVariable(HostParamBlock *block, std::string_view assignment)
 {
-    const char *equals = strchr(assignment, '=');
-    size_t name_length = (size_t)(equals - assignment);
-    const char *value = equals + 1;
-    if (name_length + 3 > block->NameWidth)
-        return Usage("--set name does not fit the name width", assignment);
-    if (strlen(value) + 1 > block->ValueWidth)
-        return Usage("--set value does not fit the value width", assignment);
-    char *key = malloc(name_length + 3);
-    if (key == NULL)
-        return Fail("out of memory", NULL);
-    key[0] = '%';
-    memcpy(key + 1, assignment, name_length);
-    memcpy(key + 1 + name_length, "%", 2);
+    size_t equals = assignment.find('=');
+    std::string_view value = assignment.substr(equals + 1);
+    std::string key = "%" + std::string(assignment.substr(0, equals)) + "%";
+    if (key.size() + 1 > block->NameWidth)
+        return Usage("--set name does not fit the name width", assignment.data());
+    if (value.size() + 1 > block->ValueWidth)
+        return Usage("--set value does not fit the value width", assignment.data());
     uint32_t i = 0;
     while (i < block->VariableCount &&
-           strcmp(block->NameSlots + (size_t)i * block->NameWidth, key) != 0)
+           key != block->NameSlots + static_cast<size_t>(i) * block->NameWidth)
         i++;
     if (i == block->VariableCount) {
-        if (i >= block->VariableCapacity) {
-            free(key);
-            return Usage("--set: the variable table is full", assignment);
-        }
-        memcpy(block->NameSlots + (size_t)i * block->NameWidth, key, name_length + 3);
+        if (i >= block->VariableCapacity)
+            return Usage("--set: the variable table is full", assignment.data());
+        memcpy(block->NameSlots + static_cast<size_t>(i) * block->NameWidth, key.c_str(),
+               key.size() + 1);
         block->VariableCount++;
     }
-    strcpy(block->ValueSlots + (size_t)i * block->ValueWidth, value);
-    free(key);
+    char *slot = block->ValueSlots + static_cast<size_t>(i) * block->ValueWidth;
+    memcpy(slot, value.data(), value.size());
+    slot[value.size()] = '\0';
     return 0;
 }
 
 /* Length of the string in a slot, never past the slot. */
-static size_t SlotLength(const char *slot, uint32_t width)
+size_t SlotLength(const char *slot, uint32_t width)
 {
-    const char *end = memchr(slot, '\0', width);
-    return end ? (size_t)(end - slot) : width;
+    const auto *end = static_cast<const char *>(memchr(slot, '\0', width));
+    return end ? static_cast<size_t>(end - slot) : width;
 }
 
 /* The key without its percent signs. */
-static void KeyToName(const char **name, size_t *length)
+void KeyToName(const char **name, size_t *length)
 {
     if (*length > 0 && (*name)[0] == '%') {
         (*name)++;
@@ -233,11 +241,11 @@ static void KeyToName(const char **name, size_t *length)
 }
 
 /* JSON string of 8-bit text: byte n is code point U+00nn. */
-static void PrintJsonString(const char *text, size_t length)
+void PrintJsonString(const char *text, size_t length)
 {
     putchar('"');
     for (size_t i = 0; i < length; i++) {
-        unsigned char c = (unsigned char)text[i];
+        auto c = static_cast<unsigned char>(text[i]);
         if (c == '"' || c == '\\')
             printf("\\%c", c);
         else if (c < 0x20 || c == 0x7f)
@@ -252,24 +260,24 @@ static void PrintJsonString(const char *text, size_t length)
     putchar('"');
 }
 
-static void PrintResult(const Options *o, const HostParamBlock *block, int32_t result)
+void PrintResult(const Options &o, const HostParamBlock *block, int32_t result)
 {
     uint32_t entries = block->VariableCount < block->VariableCapacity ? block->VariableCount
                                                                       : block->VariableCapacity;
-    if (o->json) {
+    if (o.json) {
         printf("{\"export\": ");
-        PrintJsonString(o->export_name, strlen(o->export_name));
-        printf(", \"return\": %ld, \"variables\": [", (long)result);
+        PrintJsonString(o.export_name, strlen(o.export_name));
+        printf(", \"return\": %ld, \"variables\": [", static_cast<long>(result));
     } else {
-        printf("return=%ld\n", (long)result);
+        printf("return=%ld\n", static_cast<long>(result));
     }
     for (uint32_t i = 0; i < entries; i++) {
-        const char *name = block->NameSlots + (size_t)i * block->NameWidth;
-        const char *value = block->ValueSlots + (size_t)i * block->ValueWidth;
+        const char *name = block->NameSlots + static_cast<size_t>(i) * block->NameWidth;
+        const char *value = block->ValueSlots + static_cast<size_t>(i) * block->ValueWidth;
         size_t name_length = SlotLength(name, block->NameWidth);
         size_t value_length = SlotLength(value, block->ValueWidth);
         KeyToName(&name, &name_length);
-        if (o->json) {
+        if (o.json) {
             printf("%s{\"name\": ", i ? ", " : "");
             PrintJsonString(name, name_length);
             printf(", \"value\": ");
@@ -282,12 +290,12 @@ static void PrintResult(const Options *o, const HostParamBlock *block, int32_t r
             putchar('\n');
         }
     }
-    if (o->json)
+    if (o.json)
         printf("]}\n");
 }
 
 /* EXPORT is a name, or '#N' for ordinal N. */
-static int ResolveExport(LoadedModule *module, const char *text, QvSetupExport *function)
+int ResolveExport(LoadedModule *module, const char *text, QvSetupExport *function)
 {
     unsigned ordinal = 0;
     if (text[0] == '#') {
@@ -297,10 +305,12 @@ static int ResolveExport(LoadedModule *module, const char *text, QvSetupExport *
         ordinal = number;
     }
     *function = FindModuleExport(module, text, ordinal);
-    if (*function == NULL)
+    if (*function == nullptr)
         return Usage("the module has no such export", text);
     return 0;
 }
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -313,42 +323,40 @@ int main(int argc, char **argv)
     int status = ParseOptions(argc, argv, &options);
     if (status != 0)
         return status;
-    if (options.request == SHOW_HELP) {
+    if (options.request == Request::ShowHelp) {
         fputs(kHelp, stdout);
         return 0;
     }
-    if (options.request == SHOW_VERSION) {
+    if (options.request == Request::ShowVersion) {
         printf("qvhost %s\n", QVSETUP_VERSION_STRING);
         return 0;
     }
 
     char default_path[4096];
     const char *path = options.dll;
-    if (path == NULL) {
+    if (path == nullptr) {
         if (!DefaultModulePath(default_path, sizeof default_path))
-            return Usage("cannot tell where the module is; use --dll", NULL);
+            return Usage("cannot tell where the module is; use --dll", nullptr);
         path = default_path;
     }
     LoadedModule *module = OpenModule(path);
-    if (module == NULL)
+    if (module == nullptr)
         return Usage("cannot load the module", path);
 
-    QvSetupExport function = NULL;
-    HostParamBlock block;
-    memset(&block, 0, sizeof block);
+    QvSetupExport function = nullptr;
+    HostParamBlock block{};
+    Table table;
     status = ResolveExport(module, options.export_name, &function);
     if (status == 0)
-        status = AllocateTable(&options, &block);
-    for (int i = 0; status == 0 && i < options.set_count; i++)
+        status = AllocateTable(options, &table, &block);
+    for (size_t i = 0; status == 0 && i < options.sets.size(); i++)
         status = StoreVariable(&block, options.sets[i]);
     if (status == 0) {
         block.ParameterText = options.parameter_text;
         int32_t result = function(&block);
-        PrintResult(&options, &block, result);
+        PrintResult(options, &block, result);
         fflush(stdout);
     }
-    free(block.NameSlots);
-    free(block.ValueSlots);
     CloseModule(module);
     return status;
 }

@@ -1,9 +1,20 @@
 #!/usr/bin/env bash
-# Compares the portable reader with Wine's own version functions, file by
+# Compares the portable build with the Windows build under Wine, file by
 # file: query_versions (native) against query_versions.exe run under Wine.
 #   compare_with_wine.sh NATIVE_QUERY WINE_QUERY_EXE WINE_RUNNER LIST [EXPECTED_DIFFERENCES...]
-# LIST names files (Unix paths), one a line. A Wine run that dies on a file
-# is resumed after it; that file is reported as "crashed in Wine".
+#   compare_with_wine.sh --exports NATIVE_QUERY WINE_QUERY_EXE WINE_RUNNER SKIP_LIST FILE_OR_DIR...
+# The first form compares the reader with Wine's own version functions on
+# the files named in LIST (Unix paths, one a line). The second compares
+# GetFileVersion of the real DLL under Wine with the portable build's, for
+# every field, on the files and the files in the folders given (the
+# generated damaged files too, those Wine's own functions crash on or
+# overrun: the DLL must refuse them as the portable build does), and on
+# every PE file of Wine's own libraries (at least 150 of them); files named
+# in SKIP_LIST (base names; "-" for none) are left out: on the 64-bit build,
+# files that ask for memory a 32-bit process cannot get, where the portable
+# reader answers as the 32-bit DLL does. Every file must agree.
+# A Wine run that dies on a file is resumed after it; that file is reported
+# as "crashed in Wine". Each file must have an answer from both sides.
 # Each difference is put down to what Wine's run showed: it crashed, or it
 # wrote or read outside its buffer (query_versions reports both);
 # "unexplained" otherwise. EXPECTED_DIFFERENCES lists the files that may
@@ -16,19 +27,66 @@
 # changes from run to run. Prints one
 # "differs: NAME  CAUSE" line per difference and the counts by cause.
 set -u
-native=$1 wine_exe=$2 runner=$3 list=$4
-shift 4
+mode=
+if [ "${1:-}" = --exports ]; then
+  mode=--exports
+  shift
+fi
+native=$1 wine_exe=$2 runner=$3
+shift 3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-"$native" "$list" | tr -d '\r' >"$work/native.txt"
+is_pe() { # MZ header whose e_lfanew points at "PE\0\0"
+  [ "$(head -c 2 "$1" 2>/dev/null)" = MZ ] || return 1
+  local offset
+  offset=$(od -An -t u4 -j 60 -N 4 "$1" 2>/dev/null | tr -d ' ')
+  [ -n "$offset" ] && [ "$(od -An -c -j "$offset" -N 4 "$1" 2>/dev/null | tr -d ' ')" = 'PE\0\0' ]
+}
+
+if [ -z "$mode" ]; then
+  list=$1
+  shift
+else
+  # The list of files for the export comparison, from SKIP_LIST FILE_OR_DIR...
+  skipped=
+  [ "$1" != - ] && skipped=$(grep -v '^#' "$1")
+  shift
+  list=$work/list.txt
+  wine_files=0
+  for source in "$@"; do
+    if [ -d "$source" ]; then
+      for f in "$source"/*; do
+        [ -f "$f" ] || continue
+        grep -qxF "$(basename "$f")" <<<"$skipped" && continue
+        case "$source" in
+          */wine/*) is_pe "$f" || continue; wine_files=$((wine_files + 1)) ;;
+        esac
+        echo "$f"
+      done
+    elif [ -f "$source" ]; then
+      echo "$source"
+    fi
+  done >"$list"
+  if [ "$wine_files" -lt 150 ]; then
+    echo "FAIL: only $wine_files PE files of Wine's libraries found"
+    exit 1
+  fi
+  set -- # no expected differences: every file must agree
+fi
+
+"$native" $mode "$list" | tr -d '\r' >"$work/native.txt"
 
 sed 's|^|Z:|; s|/|\\|g' "$list" >"$work/list_wine.txt"
 total=$(grep -c . "$list")
+if [ "$total" = 0 ]; then
+  echo "FAIL: no files to compare"
+  exit 1
+fi
 first=0
 : >"$work/wine.txt"
 while [ "$first" -lt "$total" ]; do
-  "$runner" "$wine_exe" "$work/list_wine.txt" "$first" 2>/dev/null </dev/null |
+  "$runner" "$wine_exe" $mode "$work/list_wine.txt" "$first" 2>/dev/null </dev/null |
     tr -d '\r' >"$work/part.txt"
   last=$(awk '/^END / {n = $2} END {print (n == "" ? -1 : n)}' "$work/part.txt")
   started=$(awk '/^FILE / {n = $2} END {print (n == "" ? -1 : n)}' "$work/part.txt")
@@ -46,11 +104,12 @@ while [ "$first" -lt "$total" ]; do
   fi
 done
 
-# One record per file: "index:name<TAB>line|line|..."
+# One record per file: "index:name<TAB>line|line|...", tabs in lines made
+# spaces.
 records() {
   awk '/^FILE / {name = $2 ":" $3; body = ""; next}
        /^END / {print name "\t" body; next}
-       {body = body "|" $0}' "$1"
+       {gsub(/\t/, " "); body = body "|" $0}' "$1"
 }
 records "$work/wine.txt" >"$work/wine.rec"
 records "$work/native.txt" >"$work/native.rec"
@@ -69,6 +128,7 @@ awk -F'\t' -v total="$total" '
     why = $0; sub(/^[^ \t]*[ \t]*/, "", why); listed[name] = why; next
   }
   FILENAME == ARGV[2] { native[$1] = $2; next }
+  { answered[$1] = 1 }
   {
     name = $1; sub(/^[0-9]+:/, "", name); seen[name] = 1
     if ((name in listed) && listed[name] ~ /^not compared/) next
@@ -85,6 +145,7 @@ awk -F'\t' -v total="$total" '
     print "differs: " name "  " c "  (UNEXPECTED)"; print $1 >"/dev/stderr"; unexpected++; bad++
   }
   END {
+    for (key in native) if (!(key in answered)) { print "FAIL: no answer from Wine: " key; bad++ }
     for (name in listed) if (!(name in seen)) { print "FAIL: listed, but not in this run: " name; bad++ }
     printf "files: %d, agree: %d, differ: %d (unexpected: %d)", total, agree, differ, unexpected
     for (c in by) printf "; %s: %d", c, by[c]

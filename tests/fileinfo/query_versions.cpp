@@ -1,22 +1,34 @@
-/* Prints what the three version-information operations answer for each
- * file of a list: on Windows (under Wine) the system's own functions, on
- * the portable build the project's reader. compare_with_wine.sh compares
- * the two outputs.
- *   query_versions LISTFILE [FIRST]
+/* Prints, for each file of a list, what the Windows build and the portable
+ * build answer; compare_with_wine.sh compares the two outputs.
+ *   query_versions [--exports] LISTFILE [FIRST]
+ * By default, the three version-information operations: on Windows (under
+ * Wine) the system's own functions, on the portable build the project's
+ * reader. Each file is queried twice, with different bytes past the
+ * buffer; a report that changes with them ends with "reads outside the
+ * buffer", and one where those bytes changed with "writes outside the
+ * buffer".
+ * With --exports, the module's GetFileVersion for every field below, one
+ * line "<field> TAB <value in hex>" each: on Windows the real DLL beside
+ * the program, on the portable build the linked library.
  * LISTFILE names one file a line; FIRST skips the lines before it. Each
  * file's report starts with "FILE n name" and ends with "END n", so that a
- * run that dies on a file can be resumed after it.
- * Each file is queried twice, with different bytes past the buffer; a
- * report that changes with them ends with "reads outside the buffer", and
- * one where those bytes changed with "writes outside the buffer". */
+ * run that dies on a file can be resumed after it. */
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
+
+#include "qvsetup.h"
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
+
+#include "loader/module_loader.h"
 #define GetSize(path, handle) GetFileVersionInfoSizeA(path, handle)
 #define GetInfo(path, handle, length, data) GetFileVersionInfoA(path, handle, length, data)
 #define Query(block, size, sub, buffer, length) VerQueryValueA(block, sub, buffer, length)
@@ -41,6 +53,13 @@ static const char *const kSubBlocks[] = {
     "\\StringFileInfo\\040904E4\\ProductVersion",
     "\\StringFileInfo\\040904E4\\Comments",
     "\\VarFileInfo\\Translation",
+};
+
+/* The fields asked of GetFileVersion: each known one, one in another case,
+ * and none (the default field). */
+static const char *const kFields[] = {
+    "FileVersion", "CompanyName", "FileDescription", "InternalName", "LegalCopyright",
+    "OriginalFilename", "ProductName", "ProductVersion", "Comments", "companyname", "",
 };
 
 static const char *BaseName(const char *path)
@@ -123,10 +142,62 @@ static int Report(const char *path, unsigned char fill, Text *out)
     return kept;
 }
 
+/* GetFileVersion of the module for each field of one file, as a host
+ * calls it: a one-entry table with room for the longest value. */
+static void ReportExports(QvSetupExport get_file_version, const char *path)
+{
+    constexpr uint32_t kNameWidth = 64, kValueWidth = 65536;
+    std::vector<char> names(kNameWidth), values(kValueWidth);
+    for (const char *field : kFields) {
+        std::string parameters = std::string(path) + "," + field;
+        HostParamBlock block{};
+        block.VariableCapacity = 1;
+        block.NameWidth = kNameWidth;
+        block.ValueWidth = kValueWidth;
+        block.NameSlots = names.data();
+        block.ValueSlots = values.data();
+        block.ParameterText = parameters.c_str();
+        values[0] = '\0';
+        get_file_version(&block);
+        printf("%s\t", field);
+        for (size_t i = 0; block.VariableCount != 0 && i < kValueWidth && values[i] != '\0'; i++)
+            printf("%02x", static_cast<unsigned char>(values[i]));
+        putchar('\n');
+    }
+}
+
+/* The module's GetFileVersion: the DLL beside the program on Windows, the
+ * linked library on the portable build. */
+static QvSetupExport FindGetFileVersion()
+{
+#ifdef _WIN32
+    char module_path[4096];
+    LoadedModule *module = DefaultModulePath(module_path, sizeof module_path)
+                               ? OpenModule(module_path)
+                               : nullptr; // stays loaded until the program ends
+    return module ? FindModuleExport(module, "GetFileVersion", 0) : nullptr;
+#else
+    return GetFileVersion;
+#endif
+}
+
 int main(int argc, char **argv)
 {
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY); // the same bytes as on Linux
+#endif
+    bool exports = argc > 1 && strcmp(argv[1], "--exports") == 0;
+    if (exports) {
+        argc--;
+        argv++;
+    }
     if (argc < 2) {
-        fprintf(stderr, "usage: query_versions LISTFILE [FIRST]\n");
+        fprintf(stderr, "usage: query_versions [--exports] LISTFILE [FIRST]\n");
+        return 2;
+    }
+    QvSetupExport get_file_version = exports ? FindGetFileVersion() : nullptr;
+    if (exports && get_file_version == nullptr) {
+        fprintf(stderr, "query_versions: cannot load the module\n");
         return 2;
     }
     FILE *list = fopen(argv[1], "r");
@@ -140,6 +211,12 @@ int main(int argc, char **argv)
             continue;
         printf("FILE %ld %s\n", n, BaseName(line));
         fflush(stdout);
+        if (exports) {
+            ReportExports(get_file_version, line);
+            printf("END %ld\n", n);
+            fflush(stdout);
+            continue;
+        }
         static Text once, again;
         once.n = again.n = 0;
         once.s[0] = again.s[0] = '\0';

@@ -200,7 +200,8 @@ int StoreVariable(HostParamBlock *block, std::string_view assignment)
 {
     size_t equals = assignment.find('=');
     std::string_view value = assignment.substr(equals + 1);
-    std::string key = "%" + std::string(assignment.substr(0, equals)) + "%";
+    std::string key(equals + 2, '%'); // "%NAME%"
+    assignment.copy(key.data() + 1, equals);
     if (key.size() + 1 > block->NameWidth)
         return Usage("--set name does not fit the name width", assignment.data());
     if (value.size() + 1 > block->ValueWidth)

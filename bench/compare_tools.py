@@ -309,9 +309,12 @@ def main():
     log("wrote docs/benchmarks.md and docs/benchmarks.png")
 
 
+MARKER = "<!-- Written by bench/compare_tools.py from here on. -->"
+
+
 def write_markdown(field, table, goals, answers):
     facts = machine()
-    text = f"""# Benchmarks
+    text = f"""## Readers compared
 
 Reading one field (`{field}`) of a PE version resource, as `GetFileVersion`
 does: the median cost of one query in microseconds, every column measured
@@ -350,8 +353,15 @@ Machine:
 
 ![per-query cost against file size](benchmarks.png)
 """
-    with open(os.path.join(ROOT, "docs", "benchmarks.md"), "w") as out:
-        out.write(text)
+    # The page's first part is written by hand; this run replaces what
+    # follows the marker.
+    path = os.path.join(ROOT, "docs", "benchmarks.md")
+    head = ""
+    if os.path.exists(path):
+        with open(path) as page:
+            head = page.read().split(MARKER)[0]
+    with open(path, "w") as out:
+        out.write(head + MARKER + "\n\n" + text)
 
 
 if __name__ == "__main__":

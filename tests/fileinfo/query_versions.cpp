@@ -4,9 +4,9 @@
  * By default, the three version-information operations: on Windows (under
  * Wine) the system's own functions, on the portable build the project's
  * reader. Each file is queried twice, with different bytes past the
- * buffer; a report that changes with them ends with "reads outside the
- * buffer", and one where those bytes changed with "writes outside the
- * buffer".
+ * buffer and in the heap's free memory; a report that changes with them
+ * ends with "reads outside the buffer", and one where the bytes past the
+ * buffer changed with "writes outside the buffer".
  * With --exports, the module's GetFileVersion for every field below, one
  * line "<field> TAB <value in hex>" each: on Windows the real DLL beside
  * the program, on the portable build the linked library.
@@ -99,10 +99,35 @@ static void Add(Text *t, const char *format, ...)
         t->n = t->n + (size_t)n < sizeof t->s ? t->n + (size_t)n : sizeof t->s - 1;
 }
 
-/* Queries one file with the bytes past the buffer set to `fill`. Returns 0
- * when those bytes have changed. */
+#ifdef _WIN32
+/* Leaves `fill` in the process heap's free memory, where the system's
+ * functions take their own buffers from: what they read past those then
+ * depends on it. */
+static void SprayHeap(unsigned char fill)
+{
+    void *blocks[40];
+    for (int i = 0; i < 40; i++) {
+        size_t size = (size_t)16 << (i % 10);
+        blocks[i] = HeapAlloc(GetProcessHeap(), 0, size);
+        if (blocks[i] != NULL)
+            memset(blocks[i], fill, size);
+    }
+    for (int i = 0; i < 40; i++)
+        HeapFree(GetProcessHeap(), 0, blocks[i]);
+}
+#else
+static void SprayHeap(unsigned char fill)
+{
+    (void)fill;
+}
+#endif
+
+/* Queries one file with the bytes past the buffer, and the free memory of
+ * the heap, set to `fill`. Returns 0 when the bytes past the buffer have
+ * changed. */
 static int Report(const char *path, unsigned char fill, Text *out)
 {
+    SprayHeap(fill);
     Handle handle = 7;
     uint32_t size = GetSize(path, &handle);
     Add(out, "size %lu handle %lu\n", (unsigned long)size, (unsigned long)handle);

@@ -83,8 +83,10 @@ int main(int argc, char **argv)
     if (base > 0) {
         std::printf("\nratio to strverscmp (same run, %zu pairs per iteration):\n",
                     sizeof kPairs / sizeof kPairs[0]);
-        std::printf("  CompareStrings   %6.2fx  (goal <= 1.2x)\n", reporter.Time("CompareStrings") / base);
-        std::printf("  CompareExport    %6.2fx  (goal <= 5x)\n", reporter.Time("CompareExport") / base);
+        std::printf("  CompareStrings   %6.2fx  (goal <= 1.2x)\n",
+                    reporter.Time("CompareStrings") / base);
+        std::printf("  CompareExport    %6.2fx  (goal <= 5x)\n",
+                    reporter.Time("CompareExport") / base);
     }
     benchmark::Shutdown();
     return 0;

@@ -114,8 +114,9 @@ long PeakMemoryOfQvhost(const std::string &qvhost, const std::string &file)
     pid_t pid;
     int status = 0;
     struct rusage usage = {};
-    bool ok = posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char **>(argv), environ) == 0 &&
-              wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    bool ok =
+        posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char **>(argv), environ) == 0 &&
+        wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     posix_spawn_file_actions_destroy(&actions);
     return ok ? usage.ru_maxrss : -1;
 }

@@ -43,8 +43,8 @@ static long long Median(long long *samples, int count)
  * both see the same state of the machine. The medians go to `ours` and
  * `floor`; returns 0 when the file cannot be read. */
 static int TimeBoth(const char *path, const char *field, char *buffer, size_t bytes,
-                    long long *ours_samples, long long *floor_samples, int count,
-                    long long *ours, long long *floor)
+                    long long *ours_samples, long long *floor_samples, int count, long long *ours,
+                    long long *floor)
 {
     for (int i = 0; i < count; i++) {
         long long start = NowNs();
@@ -104,12 +104,12 @@ int main(int argc, char **argv)
             status = 1;
             continue;
         }
-        size_t bytes = (size_t)(floor_bytes > 0 && floor_bytes < st.st_size ? floor_bytes
-                                                                             : st.st_size);
+        size_t bytes =
+            (size_t)(floor_bytes > 0 && floor_bytes < st.st_size ? floor_bytes : st.st_size);
         auto *buffer = static_cast<char *>(malloc(bytes ? bytes : 1));
         long long ours = 0, floor = 0;
         int ok = buffer != nullptr && TimeBoth(path, field, buffer, bytes, samples,
-                                            samples + queries, queries, &ours, &floor);
+                                               samples + queries, queries, &ours, &floor);
         free(buffer);
         if (ok) {
             printf("ours\t%s\t%lld\t%s\n", path, ours, answer);

@@ -50,8 +50,10 @@ struct Input {
 };
 
 constexpr std::array<std::string_view, 10> kNearKeys = {
-    "%VersionDelta%", "%FileVersion%", "%FILEVERSION%", "%VersionDelt%", "VersionDelta",
-    "%versiondelta%", "%FileVersion",  "FILEVERSION%",  "%%",            "%VersionDelta%x",
+    "%VersionDelta%",  "%FileVersion%", "%FILEVERSION%",
+    "%VersionDelt%",   "VersionDelta",  "%versiondelta%",
+    "%FileVersion",    "FILEVERSION%",  "%%",
+    "%VersionDelta%x",
 };
 
 struct Export {
@@ -92,8 +94,7 @@ void WriteSlot(char *slot, uint32_t width, std::string_view text)
 }
 
 // Index of the first entry the library may match for `key`, or `entries`.
-uint32_t FirstMatch(const SlotArray &names, uint32_t width, uint32_t entries,
-                    std::string_view key)
+uint32_t FirstMatch(const SlotArray &names, uint32_t width, uint32_t entries, std::string_view key)
 {
     const std::size_t need = key.size() + 1;
     if (need > width)

@@ -109,15 +109,15 @@ QVSETUP_API int32_t QVSETUP_CALL IsQarvellClientRunning(HostParamBlock *block);
 #endif
 
 #ifdef __cplusplus
-#define QVSETUP_ASSERT_OFFSET(field, off) \
+#define QVSETUP_ASSERT_OFFSET(field, off)                                                          \
     static_assert(offsetof(HostParamBlock, field) == (off), #field " offset")
-#define QVSETUP_ASSERT_SIZE(size) \
+#define QVSETUP_ASSERT_SIZE(size)                                                                  \
     static_assert(sizeof(HostParamBlock) == (size), "HostParamBlock size")
 #else
 /* C99 has no static assertion: an array of negative size stops the build. */
-#define QVSETUP_ASSERT_OFFSET(field, off) \
+#define QVSETUP_ASSERT_OFFSET(field, off)                                                          \
     typedef char QvSetupOffsetOf##field[offsetof(HostParamBlock, field) == (off) ? 1 : -1]
-#define QVSETUP_ASSERT_SIZE(size) \
+#define QVSETUP_ASSERT_SIZE(size)                                                                  \
     typedef char QvSetupSizeOfHostParamBlock[sizeof(HostParamBlock) == (size) ? 1 : -1]
 #endif
 /* The layout above, checked on every build: the table for 32-bit pointers,

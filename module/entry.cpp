@@ -5,8 +5,7 @@
 // no thread-local data, no atexit handlers).
 #include <windows.h>
 
-extern "C" BOOL WINAPI LibraryEntry(HINSTANCE /*instance*/, DWORD /*reason*/,
-                                    LPVOID /*reserved*/)
+extern "C" BOOL WINAPI LibraryEntry(HINSTANCE /*instance*/, DWORD /*reason*/, LPVOID /*reserved*/)
 {
     return TRUE;
 }

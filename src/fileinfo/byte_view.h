@@ -63,8 +63,8 @@ struct ByteView {
     {
         if (!RangeInside(offset, count, bytes.size()))
             return std::nullopt;
-        return ByteView{bytes.subspan(static_cast<std::size_t>(offset),
-                                      static_cast<std::size_t>(count))};
+        return ByteView{
+            bytes.subspan(static_cast<std::size_t>(offset), static_cast<std::size_t>(count))};
     }
 };
 

@@ -382,8 +382,8 @@ bool MapImage(FileImage &image, ImageMap &map)
         }
     }
     if (map.flat)
-        map.size = std::min<uint64_t>(
-            map.size, (image.size + kMemoryPageSize - 1) / kMemoryPageSize * kMemoryPageSize);
+        map.size = std::min<uint64_t>(map.size, (image.size + kMemoryPageSize - 1) /
+                                                    kMemoryPageSize * kMemoryPageSize);
     // 6. Whether the binary search of ReadImage may be used.
     map.ordered = true;
     for (unsigned i = 1; i < map.count; i++)
@@ -427,7 +427,8 @@ std::optional<DirectoryEntry> ReadEntry(const Space &space, uint64_t directory, 
 {
     std::array<uint8_t, kResourceDirectoryEntrySize> bytes;
     if (!ReadSpace(space,
-                   directory + kResourceDirectorySize + uint64_t{index} * kResourceDirectoryEntrySize,
+                   directory + kResourceDirectorySize +
+                       uint64_t{index} * kResourceDirectoryEntrySize,
                    bytes))
         return std::nullopt;
     const ByteView b{bytes};
@@ -589,7 +590,8 @@ std::optional<Section> FindSection(FileImage &image, uint64_t table, unsigned co
         const auto s = ReadSection(image, table, i);
         if (!s)
             return std::nullopt;
-        if (s->virtual_address <= rva && static_cast<uint32_t>(s->virtual_address + s->raw_size) > rva)
+        if (s->virtual_address <= rva &&
+            static_cast<uint32_t>(s->virtual_address + s->raw_size) > rva)
             return s;
     }
     return std::nullopt;
@@ -820,9 +822,10 @@ bool ReadVersionData(FileImage &image, const VersionLocation &location, std::spa
     if (location.start >= image.size)
         return true;
     const uint64_t present = image.size - location.start;
-    return ReadFileBytes(image, location.start,
-                         out.first(static_cast<std::size_t>(std::min<uint64_t>(present, out.size()))),
-                         ReadMode::direct);
+    return ReadFileBytes(
+        image, location.start,
+        out.first(static_cast<std::size_t>(std::min<uint64_t>(present, out.size()))),
+        ReadMode::direct);
 }
 
 } // namespace qv::fileinfo

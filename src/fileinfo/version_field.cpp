@@ -124,8 +124,9 @@ HeapPtr<char> QueryBlock(VersionApi &api, ByteView block, const VersionField &fi
         const void *end = std::memchr(rest.data(), '\0', rest.size());
         if (end == nullptr)
             return {};
-        return CopyText({reinterpret_cast<const char *>(rest.data()),
-                         static_cast<std::size_t>(static_cast<const uint8_t *>(end) - rest.data())});
+        return CopyText(
+            {reinterpret_cast<const char *>(rest.data()),
+             static_cast<std::size_t>(static_cast<const uint8_t *>(end) - rest.data())});
     }
     if (&field == &kVersionFields[0])
         return ProductVersionText(api, block);

@@ -55,7 +55,8 @@ std::optional<uint64_t> PlatformFileLength(PlatformFile &file)
 std::optional<std::size_t> PlatformReadAt(PlatformFile &file, uint64_t offset,
                                           std::span<uint8_t> out)
 {
-    if (offset > static_cast<uint64_t>(INT64_MAX) || out.size() > static_cast<std::size_t>(SSIZE_MAX))
+    if (offset > static_cast<uint64_t>(INT64_MAX) ||
+        out.size() > static_cast<std::size_t>(SSIZE_MAX))
         return std::nullopt;
     ssize_t n;
     do

@@ -74,8 +74,7 @@ std::optional<std::size_t> PlatformReadAt(PlatformFile &file, uint64_t offset,
 
 using GetSizeFunction = DWORD(WINAPI *)(LPCSTR path, LPDWORD handle);
 using GetInfoFunction = BOOL(WINAPI *)(LPCSTR path, DWORD handle, DWORD length, LPVOID data);
-using QueryFunction = BOOL(WINAPI *)(LPCVOID block, LPCSTR sub_block, LPVOID *buffer,
-                                     PUINT length);
+using QueryFunction = BOOL(WINAPI *)(LPCVOID block, LPCSTR sub_block, LPVOID *buffer, PUINT length);
 
 struct PlatformVersionLibrary {
     HMODULE module;

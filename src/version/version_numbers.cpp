@@ -105,8 +105,8 @@ int32_t CompareVersionStrings(std::string_view first, std::string_view second)
         const int32_t x = NextComponent(x_next, x_end);
         const int32_t y = NextComponent(y_next, y_end);
         if (x != y) {
-            const auto difference = static_cast<int32_t>(static_cast<uint32_t>(x) -
-                                                         static_cast<uint32_t>(y));
+            const auto difference =
+                static_cast<int32_t>(static_cast<uint32_t>(x) - static_cast<uint32_t>(y));
             return difference < 0 ? -position : position;
         }
     }

@@ -49,7 +49,10 @@ protected:
     }
 
     static QvSetupExport ByName(const char *name) { return FindModuleExport(module_, name, 0); }
-    static QvSetupExport ByOrdinal(unsigned ordinal) { return FindModuleExport(module_, "", ordinal); }
+    static QvSetupExport ByOrdinal(unsigned ordinal)
+    {
+        return FindModuleExport(module_, "", ordinal);
+    }
 
     static LoadedModule *module_;
 };
@@ -202,11 +205,14 @@ TEST_F(Module, VersionResourceCarriesTheProjectVersion)
     };
     const std::string version = QV_PROJECT_VERSION ".0";
     // An empty expectation: the field is there with some text.
-    const std::pair<const char *, std::string> fields[] = {
-        {"FileVersion", version}, {"ProductVersion", version},
-        {"OriginalFilename", "QVSETUP.dll"}, {"InternalName", "QVSETUP"},
-        {"ProductName", "QVSETUP"}, {"CompanyName", QV_COMPANY_NAME}, {"FileDescription", ""},
-        {"LegalCopyright", QV_LEGAL_COPYRIGHT}};
+    const std::pair<const char *, std::string> fields[] = {{"FileVersion", version},
+                                                           {"ProductVersion", version},
+                                                           {"OriginalFilename", "QVSETUP.dll"},
+                                                           {"InternalName", "QVSETUP"},
+                                                           {"ProductName", "QVSETUP"},
+                                                           {"CompanyName", QV_COMPANY_NAME},
+                                                           {"FileDescription", ""},
+                                                           {"LegalCopyright", QV_LEGAL_COPYRIGHT}};
     for (const auto &f : fields) {
         std::string value = query((std::string("\\StringFileInfo\\040904E4\\") + f.first).c_str());
         if (f.second.empty())

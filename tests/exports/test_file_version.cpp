@@ -30,9 +30,9 @@ std::string Fixture(const std::string &name)
 }
 
 struct FileVersionCase {
-    const char *file;   // fixture name; null for no parameter text
-    const char *field;  // null: the path alone; otherwise appended after a comma
-    const char *value;  // expected "FileVersion"
+    const char *file;  // fixture name; null for no parameter text
+    const char *field; // null: the path alone; otherwise appended after a comma
+    const char *value; // expected "FileVersion"
 };
 
 const FileVersionCase kCases[] = {
@@ -47,8 +47,8 @@ const FileVersionCase kCases[] = {
     {"all_fields.dll", "OriginalFilename", "all_fields.dll"},
     {"all_fields.dll", "ProductName", "Fixture Product"},
     {"all_fields.dll", "ProductVersion", "9.8.7.6 (product string)"},
-    {"all_fields.dll", "Comments", ""},       // not one of the eight
-    {"all_fields.dll", "", ""},               // 'path,' asks for the empty name
+    {"all_fields.dll", "Comments", ""}, // not one of the eight
+    {"all_fields.dll", "", ""},         // 'path,' asks for the empty name
     {"all_fields.dll", "CompanyName, x", "Fixture Company Ltd."},
     {"all_fields64.dll", "CompanyName", "Fixture Company Ltd."},
     {"all_fields64.dll", "FileVersion", "1.2.3.4 (file string)"},
@@ -62,8 +62,12 @@ const FileVersionCase kCases[] = {
     {"empty_fileversion.dll", "FileVersion", ""},
     {"empty_fileversion.dll", "CompanyName", "Empty FileVersion Inc."},
     // Code page 1252, characters outside it mapped as Windows maps them.
-    {"non_ascii.dll", "CompanyName", "Soci\xe9t\xe9 G\xe9n\xe9rale \x96 \x93quoted\x94 \x80" "5"},
-    {"non_ascii.dll", "FileDescription", "Adam L\xf3" "dz \xd8rsted \xdf \xb5 \x99"},
+    {"non_ascii.dll", "CompanyName",
+     "Soci\xe9t\xe9 G\xe9n\xe9rale \x96 \x93quoted\x94 \x80"
+     "5"},
+    {"non_ascii.dll", "FileDescription",
+     "Adam L\xf3"
+     "dz \xd8rsted \xdf \xb5 \x99"},
     {"non_ascii.dll", "ProductName", "?? and emoji ??"},
     {"non_ascii.dll", "InternalName", "tab\tand \xff"},
     {"no_version.dll", nullptr, ""},

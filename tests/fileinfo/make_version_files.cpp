@@ -84,7 +84,7 @@ Bytes FixedInfo()
     Bytes b(52, 0);
     Put32(b, 0, 0xFEEF04BD);
     Put32(b, 4, 0x00010000);
-    Put32(b, 8, 0x00010002);  // file version 1.2.3.4
+    Put32(b, 8, 0x00010002); // file version 1.2.3.4
     Put32(b, 12, 0x00030004);
     Put32(b, 16, 0x00050006); // product version 5.6.7.8
     Put32(b, 20, 0x00070008);
@@ -159,10 +159,10 @@ constexpr uint32_t kSectionFile = 0x200;
 
 // Offsets inside the resource section of the parts a damaged file alters.
 struct Layout {
-    uint32_t type_entry;  // the root's entry for type 16
-    uint32_t name_entry;  // the type directory's entry for id 1
-    uint32_t data_entry;  // the first IMAGE_RESOURCE_DATA_ENTRY
-    uint32_t first_data;  // the first resource's bytes
+    uint32_t type_entry; // the root's entry for type 16
+    uint32_t name_entry; // the type directory's entry for id 1
+    uint32_t data_entry; // the first IMAGE_RESOURCE_DATA_ENTRY
+    uint32_t first_data; // the first resource's bytes
 };
 
 // The resource section: root -> type 16 -> id 1 -> one entry per language.
@@ -216,19 +216,19 @@ Bytes Image(const std::vector<Resource> &resources, bool pe64, Layout *layout_ou
     Put16(b, nt + 20, optional_size);
     Put16(b, nt + 22, pe64 ? 0x2022 : 0x2102);
     Put16(b, opt, pe64 ? 0x20b : 0x10b);
-    Put32(b, opt + 32, 0x1000);              // SectionAlignment
-    Put32(b, opt + 36, 0x200);               // FileAlignment
-    Put16(b, opt + 40, 4);                   // OS version
-    Put16(b, opt + 48, 4);                   // subsystem version
+    Put32(b, opt + 32, 0x1000); // SectionAlignment
+    Put32(b, opt + 36, 0x200);  // FileAlignment
+    Put16(b, opt + 40, 4);      // OS version
+    Put16(b, opt + 48, 4);      // subsystem version
     Put32(b, opt + 56, kSectionRva + ((uint32_t(section.size()) + 0xfff) & ~0xfffu));
-    Put32(b, opt + 60, kSectionFile);        // SizeOfHeaders
-    Put16(b, opt + 68, 2);                   // GUI subsystem
+    Put32(b, opt + 60, kSectionFile); // SizeOfHeaders
+    Put16(b, opt + 68, 2);            // GUI subsystem
     size_t directories = opt + (pe64 ? 112 : 96);
     if (pe64)
-        Put32(b, opt + 24, 0x10000000);      // ImageBase, low half
+        Put32(b, opt + 24, 0x10000000); // ImageBase, low half
     else
         Put32(b, opt + 28, 0x10000000);
-    Put32(b, directories - 4, 16);           // NumberOfRvaAndSizes
+    Put32(b, directories - 4, 16); // NumberOfRvaAndSizes
     Put32(b, directories + 16, kSectionRva);
     Put32(b, directories + 20, uint32_t(section.size()));
     size_t sh = opt + optional_size;
@@ -308,9 +308,9 @@ Bytes NeImage(const Bytes &resource)
     Put32(b, 60, kNeHeader);
     b[kNeHeader] = 'N';
     b[kNeHeader + 1] = 'E';
-    b[kNeHeader + 54] = 2;                       // Windows
+    b[kNeHeader + 54] = 2; // Windows
     Bytes table(2 + 8 + 12 + 2 + 2, 0);
-    Put16(table, 0, 4);                          // alignment shift
+    Put16(table, 0, 4); // alignment shift
     Put16(table, 2, 0x8010);
     Put16(table, 4, 1);
     const uint32_t data = 0x100;
@@ -318,7 +318,7 @@ Bytes NeImage(const Bytes &resource)
     Put16(table, 12, uint32_t(resource.size() + 15) >> 4);
     Put16(table, 14, 0x0030);
     Put16(table, 16, 0x8001);
-    Put16(b, kNeHeader + 36, 0x40);              // resource table
+    Put16(b, kNeHeader + 36, 0x40);                          // resource table
     Put16(b, kNeHeader + 38, 0x40 + uint32_t(table.size())); // resident names
     b.insert(b.end(), table.begin(), table.end());
     b.resize(data, 0);
@@ -362,21 +362,24 @@ int main(int argc, char **argv)
         empty.key = u"Comments";
         strings.back() = empty; // wValueLength 0, no value at all
         Node blank = Text(u"ProductName", u"");
-        strings[6] = blank;     // just the terminating zero
+        strings[6] = blank;          // just the terminating zero
         strings[2].value_length = 0; // FileVersion: no characters
-        add("string_length_zero.dll", Simple(Root({StringFileInfo({Table(u"040904E4", strings)})})));
+        add("string_length_zero.dll",
+            Simple(Root({StringFileInfo({Table(u"040904E4", strings)})})));
     }
     {
         std::vector<Node> strings = StandardStrings(u"");
         for (Node &s : strings)
             s.value_length = int(s.value.size()); // bytes, not characters
-        add("string_lengths_in_bytes.dll", Simple(Root({StringFileInfo({Table(u"040904E4", strings)})})));
+        add("string_lengths_in_bytes.dll",
+            Simple(Root({StringFileInfo({Table(u"040904E4", strings)})})));
     }
     {
         std::vector<Node> strings = StandardStrings(u"");
         for (Node &s : strings)
             s.type = 0; // binary: wValueLength counts bytes
-        add("strings_binary_typed.dll", Simple(Root({StringFileInfo({Table(u"040904E4", strings)})})));
+        add("strings_binary_typed.dll",
+            Simple(Root({StringFileInfo({Table(u"040904E4", strings)})})));
         for (Node &s : strings)
             s.value_length = int(s.value.size() / 2); // binary, but characters
         add("strings_binary_typed_char_lengths.dll",
@@ -395,9 +398,9 @@ int main(int argc, char **argv)
     add("languages_german_and_english.dll",
         Image({{0x0407, Serialize(StandardRoot(u"de"))}, {0x0409, Serialize(StandardRoot(u"en"))}},
               false));
-    add("languages_neutral_and_english.dll",
-        Image({{0x0000, Serialize(StandardRoot(u"neutral"))}, {0x0409, Serialize(StandardRoot(u"en"))}},
-              false));
+    add("languages_neutral_and_english.dll", Image({{0x0000, Serialize(StandardRoot(u"neutral"))},
+                                                    {0x0409, Serialize(StandardRoot(u"en"))}},
+                                                   false));
     add("languages_english_uk_and_french.dll",
         Image({{0x040C, Serialize(StandardRoot(u"fr"))}, {0x0809, Serialize(StandardRoot(u"uk"))}},
               false));
@@ -434,19 +437,21 @@ int main(int argc, char **argv)
         add("root_type_looks_16bit.dll", Simple(odd));
     }
     {
-        Node root = Root({StringFileInfo({Table(u"040904E4",
+        Node root = Root({StringFileInfo({Table(
+            u"040904E4",
             {Text(u"CompanyName", u"Caf\u00e9 \u20ac \u2122 \u03a9 \u0141\u00f3d\u017a \u4e2d"),
              Text(u"FileDescription", u"pair \U0001F600 end"),
-             Text(u"ProductName", std::u16string(u"lone ") + char16_t(0xD800) + u" x " + char16_t(0xDC00)),
+             Text(u"ProductName",
+                  std::u16string(u"lone ") + char16_t(0xD800) + u" x " + char16_t(0xDC00)),
              Text(u"InternalName", u"fullwidth \uFF21\uFF22 dash \u2014 quote \u201c\u201d"),
              Text(u"FileVersion", u"1.0"),
              Text(u"Comments", std::u16string(u"embedded") + char16_t(0) + u"zero")})})});
         add("strings_non_ascii.dll", Simple(root));
     }
     {
-        Bytes mixed = Simple(Root({StringFileInfo({Table(u"040904e4",
-            {Text(u"COMPANYNAME", u"upper"), Text(u"fileversion", u"2.0"),
-             Text(u"ProductName\u212a", u"kelvin")})})}));
+        Bytes mixed = Simple(Root({StringFileInfo(
+            {Table(u"040904e4", {Text(u"COMPANYNAME", u"upper"), Text(u"fileversion", u"2.0"),
+                                 Text(u"ProductName\u212a", u"kelvin")})})}));
         add("keys_mixed_case.dll", mixed);
         // Cut before the resource but inside the section's last sector: the
         // image maps, and the resource reads as the zeros after the file.
@@ -485,7 +490,8 @@ int main(int argc, char **argv)
         add("truncated_in_headers.dll", Bytes(b.begin(), b.begin() + 150));
         add("truncated_in_section_table.dll", Bytes(b.begin(), b.begin() + 64 + 24 + 224 + 20));
         add("truncated_in_directory.dll", Bytes(b.begin(), b.begin() + kSectionFile + 40));
-        add("truncated_in_resource.dll", Bytes(b.begin(), b.begin() + kSectionFile + layout.first_data + 100));
+        add("truncated_in_resource.dll",
+            Bytes(b.begin(), b.begin() + kSectionFile + layout.first_data + 100));
         // Cut inside the section's last 512 bytes: Wine still maps it.
         add("truncated_in_last_sector.dll", Bytes(b.begin(), b.end() - 511));
         Bytes no_pe = b;
@@ -526,7 +532,7 @@ int main(int argc, char **argv)
         add("size_of_headers_far_past_file.dll", headers);
         Bytes raw = b;
         Put32(raw, kSectionHeader + 16, 0x100000); // the loader maps VirtualSize of it
-        raw.resize(raw.size() + 0x1000, 0);          // as if another section followed
+        raw.resize(raw.size() + 0x1000, 0);        // as if another section followed
         add("section_raw_size_far_past_file.dll", raw);
         Bytes leaf = b;
         Put32(leaf, kSectionFile + 64 + 4, 0x80000000u | layout.data_entry);
@@ -560,7 +566,8 @@ int main(int argc, char **argv)
         Bytes inside_page = unreadable;
         Put32(inside_page, kSectionHeader + 12, kSectionRva + 0x80);
         Put32(inside_page, kOptional + 96 + 16, kSectionRva + 0x80);
-        Put32(inside_page, kSectionFile + layout.data_entry, kSectionRva + 0x80 + layout.first_data);
+        Put32(inside_page, kSectionFile + layout.data_entry,
+              kSectionRva + 0x80 + layout.first_data);
         Put32(inside_page, kOptional + 56, 0x4000); // room for the section where it lies
         add("section_address_inside_page.dll", inside_page);
         Bytes huge_image = unreadable;
@@ -595,7 +602,8 @@ int main(int argc, char **argv)
         Bytes negative_seek = machine;
         AddSection(negative_seek, 0x3000, 0x1000, 0x80000000u, 0x1000);
         Put32(negative_seek, kSectionFile + layout.data_entry, 0x3000);
-        negative_seek.insert(negative_seek.end(), b.begin() + kSectionFile + layout.first_data, b.end());
+        negative_seek.insert(negative_seek.end(), b.begin() + kSectionFile + layout.first_data,
+                             b.end());
         add("resource_offset_negative.dll", negative_seek);
     }
     {
@@ -603,7 +611,8 @@ int main(int argc, char **argv)
         for (int extra : {-1, 1, 8}) {
             Node root = StandardRoot();
             root.length = extra < 0 ? 6 : int(tree.size()) + extra;
-            add(extra < 0 ? "root_length_6.dll" : "root_length_plus_" + std::to_string(extra) + ".dll",
+            add(extra < 0 ? "root_length_6.dll"
+                          : "root_length_plus_" + std::to_string(extra) + ".dll",
                 Simple(root));
         }
         Node odd = StandardRoot();
@@ -625,19 +634,19 @@ int main(int argc, char **argv)
         Put16(no_id, kNeName + 6, 0x8002);
         add("ne_no_version_id.exe", no_id);
         Bytes shift = ne;
-        Put16(shift, kNeResources, 0);   // offsets and lengths in bytes
+        Put16(shift, kNeResources, 0); // offsets and lengths in bytes
         Put16(shift, kNeName, 0x100);
         Put16(shift, kNeName + 2, uint32_t(tree.size()));
         add("ne_shift_zero.exe", shift);
         Bytes small = ne;
-        Put16(small, kNeName + 2, 2);    // 32 bytes: less than the fixed record
+        Put16(small, kNeName + 2, 2); // 32 bytes: less than the fixed record
         add("ne_length_below_fixed_info.exe", small);
         Bytes past = ne;
-        Put16(past, kNeName, 0x1000);    // data offset past the end of the file
+        Put16(past, kNeName, 0x1000); // data offset past the end of the file
         add("ne_offset_past_file.exe", past);
         Bytes far = ne;
-        Put16(far, kNeResources, 16);    // offset 0x8000 << 16: a negative seek,
-        Put16(far, kNeName, 0x8000);     // so the read goes on after the table
+        Put16(far, kNeResources, 16); // offset 0x8000 << 16: a negative seek,
+        Put16(far, kNeName, 0x8000);  // so the read goes on after the table
         Put16(far, kNeName + 2, 2);
         add("ne_offset_negative.exe", far);
         Bytes open = ne;

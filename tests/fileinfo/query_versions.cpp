@@ -36,8 +36,10 @@ typedef DWORD Handle;
 #else
 #include "fileinfo/version_resource.h"
 #define GetSize(path, handle) qv::fileinfo::reader::VersionInfoSize(path, handle)
-#define GetInfo(path, handle, length, data) qv::fileinfo::reader::VersionInfoRead(path, handle, length, data)
-#define Query(block, size, sub, buffer, length) qv::fileinfo::reader::VersionValueQuery(block, size, sub, buffer, length)
+#define GetInfo(path, handle, length, data)                                                        \
+    qv::fileinfo::reader::VersionInfoRead(path, handle, length, data)
+#define Query(block, size, sub, buffer, length)                                                    \
+    qv::fileinfo::reader::VersionValueQuery(block, size, sub, buffer, length)
 typedef uint32_t Handle;
 #endif
 
@@ -58,8 +60,17 @@ static const char *const kSubBlocks[] = {
 /* The fields asked of GetFileVersion: each known one, one in another case,
  * and none (the default field). */
 static const char *const kFields[] = {
-    "FileVersion", "CompanyName", "FileDescription", "InternalName", "LegalCopyright",
-    "OriginalFilename", "ProductName", "ProductVersion", "Comments", "companyname", "",
+    "FileVersion",
+    "CompanyName",
+    "FileDescription",
+    "InternalName",
+    "LegalCopyright",
+    "OriginalFilename",
+    "ProductName",
+    "ProductVersion",
+    "Comments",
+    "companyname",
+    "",
 };
 
 static const char *BaseName(const char *path)

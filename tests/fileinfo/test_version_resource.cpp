@@ -75,7 +75,9 @@ TEST(VersionField, AnswersLikeWine)
         {"child_length_zero.dll", "FileVersion", "5.6.7.8"},
         {"keys_mixed_case.dll", "CompanyName", "upper"},
         {"keys_mixed_case.dll", "FileVersion", "2.0"},
-        {"strings_non_ascii.dll", "CompanyName", "Caf\xe9 \x80 \x99 O L\xf3" "dz ?"},
+        {"strings_non_ascii.dll", "CompanyName",
+         "Caf\xe9 \x80 \x99 O L\xf3"
+         "dz ?"},
         {"strings_non_ascii.dll", "FileDescription", "pair ?? end"},
         {"strings_non_ascii.dll", "ProductName", "lone ? x ?"},
         {"strings_non_ascii.dll", "InternalName", "fullwidth AB dash \x97 quote \x93\x94"},
@@ -164,13 +166,16 @@ TEST(VersionBlock, SizeSignatureAndAnsiArea)
     ASSERT_TRUE(VersionValueQuery(block.data(), size + 1, "", &pointer, &length));
     EXPECT_EQ(length, 52u);
     EXPECT_EQ(static_cast<unsigned char *>(pointer) - block.data(), 40);
-    ASSERT_TRUE(VersionValueQuery(block.data(), size + 1, "\\\\VarFileInfo\\\\Translation\\", &pointer, &length));
+    ASSERT_TRUE(VersionValueQuery(block.data(), size + 1, "\\\\VarFileInfo\\\\Translation\\",
+                                  &pointer, &length));
     EXPECT_EQ(length, 4u);
 
     length = 99;
-    EXPECT_FALSE(VersionValueQuery(block.data(), size + 1, "\\StringFileInfo\\040904E4\\Nothing", &pointer, &length));
+    EXPECT_FALSE(VersionValueQuery(block.data(), size + 1, "\\StringFileInfo\\040904E4\\Nothing",
+                                   &pointer, &length));
     EXPECT_EQ(length, 0u);
-    EXPECT_FALSE(VersionValueQuery(block.data(), size + 1, "\\StringFileInfo\\040904E", &pointer, &length));
+    EXPECT_FALSE(
+        VersionValueQuery(block.data(), size + 1, "\\StringFileInfo\\040904E", &pointer, &length));
 }
 
 // Sizes in Wine's 32-bit arithmetic: twice the resource plus four, or for a
@@ -212,8 +217,8 @@ TEST(VersionBlock, RootWithoutFixedInfo)
 TEST(VersionBlock, DamagedFilesFailCleanly)
 {
     const char *files[] = {"resource_runs_far_past_file.dll", "resource_rva_outside_sections.dll",
-                           "directory_entry_count_huge.dll", "header_offset_past_file.dll",
-                           "header_offset_negative.dll", "truncated_in_section_table.dll"};
+                           "directory_entry_count_huge.dll",  "header_offset_past_file.dll",
+                           "header_offset_negative.dll",      "truncated_in_section_table.dll"};
     for (const char *file : files) {
         uint32_t size = 0;
         std::vector<unsigned char> block = Load(file, &size);
@@ -231,8 +236,8 @@ TEST(VersionBlock, QueriesStayInsideTheBuffer)
     uint32_t size = 0;
     std::vector<unsigned char> block = Load("tree_longer_than_resource.dll", &size);
     ASSERT_FALSE(block.empty());
-    EXPECT_FALSE(VersionValueQuery(block.data(), size + 1, "\\StringFileInfo\\040904E4\\FileVersion",
-                                   &pointer, &length));
+    EXPECT_FALSE(VersionValueQuery(block.data(), size + 1,
+                                   "\\StringFileInfo\\040904E4\\FileVersion", &pointer, &length));
     EXPECT_EQ(length, 0u);
 
     std::string path = FilePath("basic_pe32.dll");
@@ -275,8 +280,8 @@ TEST(VersionSession, ReadFollowsThePathItIsGiven)
     EXPECT_TRUE(VersionInfoRead(*api, first.c_str(), 0, 4096, block.data())); // no size asked first
     uint32_t handle = 0;
     EXPECT_EQ(VersionInfoSize(*api, FilePath("no_version_resource.dll").c_str(), &handle), 0u);
-    EXPECT_FALSE(VersionInfoRead(*api, FilePath("no_version_resource.dll").c_str(), 0, 4096,
-                             block.data()));
+    EXPECT_FALSE(
+        VersionInfoRead(*api, FilePath("no_version_resource.dll").c_str(), 0, 4096, block.data()));
 }
 
 } // namespace

@@ -35,12 +35,12 @@
 
 namespace {
 
-const char *const kFields[] = {"FileVersion",    "CompanyName",      "FileDescription",
-                               "InternalName",   "LegalCopyright",   "OriginalFilename",
-                               "ProductName",    "ProductVersion"};
+const char *const kFields[] = {"FileVersion",  "CompanyName",    "FileDescription",
+                               "InternalName", "LegalCopyright", "OriginalFilename",
+                               "ProductName",  "ProductVersion"};
 const uint8_t kPassFill[2] = {0x41, 0xa5};
-const uint8_t kGuardFill = 0x6b;  // host guards and unused slots
-const uint8_t kCanary = 0xfd;     // slack of a guard block
+const uint8_t kGuardFill = 0x6b; // host guards and unused slots
+const uint8_t kCanary = 0xfd;    // slack of a guard block
 
 // One block of the guard allocator: committed pages ending at `user` +
 // the block size rounded up, then a reserved (inaccessible) span. The bytes
@@ -58,10 +58,10 @@ struct GuardBlock {
 struct Host {
     bool guard = false;
     uint8_t fill = 0;
-    long live = 0;              // the DLL's blocks not yet freed
+    long live = 0; // the DLL's blocks not yet freed
     std::vector<GuardBlock> blocks;
-    std::string fault;          // first fault found by a hook
-    long index = -1;            // what is being processed, for a crash report
+    std::string fault; // first fault found by a hook
+    long index = -1;   // what is being processed, for a crash report
     const char *name = "";
     const char *field = "";
     int pass = 0;
@@ -221,7 +221,8 @@ bool HookAllocator(HMODULE module)
                 if (std::strcmp(name, h.name) != 0)
                     continue;
                 DWORD old;
-                VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old);
+                VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE,
+                               &old);
                 slots->u1.Function = reinterpret_cast<ULONG_PTR>(h.hook);
                 VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, old, &old);
                 hooked++;
@@ -258,8 +259,9 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS *e)
                       ModuleOf(r->ExceptionAddress));
         for (const GuardBlock &b : g.blocks)
             if (at >= b.base && at < b.base + b.reserved)
-                std::snprintf(what, sizeof what, "%s past a DLL block: %ld bytes past a block of %lu",
-                              op, long(at - (b.user + b.size)), static_cast<unsigned long>(b.size));
+                std::snprintf(what, sizeof what,
+                              "%s past a DLL block: %ld bytes past a block of %lu", op,
+                              long(at - (b.user + b.size)), static_cast<unsigned long>(b.size));
     }
     std::printf("FAULT %ld %s %s %d: %s\n", g.index, g.name, g.field, g.pass, what);
     std::fflush(stdout);
@@ -280,7 +282,8 @@ DWORD WINAPI Watchdog(void *)
         const char *what = nullptr;
         if (GetTickCount64() - g.call_start > 20000)
             what = "hang: the call has run for 20 s";
-        else if (GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof c) && c.PagefileUsage > (1u << 30))
+        else if (GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof c) &&
+                 c.PagefileUsage > (1u << 30))
             what = "memory: the process has committed more than 1 GiB";
         if (what != nullptr && g.calling) {
             std::printf("FAULT %ld %s %s %d: %s\n", g.index, g.name, g.field, g.pass, what);
@@ -319,7 +322,8 @@ struct Spray {
 
     void Fill(uint8_t fill)
     {
-        static const size_t kSizes[] = {8, 16, 24, 40, 64, 100, 128, 256, 500, 1024, 2000, 4096, 16384};
+        static const size_t kSizes[] = {8,   16,  24,   40,   64,   100,  128,
+                                        256, 500, 1024, 2000, 4096, 16384};
         Clear();
         std::vector<Block> holes;
         for (int round = 0; round < 2; round++) {
@@ -371,10 +375,17 @@ struct Frame {
 void Prepare(Frame &f, const char *parameters)
 {
     std::memset(&f, kGuardFill, sizeof f);
-    f.block = HostParamBlock{0x48570000, 0x48570001, kCapacity, kNameWidth, kValueWidth, 1,
+    f.block = HostParamBlock{0x48570000,
+                             0x48570001,
+                             kCapacity,
+                             kNameWidth,
+                             kValueWidth,
+                             1,
                              reinterpret_cast<char *>(f.names + kGuard),
-                             reinterpret_cast<char *>(f.values + kGuard), 0x48570008,
-                             0x48570009, parameters};
+                             reinterpret_cast<char *>(f.values + kGuard),
+                             0x48570008,
+                             0x48570009,
+                             parameters};
     std::strcpy(f.block.NameSlots, "%Other%");
     std::strcpy(f.block.ValueSlots, "kept");
 }
@@ -391,8 +402,10 @@ bool FrameAsExpected(const Frame &after, const char *parameters, std::string &an
     std::memcpy(expected.block.NameSlots + kNameWidth, "%FileVersion%", sizeof "%FileVersion%");
     std::memcpy(expected.block.ValueSlots + kValueWidth, answer.c_str(), answer.size() + 1);
     // The slot arrays of the frame that was called.
-    expected.block.NameSlots = const_cast<char *>(reinterpret_cast<const char *>(after.names + kGuard));
-    expected.block.ValueSlots = const_cast<char *>(reinterpret_cast<const char *>(after.values + kGuard));
+    expected.block.NameSlots =
+        const_cast<char *>(reinterpret_cast<const char *>(after.names + kGuard));
+    expected.block.ValueSlots =
+        const_cast<char *>(reinterpret_cast<const char *>(after.values + kGuard));
     return std::memcmp(&expected, &after, offsetof(Frame, names)) == 0 &&
            std::memcmp(expected.names, after.names, sizeof after.names) == 0 &&
            std::memcmp(expected.values, after.values, sizeof after.values) == 0;
@@ -449,9 +462,10 @@ int main(int argc, char **argv)
     SetUnhandledExceptionFilter(OnCrash);
     CloseHandle(CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
     char module_path[MAX_PATH];
-    LoadedModule *module = DefaultModulePath(module_path, sizeof module_path)
-                               ? OpenModule(module_path) : nullptr;
-    QvSetupExport get_file_version = module ? FindModuleExport(module, "GetFileVersion", 0) : nullptr;
+    LoadedModule *module =
+        DefaultModulePath(module_path, sizeof module_path) ? OpenModule(module_path) : nullptr;
+    QvSetupExport get_file_version =
+        module ? FindModuleExport(module, "GetFileVersion", 0) : nullptr;
     FILE *list = std::fopen(argv[1], "r");
     if (get_file_version == nullptr || list == nullptr ||
         !HookAllocator(reinterpret_cast<HMODULE>(module))) {
@@ -477,12 +491,16 @@ int main(int argc, char **argv)
             g.field = field;
             std::string answers[2];
             for (g.pass = 0; g.pass < 2; g.pass++) {
-                std::string fault = Call(get_file_version, spray, path + "," + field, answers[g.pass]);
+                std::string fault =
+                    Call(get_file_version, spray, path + "," + field, answers[g.pass]);
                 if (fault.empty() && answers[g.pass] != answers[0])
-                    fault = "answer depends on memory: " + Hex(answers[0]) + " with the guard "
-                            "allocator, " + Hex(answers[g.pass]) + " on the sprayed heap";
+                    fault = "answer depends on memory: " + Hex(answers[0]) +
+                            " with the guard "
+                            "allocator, " +
+                            Hex(answers[g.pass]) + " on the sprayed heap";
                 if (!fault.empty()) {
-                    std::printf("FAULT %ld %s %s %d: %s\n", n, g.name, field, g.pass, fault.c_str());
+                    std::printf("FAULT %ld %s %s %d: %s\n", n, g.name, field, g.pass,
+                                fault.c_str());
                     return 1;
                 }
             }

@@ -185,9 +185,9 @@ Targets FindTargets(const Bytes &b)
 
 uint32_t BoundaryValue(Random &r, uint32_t old, uint32_t file_size)
 {
-    static const uint32_t kValues[] = {0,      1,      2,          4,          0x7f,       0x80,
-                                       0xff,   0x7fff, 0x8000,     0xffff,     0x7fffffff, 0x80000000u,
-                                       0xffffffffu, 0x1000, 0x10000};
+    static const uint32_t kValues[] = {0,          1,           2,           4,      0x7f,
+                                       0x80,       0xff,        0x7fff,      0x8000, 0xffff,
+                                       0x7fffffff, 0x80000000u, 0xffffffffu, 0x1000, 0x10000};
     switch (r.Below(6)) {
     case 0:
     case 1:
@@ -219,10 +219,12 @@ void Mutate(Bytes &b, Random &r)
         if (kind < 65)
             b[at] ^= uint8_t(1u << r.Below(8));
         else
-            Put(b, at & ~1u, 2 << r.Below(2), BoundaryValue(r, Get(b, at & ~1u, 4), uint32_t(b.size())));
+            Put(b, at & ~1u, 2 << r.Below(2),
+                BoundaryValue(r, Get(b, at & ~1u, 4), uint32_t(b.size())));
     } else if (kind < 92 && !b.empty()) {
         // Cut at an aimed-at spot, or within the last kilobyte.
-        uint32_t cut = uint32_t(b.size()) - 1 - r.Below(std::min<uint32_t>(uint32_t(b.size()), 1024));
+        uint32_t cut =
+            uint32_t(b.size()) - 1 - r.Below(std::min<uint32_t>(uint32_t(b.size()), 1024));
         if (!t.spans.empty() && r.Below(2) != 0) {
             Span s = t.spans[r.Below(uint32_t(t.spans.size()))];
             cut = s.begin + r.Below(s.end - s.begin);

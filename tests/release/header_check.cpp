@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#if QVSETUP_VERSION_MAJOR != QV_PROJECT_VERSION_MAJOR || \
-    QVSETUP_VERSION_MINOR != QV_PROJECT_VERSION_MINOR || \
+#if QVSETUP_VERSION_MAJOR != QV_PROJECT_VERSION_MAJOR ||                                           \
+    QVSETUP_VERSION_MINOR != QV_PROJECT_VERSION_MINOR ||                                           \
     QVSETUP_VERSION_PATCH != QV_PROJECT_VERSION_PATCH
 #error "QVSETUP_VERSION_MAJOR/MINOR/PATCH differ from the project version"
 #endif

@@ -40,14 +40,15 @@ inline const CompareCase kCompareCases[] = {
 };
 
 struct NormalizeCase {
-    std::string before; // "FILEVERSION" before the call
-    std::string after;  // and after it
+    std::string before;  // "FILEVERSION" before the call
+    std::string after;   // and after it
     bool present = true; // false: no "FILEVERSION" before the call
 };
 
 // The value is read cut at 255 characters: what lies past that never counts.
 inline const std::string kBlanksThenDigits = "1.2.3" + std::string(250, ' ') + std::string(45, '9');
-inline const std::string kZerosThenDigits = "1.2." + std::string(250, '0') + "7" + std::string(45, '8');
+inline const std::string kZerosThenDigits =
+    "1.2." + std::string(250, '0') + "7" + std::string(45, '8');
 
 inline const NormalizeCase kNormalizeCases[] = {
     {"4.72.3110", "4.72.0.3110"},

@@ -23,8 +23,8 @@ public:
 
     HostTable(uint32_t capacity = 16, uint32_t name_width = 64, uint32_t value_width = 256)
         : names_(size_t(capacity) * name_width + kGuard, char(kSentinel)),
-          values_(size_t(capacity) * value_width + kGuard, char(kSentinel)),
-          host_names_(names_), host_values_(values_)
+          values_(size_t(capacity) * value_width + kGuard, char(kSentinel)), host_names_(names_),
+          host_values_(values_)
     {
         std::memset(&block_, 0, sizeof block_);
         block_.HostWord0 = 0x11111111u;
@@ -84,7 +84,10 @@ public:
 
 private:
     const char *NameSlot(uint32_t i) const { return names_.data() + size_t(i) * block_.NameWidth; }
-    const char *ValueSlot(uint32_t i) const { return values_.data() + size_t(i) * block_.ValueWidth; }
+    const char *ValueSlot(uint32_t i) const
+    {
+        return values_.data() + size_t(i) * block_.ValueWidth;
+    }
     char *NameSlot(uint32_t i) { return names_.data() + size_t(i) * block_.NameWidth; }
     char *ValueSlot(uint32_t i) { return values_.data() + size_t(i) * block_.ValueWidth; }
 

@@ -110,8 +110,8 @@ TEST(Parameters, AtMostSixtyThreeItems)
 TEST(Parameters, TrimBlanks)
 {
     const std::pair<const char *, const char *> cases[] = {
-        {"  abc  ", "abc"}, {"abc", "abc"}, {"", ""}, {" \t ", ""},
-        {"\na b\r", "a b"}, {"x ", "x"},   {" x", "x"},
+        {"  abc  ", "abc"}, {"abc", "abc"}, {"", ""},    {" \t ", ""},
+        {"\na b\r", "a b"}, {"x ", "x"},    {" x", "x"},
     };
     for (auto c : cases)
         EXPECT_EQ(qv::host::TrimBlanks(c.first), c.second) << '"' << c.first << '"';

@@ -58,7 +58,7 @@ TEST(Variables, FullTableIsLeftExactlyAsItWas)
 TEST(Variables, KeysMatchWholeAndCaseSensitive)
 {
     HostTable t;
-    t.Append("FileVersion", "bare");   // no percent signs: another variable
+    t.Append("FileVersion", "bare"); // no percent signs: another variable
     t.Append("%FILEVERSION%", "caps");
     t.Append("%FileVersionX%", "longer");
     t.Append("%FileVersion%%", "key and more"); // the key, then no terminator

@@ -41,7 +41,9 @@ struct VersionApi {
     int unused;
 };
 
-void VersionApiCloser::operator()(VersionApi *) const {}
+void VersionApiCloser::operator()(VersionApi *) const
+{
+}
 
 VersionApiHandle OpenVersionApi()
 {
@@ -119,9 +121,9 @@ TEST(VersionFieldChecks, AnswerOnlyFromInsideTheBlock)
         Script script = c.script;
         g_script = &script;
         const auto value = qv::fileinfo::QueryVersionField("file.dll", c.field);
-        EXPECT_STREQ(value.get(), c.expected) << c.field << " root " << c.script.root_length
-                                        << " text at " << c.script.text.offset
-                                        << " fixed at " << c.script.fixed.offset;
+        EXPECT_STREQ(value.get(), c.expected)
+            << c.field << " root " << c.script.root_length << " text at " << c.script.text.offset
+            << " fixed at " << c.script.fixed.offset;
         if (c.script.root_length > kSize + 1) {
             EXPECT_EQ(script.queries, 0);
         }

@@ -23,8 +23,8 @@ const char kOther[] = "QvSetupTestOther";
 class TopWindow {
 public:
     TopWindow(const char *class_name, const char *title)
-        : window_(CreateWindowExA(0, class_name, title, WS_OVERLAPPEDWINDOW, 0, 0, 64, 64,
-                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr))
+        : window_(CreateWindowExA(0, class_name, title, WS_OVERLAPPEDWINDOW, 0, 0, 64, 64, nullptr,
+                                  nullptr, GetModuleHandleA(nullptr), nullptr))
     {
     }
     ~TopWindow()

@@ -16,9 +16,9 @@ namespace {
 void PrintSequence(std::span<const WCHAR> units)
 {
     std::array<char, 16> out;
-    const int length = WideCharToMultiByte(CP_ACP, 0, units.data(), static_cast<int>(units.size()),
-                                           out.data(), static_cast<int>(out.size()), nullptr,
-                                           nullptr);
+    const int length =
+        WideCharToMultiByte(CP_ACP, 0, units.data(), static_cast<int>(units.size()), out.data(),
+                            static_cast<int>(out.size()), nullptr, nullptr);
     std::printf("S");
     for (WCHAR unit : units)
         std::printf(" %04X", unit);

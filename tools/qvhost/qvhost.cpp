@@ -117,8 +117,8 @@ bool ParseNumber(const char *text, uint32_t *out)
 int ParseOptions(int argc, char **argv, Options *o)
 {
     int i = 1;
-    for (; i < argc && (std::string_view(argv[i]).starts_with("--") ||
-                        std::string_view(argv[i]) == "-h");
+    for (; i < argc &&
+           (std::string_view(argv[i]).starts_with("--") || std::string_view(argv[i]) == "-h");
          i++) {
         const char *option = argv[i];
         std::string_view name = option;

@@ -1,10 +1,9 @@
-// SplitParameter / TrimBlanks, and the copy the C files use.
+// SplitParameter / TrimBlanks.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "host/c_interface.h"
 #include "host/parameters.h"
 
 namespace {
@@ -19,7 +18,7 @@ struct Split {
     std::vector<std::string> items;
 };
 
-// The items of SplitParameter, checked against the terminated copy.
+// The items of SplitParameter.
 Split DoSplit(const char *text)
 {
     HostParamBlock block = {};
@@ -31,17 +30,6 @@ Split DoSplit(const char *text)
         result.items.emplace_back(ParameterItem(list, i));
     for (uint32_t i = list.count; i <= kParameterSlots; i++)
         EXPECT_EQ(ParameterItem(list, i).data(), nullptr);
-
-    uint32_t count = 99;
-    ParameterCopy *copy = CopyParameters(&block, &count);
-    EXPECT_EQ(count, list.count);
-    if (copy != nullptr) {
-        EXPECT_EQ(copy->item[0], nullptr);
-        for (uint32_t i = 1; i < kParameterSlots; i++)
-            EXPECT_EQ(copy->item[i] ? std::string(copy->item[i]) : "<null>",
-                      i < list.count ? result.items[i - 1] : "<null>");
-    }
-    FreeParameterCopy(copy);
     return result;
 }
 
@@ -77,10 +65,6 @@ TEST(Parameters, NoTextNoList)
     EXPECT_EQ(SplitParameter(nullptr).count, 0u);
     HostParamBlock block = {};
     EXPECT_EQ(SplitParameter(&block).count, 0u);
-    uint32_t count = 99;
-    EXPECT_EQ(CopyParameters(&block, &count), nullptr);
-    EXPECT_EQ(count, 0u);
-    FreeParameterCopy(nullptr);
 }
 
 TEST(Parameters, CallersTextIsNeverModified)
@@ -90,8 +74,6 @@ TEST(Parameters, CallersTextIsNeverModified)
     HostParamBlock block = {};
     block.ParameterText = text.c_str();
     SplitParameter(&block);
-    uint32_t count;
-    FreeParameterCopy(CopyParameters(&block, &count));
     EXPECT_EQ(text, original);
 }
 

@@ -344,11 +344,11 @@ bool MapImage(FileImage &image, ImageMap &map)
     if (!(h.magic == kOptionalHeaderMagic32 && h.machine == kMachineI386) &&
         !(h.magic == kOptionalHeaderMagic64 && h.machine == kMachineAmd64))
         return false;
-    // 3. The image's size, rounded up to the section alignment (at least a
-    //    page).
-    const uint32_t alignment_mask = h.section_alignment - 1;
-    const uint64_t mask = std::max(alignment_mask, kMemoryPageSize - 1);
-    map.size = (uint64_t{h.image_size} + mask) & ~mask;
+    // 3. The image's size, rounded up to a whole page. Wine 8 does not
+    //    round it to the section alignment: a section past the page-rounded
+    //    size is refused even when a large alignment would cover it, and an
+    //    alignment of 0 or 2 GiB still maps.
+    map.size = (uint64_t{h.image_size} + kMemoryPageSize - 1) & ~uint64_t{kMemoryPageSize - 1};
     if (map.size == 0 || map.size >= kLargestAllocation)
         return false;
     // 4. The headers as mapped: at least up to the section table's end, at

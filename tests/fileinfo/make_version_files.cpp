@@ -573,6 +573,12 @@ int main(int argc, char **argv)
         Bytes huge_image = unreadable;
         Put32(huge_image, kOptional + 56, 0x30000000);
         add("image_size_huge.dll", huge_image);
+        // The image's size is rounded to a page, not to a 64 KiB section
+        // alignment: the section lies past it, and the loader refuses it.
+        Bytes past_image = unreadable;
+        Put32(past_image, kOptional + 32, 0x10000);
+        Put32(past_image, kOptional + 56, 0x1000);
+        add("section_alignment_past_image.dll", past_image);
         // A section the parser would need 768 MiB for: Wine cannot get them.
         Bytes huge_section = b;
         Put32(huge_section, kSectionHeader + 8, 0x30000000);

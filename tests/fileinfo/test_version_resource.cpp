@@ -104,6 +104,7 @@ TEST(VersionField, AnswersLikeWine)
         {"machine_unknown_resource_cut.dll", "FileVersion", "<none>"},
         {"section_address_inside_page.dll", "CompanyName", "Example Company "},
         {"image_size_huge.dll", "CompanyName", "Example Company "},
+        {"section_alignment_past_image.dll", "CompanyName", "Example Company "},
         {"section_virtual_size_huge.dll", "FileVersion", "<none>"},
         {"resource_directory_size_8.dll", "FileVersion", "<none>"},
         {"resource_offset_negative.dll", "CompanyName", "Example Company "},

@@ -2,6 +2,7 @@
 // make: odd length conventions, several tables and languages, damaged
 // directories and lengths, truncations. Each file's name says what it holds.
 //   make_version_files OUTDIR
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -594,6 +595,13 @@ int main(int argc, char **argv)
         gap.resize(gap.size() + 0x200, 0);
         Put32(gap, kSectionFile + layout.data_entry, 0x2100);
         add("resource_rva_in_section_gap.dll", gap);
+        // A section of no size, not readable, at an address inside the
+        // headers' page: it takes no page's access away.
+        Bytes empty_section = b;
+        AddSection(empty_section, 4, 0, 0, 0);
+        Put32(empty_section, kSectionHeader + 40 + 36, 0);
+        std::copy_n(b.begin() + kOptional + 56, 4, empty_section.begin() + kOptional + 56);
+        add("section_of_no_size_in_header_page.dll", empty_section);
         Bytes cut = b;
         AddSection(cut, 0x2000, 0x1000, uint32_t(cut.size()), 0x1000); // not in the file
         Put32(cut, kSectionFile + layout.data_entry + 4, 0x20000);

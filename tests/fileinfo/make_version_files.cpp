@@ -602,6 +602,13 @@ int main(int argc, char **argv)
         Put32(empty_section, kSectionHeader + 40 + 36, 0);
         std::copy_n(b.begin() + kOptional + 56, 4, empty_section.begin() + kOptional + 56);
         add("section_of_no_size_in_header_page.dll", empty_section);
+        // Nor does one at address 0, not readable, over the headers and the
+        // resources' page.
+        Bytes zero_section = b;
+        AddSection(zero_section, 0, 0x1100, 0, 0);
+        Put32(zero_section, kSectionHeader + 40 + 36, 0);
+        std::copy_n(b.begin() + kOptional + 56, 4, zero_section.begin() + kOptional + 56);
+        add("section_at_address_zero_unreadable.dll", zero_section);
         Bytes cut = b;
         AddSection(cut, 0x2000, 0x1000, uint32_t(cut.size()), 0x1000); // not in the file
         Put32(cut, kSectionFile + layout.data_entry + 4, 0x20000);

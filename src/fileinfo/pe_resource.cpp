@@ -33,8 +33,9 @@ constexpr uint32_t kSectorSize = 512;
 constexpr uint32_t kNegativeSeek = 0x80000000u;
 
 // The most a 32-bit Wine process can be relied on to allocate or map in one
-// piece (its heap failed from about 600 MiB, image views from about 700).
-constexpr uint32_t kLargestAllocation = 0x20000000u;
+// piece (its heap failed from about 600 MiB, image views from about 700;
+// a section of just over 512 MiB was still read).
+constexpr uint32_t kLargestAllocation = 0x24000000u;
 
 // The languages tried in order, for Wine in a U.S. English locale: neutral,
 // the user's (en-US), its primary language with neutral sublanguage.

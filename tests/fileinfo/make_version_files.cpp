@@ -584,6 +584,9 @@ int main(int argc, char **argv)
         Bytes huge_section = b;
         Put32(huge_section, kSectionHeader + 8, 0x30000000);
         add("section_virtual_size_huge.dll", huge_section);
+        Bytes large_section = b; // 513 MiB: Wine still gets them
+        Put32(large_section, kSectionHeader + 8, 0x20100000);
+        add("section_virtual_size_513_mib.dll", large_section);
         Bytes small_directory = b;
         Put32(small_directory, kOptional + 96 + 20, 8); // less than one directory
         add("resource_directory_size_8.dll", small_directory);

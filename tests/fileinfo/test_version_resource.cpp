@@ -108,6 +108,7 @@ TEST(VersionField, AnswersLikeWine)
         {"image_size_huge.dll", "CompanyName", "Example Company "},
         {"section_alignment_past_image.dll", "CompanyName", "Example Company "},
         {"section_virtual_size_huge.dll", "FileVersion", "<none>"},
+        {"section_virtual_size_513_mib.dll", "CompanyName", "Example Company "},
         {"resource_directory_size_8.dll", "FileVersion", "<none>"},
         {"resource_offset_negative.dll", "CompanyName", "Example Company "},
         {"truncated_before_resource.dll", "FileVersion", "<none>"},

@@ -33,8 +33,9 @@ constexpr uint32_t kSectorSize = 512;
 constexpr uint32_t kNegativeSeek = 0x80000000u;
 
 // The most a 32-bit Wine process can be relied on to allocate or map in one
-// piece (its heap failed from about 600 MiB, image views from about 700).
-constexpr uint32_t kLargestAllocation = 0x20000000u;
+// piece (its heap failed from about 600 MiB, image views from about 700;
+// a section of just over 512 MiB was still read).
+constexpr uint32_t kLargestAllocation = 0x24000000u;
 
 // The languages tried in order, for Wine in a U.S. English locale: neutral,
 // the user's (en-US), its primary language with neutral sublanguage.
@@ -317,8 +318,12 @@ bool MapSection(ImageMap &map, const Section &section, uint64_t file_size)
     }
     const uint32_t protected_size =
         section.virtual_size != 0 ? section.virtual_size : section.raw_size;
+    // A section of no size changes no page's access, even at an address
+    // inside a page, and nor does one at address 0, over the headers.
     s.protect_start = rva & ~(kMemoryPageSize - 1);
-    s.protect_end = s.protect_start + RoundPage(protected_size + (rva & (kMemoryPageSize - 1)));
+    s.protect_end = protected_size == 0 || rva == 0 ? s.protect_start
+                                        : s.protect_start + RoundPage(protected_size +
+                                                                      (rva & (kMemoryPageSize - 1)));
     s.readable = (section.flags & kSectionReadable) != 0;
     return true;
 }
@@ -344,11 +349,11 @@ bool MapImage(FileImage &image, ImageMap &map)
     if (!(h.magic == kOptionalHeaderMagic32 && h.machine == kMachineI386) &&
         !(h.magic == kOptionalHeaderMagic64 && h.machine == kMachineAmd64))
         return false;
-    // 3. The image's size, rounded up to the section alignment (at least a
-    //    page).
-    const uint32_t alignment_mask = h.section_alignment - 1;
-    const uint64_t mask = std::max(alignment_mask, kMemoryPageSize - 1);
-    map.size = (uint64_t{h.image_size} + mask) & ~mask;
+    // 3. The image's size, rounded up to a whole page. Wine 8 does not
+    //    round it to the section alignment: a section past the page-rounded
+    //    size is refused even when a large alignment would cover it, and an
+    //    alignment of 0 or 2 GiB still maps.
+    map.size = (uint64_t{h.image_size} + kMemoryPageSize - 1) & ~uint64_t{kMemoryPageSize - 1};
     if (map.size == 0 || map.size >= kLargestAllocation)
         return false;
     // 4. The headers as mapped: at least up to the section table's end, at

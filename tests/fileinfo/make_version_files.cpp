@@ -2,6 +2,7 @@
 // make: odd length conventions, several tables and languages, damaged
 // directories and lengths, truncations. Each file's name says what it holds.
 //   make_version_files OUTDIR
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -573,10 +574,19 @@ int main(int argc, char **argv)
         Bytes huge_image = unreadable;
         Put32(huge_image, kOptional + 56, 0x30000000);
         add("image_size_huge.dll", huge_image);
+        // The image's size is rounded to a page, not to a 64 KiB section
+        // alignment: the section lies past it, and the loader refuses it.
+        Bytes past_image = unreadable;
+        Put32(past_image, kOptional + 32, 0x10000);
+        Put32(past_image, kOptional + 56, 0x1000);
+        add("section_alignment_past_image.dll", past_image);
         // A section the parser would need 768 MiB for: Wine cannot get them.
         Bytes huge_section = b;
         Put32(huge_section, kSectionHeader + 8, 0x30000000);
         add("section_virtual_size_huge.dll", huge_section);
+        Bytes large_section = b; // 513 MiB: Wine still gets them
+        Put32(large_section, kSectionHeader + 8, 0x20100000);
+        add("section_virtual_size_513_mib.dll", large_section);
         Bytes small_directory = b;
         Put32(small_directory, kOptional + 96 + 20, 8); // less than one directory
         add("resource_directory_size_8.dll", small_directory);
@@ -588,6 +598,20 @@ int main(int argc, char **argv)
         gap.resize(gap.size() + 0x200, 0);
         Put32(gap, kSectionFile + layout.data_entry, 0x2100);
         add("resource_rva_in_section_gap.dll", gap);
+        // A section of no size, not readable, at an address inside the
+        // headers' page: it takes no page's access away.
+        Bytes empty_section = b;
+        AddSection(empty_section, 4, 0, 0, 0);
+        Put32(empty_section, kSectionHeader + 40 + 36, 0);
+        std::copy_n(b.begin() + kOptional + 56, 4, empty_section.begin() + kOptional + 56);
+        add("section_of_no_size_in_header_page.dll", empty_section);
+        // Nor does one at address 0, not readable, over the headers and the
+        // resources' page.
+        Bytes zero_section = b;
+        AddSection(zero_section, 0, 0x1100, 0, 0);
+        Put32(zero_section, kSectionHeader + 40 + 36, 0);
+        std::copy_n(b.begin() + kOptional + 56, 4, zero_section.begin() + kOptional + 56);
+        add("section_at_address_zero_unreadable.dll", zero_section);
         Bytes cut = b;
         AddSection(cut, 0x2000, 0x1000, uint32_t(cut.size()), 0x1000); // not in the file
         Put32(cut, kSectionFile + layout.data_entry + 4, 0x20000);

@@ -96,6 +96,8 @@ TEST(VersionField, AnswersLikeWine)
         // "FE2X", whose root claims more than the block holds. Wine's "\"
         // query reads only that header, but there is no tree: no answer.
         {"resource_rva_in_section_gap.dll", "FileVersion", "<none>"},
+        {"section_of_no_size_in_header_page.dll", "CompanyName", "Example Company "},
+        {"section_at_address_zero_unreadable.dll", "CompanyName", "Example Company "},
         {"rsrc_not_readable.dll", "FileVersion", "<none>"},
         {"section_at_address_zero_over_headers.dll", "CompanyName", "<none>"},
         {"section_raw_size_far_past_file.dll", "CompanyName", "Example Company "},
@@ -104,7 +106,9 @@ TEST(VersionField, AnswersLikeWine)
         {"machine_unknown_resource_cut.dll", "FileVersion", "<none>"},
         {"section_address_inside_page.dll", "CompanyName", "Example Company "},
         {"image_size_huge.dll", "CompanyName", "Example Company "},
+        {"section_alignment_past_image.dll", "CompanyName", "Example Company "},
         {"section_virtual_size_huge.dll", "FileVersion", "<none>"},
+        {"section_virtual_size_513_mib.dll", "CompanyName", "Example Company "},
         {"resource_directory_size_8.dll", "FileVersion", "<none>"},
         {"resource_offset_negative.dll", "CompanyName", "Example Company "},
         {"truncated_before_resource.dll", "FileVersion", "<none>"},

@@ -321,9 +321,10 @@ bool MapSection(ImageMap &map, const Section &section, uint64_t file_size)
     // A section of no size changes no page's access, even at an address
     // inside a page, and nor does one at address 0, over the headers.
     s.protect_start = rva & ~(kMemoryPageSize - 1);
-    s.protect_end = protected_size == 0 || rva == 0 ? s.protect_start
-                                        : s.protect_start + RoundPage(protected_size +
-                                                                      (rva & (kMemoryPageSize - 1)));
+    s.protect_end =
+        protected_size == 0 || rva == 0
+            ? s.protect_start
+            : s.protect_start + RoundPage(protected_size + (rva & (kMemoryPageSize - 1)));
     s.readable = (section.flags & kSectionReadable) != 0;
     return true;
 }

@@ -63,6 +63,9 @@ inline constexpr uint32_t kSectionRawPointerOffset = 20;
 inline constexpr uint32_t kSectionFlagsOffset = 36;
 // Execute, read or write: readable on x86.
 inline constexpr uint32_t kSectionReadable = 0xE0000000u;
+// Both together: one copy of the section shared by every process.
+inline constexpr uint32_t kSectionShared = 0x10000000u;
+inline constexpr uint32_t kSectionWritable = 0x80000000u;
 
 // A resource directory: its header, then 8-byte entries, named ones first.
 inline constexpr uint32_t kResourceDirectorySize = 16;

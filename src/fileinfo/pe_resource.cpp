@@ -33,9 +33,9 @@ constexpr uint32_t kSectorSize = 512;
 constexpr uint32_t kNegativeSeek = 0x80000000u;
 
 // The most a 32-bit Wine process can be relied on to allocate or map in one
-// piece (its heap failed from about 600 MiB, image views from about 700;
-// a section of just over 512 MiB was still read).
-constexpr uint32_t kLargestAllocation = 0x24000000u;
+// piece (its heap failed from 598.5 MiB, image views from about 700; a
+// section of 598 MiB was still read).
+constexpr uint32_t kLargestAllocation = 0x25000000u;
 
 // The languages tried in order, for Wine in a U.S. English locale: neutral,
 // the user's (en-US), its primary language with neutral sublanguage.
@@ -288,10 +288,12 @@ std::optional<Section> ReadSection(FileImage &image, uint64_t table, unsigned in
 }
 
 // Adds one section to the map as the loader lays it out; false when the
-// loader refuses it. The loader's arithmetic is 32-bit.
+// loader refuses it. The loader's arithmetic is 32-bit. Its pages stay
+// readable here: MapImage sets their access afterwards.
 bool MapSection(ImageMap &map, const Section &section, uint64_t file_size)
 {
     const uint32_t rva = section.virtual_address;
+    const bool page_aligned = (rva & (kMemoryPageSize - 1)) == 0;
     const uint32_t map_size =
         RoundPage(section.virtual_size != 0 ? section.virtual_size : section.raw_size);
     const uint32_t file_start = section.raw_pointer & ~(kSectorSize - 1);
@@ -305,27 +307,72 @@ bool MapSection(ImageMap &map, const Section &section, uint64_t file_size)
     MappedSection &s = map.sections[map.count++];
     s = MappedSection{};
     s.rva = rva;
-    if (section.raw_pointer != 0 && data_size != 0) {
+    s.readable = true;
+    const bool has_data = section.raw_pointer != 0 && data_size != 0;
+    const uint64_t sectors = (file_size + kSectorSize - 1) / kSectorSize * kSectorSize;
+    if ((section.flags & kSectionShared) && (section.flags & kSectionWritable)) {
+        // A shared writable section comes from the server's copy: its data
+        // (a sector may be missing at the end of the file) and zeros, over
+        // all of its pages, whatever lay there before. It is mapped whole
+        // pages at a time, so it needs an address and a size in pages.
+        if (!page_aligned || map_size == 0 ||
+            (has_data && uint64_t{file_start} + data_size > sectors))
+            return false;
+        s.file_start = file_start;
+        s.file_size = has_data ? data_size : 0;
+        s.zero_end = map_size;
+    } else if (has_data) {
         // Section data goes to whole pages: an address inside a page cannot
         // be mapped at all.
-        const uint64_t sectors = (file_size + kSectorSize - 1) / kSectorSize * kSectorSize;
         if (section.raw_pointer >= file_size || uint64_t{file_start} + data_size > sectors ||
-            file_start + data_size < file_start || (rva & (kMemoryPageSize - 1)) != 0)
+            file_start + data_size < file_start || !page_aligned)
             return false;
         s.file_start = file_start;
         s.file_size = data_size;
         s.zero_end = std::min(RoundPage(data_size), map_size);
     }
+    // The access of the section's pages. Setting it at an address inside a
+    // page fails and changes nothing, and a section of no size has no pages.
     const uint32_t protected_size =
         section.virtual_size != 0 ? section.virtual_size : section.raw_size;
-    // A section of no size changes no page's access, even at an address
-    // inside a page, and nor does one at address 0, over the headers.
     s.protect_start = rva & ~(kMemoryPageSize - 1);
-    s.protect_end =
-        protected_size == 0 || rva == 0
-            ? s.protect_start
-            : s.protect_start + RoundPage(protected_size + (rva & (kMemoryPageSize - 1)));
-    s.readable = (section.flags & kSectionReadable) != 0;
+    s.protect_end = protected_size == 0 || !page_aligned
+                        ? s.protect_start
+                        : s.protect_start + RoundPage(protected_size);
+    return true;
+}
+
+// Sets each section's access as the loader does once every section is
+// mapped: in table order, for as many sections as the section count in
+// the mapped NT headers says (a section mapped over the headers may have
+// changed it), reading that count again after each one. False when a
+// section takes read access from the count's page: the loader faults there
+// and the file is not mapped.
+bool ProtectSections(FileImage &image, ImageMap &map, uint64_t table, uint64_t count_at)
+{
+    std::array<uint8_t, 2> count_bytes;
+    if (!ReadImage(image, map, count_at, count_bytes))
+        return false;
+    const unsigned applied =
+        std::min<unsigned>(ByteView{count_bytes}.ReadOrZero<uint16_t>(0), map.count);
+    for (unsigned i = 0; i < map.count; i++) {
+        MappedSection &s = map.sections[i];
+        if (i >= applied) {
+            // Never set: the section keeps the access it was mapped with.
+            // Out of address order it might hide an earlier section's
+            // access, so it then has no pages of its own.
+            if (!map.ordered)
+                s.protect_end = s.protect_start;
+            continue;
+        }
+        const auto section = ReadSection(image, table, i);
+        if (!section)
+            return false;
+        s.readable = (section->flags & kSectionReadable) != 0;
+        if (!s.readable && count_at + count_bytes.size() > s.protect_start &&
+            count_at < s.protect_end)
+            return false;
+    }
     return true;
 }
 
@@ -387,15 +434,18 @@ bool MapImage(FileImage &image, ImageMap &map)
             return false;
         }
     }
-    if (map.flat)
-        map.size = std::min<uint64_t>(map.size, (image.size + kMemoryPageSize - 1) /
-                                                    kMemoryPageSize * kMemoryPageSize);
     // 6. Whether the binary search of ReadImage may be used.
     map.ordered = true;
     for (unsigned i = 1; i < map.count; i++)
         if (map.sections[i].protect_start < map.sections[i - 1].protect_end)
             map.ordered = false;
-    return true;
+    if (map.flat) {
+        map.size = std::min<uint64_t>(map.size, (image.size + kMemoryPageSize - 1) /
+                                                    kMemoryPageSize * kMemoryPageSize);
+        return true;
+    }
+    // 7. The sections' access.
+    return ProtectSections(image, map, table, *lfanew + kSectionCountOffset);
 }
 
 // ---- Resource directories, in the image or in a copy of a section ----

@@ -605,13 +605,40 @@ int main(int argc, char **argv)
         Put32(empty_section, kSectionHeader + 40 + 36, 0);
         std::copy_n(b.begin() + kOptional + 56, 4, empty_section.begin() + kOptional + 56);
         add("section_of_no_size_in_header_page.dll", empty_section);
-        // Nor does one at address 0, not readable, over the headers and the
-        // resources' page.
+        // Nor does one at an address inside a page: the loader fails to set
+        // its access and goes on.
+        Bytes inside_rsrc_page = b;
+        AddSection(inside_rsrc_page, kSectionRva + 0x10, 0x10, 0, 0);
+        Put32(inside_rsrc_page, kSectionHeader + 40 + 36, 0);
+        Put32(inside_rsrc_page, kOptional + 56, 0x4000); // room for its pages
+        add("section_inside_page_unreadable.dll", inside_rsrc_page);
+        // One at address 0, not readable, over the headers and the
+        // resources' page: the loader faults reading the section count
+        // from the headers it has just made unreadable, and the parser
+        // reads the file instead. Cut short by a byte, the resource
+        // section is too short for the parser.
         Bytes zero_section = b;
         AddSection(zero_section, 0, 0x1100, 0, 0);
         Put32(zero_section, kSectionHeader + 40 + 36, 0);
         std::copy_n(b.begin() + kOptional + 56, 4, zero_section.begin() + kOptional + 56);
         add("section_at_address_zero_unreadable.dll", zero_section);
+        add("section_at_address_zero_unreadable_cut.dll",
+            Bytes(zero_section.begin(), zero_section.end() - 1));
+        // A shared writable section: zeros from the server's copy over the
+        // headers, however readable.
+        Bytes shared_section = zero_section;
+        Put32(shared_section, kSectionHeader + 40 + 36, 0x90000000u);
+        add("section_shared_over_headers.dll", shared_section);
+        // Headers mapped over the headers, with a section count of 0: the
+        // loader then sets no section's access, and the unreadable
+        // resource section stays readable.
+        Bytes count_zero = unreadable;
+        AddSection(count_zero, 0, 0x200, uint32_t(count_zero.size()), 0x200);
+        std::copy_n(b.begin() + kOptional + 56, 4, count_zero.begin() + kOptional + 56);
+        Bytes mapped_headers(count_zero.begin(), count_zero.begin() + 0x200);
+        Put16(mapped_headers, 64 + 6, 0);
+        count_zero.insert(count_zero.end(), mapped_headers.begin(), mapped_headers.end());
+        add("section_count_zero_in_mapped_headers.dll", count_zero);
         Bytes cut = b;
         AddSection(cut, 0x2000, 0x1000, uint32_t(cut.size()), 0x1000); // not in the file
         Put32(cut, kSectionFile + layout.data_entry + 4, 0x20000);

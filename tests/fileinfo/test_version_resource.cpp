@@ -97,7 +97,11 @@ TEST(VersionField, AnswersLikeWine)
         // query reads only that header, but there is no tree: no answer.
         {"resource_rva_in_section_gap.dll", "FileVersion", "<none>"},
         {"section_of_no_size_in_header_page.dll", "CompanyName", "Example Company "},
+        {"section_inside_page_unreadable.dll", "CompanyName", "Example Company "},
         {"section_at_address_zero_unreadable.dll", "CompanyName", "Example Company "},
+        {"section_at_address_zero_unreadable_cut.dll", "CompanyName", "<none>"},
+        {"section_shared_over_headers.dll", "CompanyName", "<none>"},
+        {"section_count_zero_in_mapped_headers.dll", "CompanyName", "Example Company "},
         {"rsrc_not_readable.dll", "FileVersion", "<none>"},
         {"section_at_address_zero_over_headers.dll", "CompanyName", "<none>"},
         {"section_raw_size_far_past_file.dll", "CompanyName", "Example Company "},

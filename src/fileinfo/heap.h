@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <new>
 
 namespace qv::fileinfo {
 
@@ -21,6 +22,24 @@ using HeapPtr = std::unique_ptr<T, FreeDeleter>;
 inline HeapPtr<uint8_t[]> AllocateZeroed(std::size_t count)
 {
     return HeapPtr<uint8_t[]>(static_cast<uint8_t *>(std::calloc(count, 1)));
+}
+
+// A T built (default-initialised) in a block from malloc, or null when
+// there is none; undone by DeleteHeapObject.
+template <typename T>
+T *NewHeapObject()
+{
+    void *memory = std::malloc(sizeof(T));
+    return memory != nullptr ? new (memory) T : nullptr;
+}
+
+template <typename T>
+void DeleteHeapObject(T *object)
+{
+    if (object == nullptr)
+        return;
+    object->~T();
+    std::free(object);
 }
 
 } // namespace qv::fileinfo

@@ -1,9 +1,7 @@
 // The portable build's version operations: the project's own reader. The
 // file whose size was asked for stays open, so the read that follows for
 // the same path does not find it again.
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "heap.h"
 #include "version_api.h"
@@ -20,16 +18,12 @@ struct VersionApi {
 
 void VersionApiCloser::operator()(VersionApi *api) const
 {
-    if (api == nullptr)
-        return;
-    api->~VersionApi();
-    std::free(api);
+    DeleteHeapObject(api);
 }
 
 VersionApiHandle OpenVersionApi()
 {
-    void *memory = std::malloc(sizeof(VersionApi));
-    return VersionApiHandle(memory != nullptr ? new (memory) VersionApi : nullptr);
+    return VersionApiHandle(NewHeapObject<VersionApi>());
 }
 
 uint32_t VersionInfoSize(VersionApi &api, const char *path, uint32_t *handle)

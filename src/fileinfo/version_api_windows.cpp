@@ -1,10 +1,9 @@
 // The Windows build's version operations: the system's VERSION.dll, asked
 // only what the project's reader has judged it can answer soundly.
-#include <cstdlib>
-#include <new>
 #include <utility>
 
 #include "../platform/platform.h"
+#include "heap.h"
 #include "version_api.h"
 #include "version_resource.h"
 
@@ -18,10 +17,7 @@ struct VersionApi {
 
 void VersionApiCloser::operator()(VersionApi *api) const
 {
-    if (api == nullptr)
-        return;
-    api->~VersionApi();
-    std::free(api);
+    DeleteHeapObject(api);
 }
 
 VersionApiHandle OpenVersionApi()
@@ -29,11 +25,9 @@ VersionApiHandle OpenVersionApi()
     platform::VersionLibraryHandle library = platform::PlatformLoadVersionLibrary();
     if (!library)
         return {};
-    void *memory = std::malloc(sizeof(VersionApi));
-    if (memory == nullptr)
-        return {};
-    VersionApiHandle api(new (memory) VersionApi);
-    api->library = std::move(library);
+    VersionApiHandle api(NewHeapObject<VersionApi>());
+    if (api)
+        api->library = std::move(library);
     return api;
 }
 

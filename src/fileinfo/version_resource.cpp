@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <optional>
 
 #include "cp1252.h"
@@ -31,22 +30,16 @@ struct VersionFile {
 
 void VersionFileCloser::operator()(VersionFile *file) const
 {
-    if (file == nullptr)
-        return;
-    file->~VersionFile();
-    std::free(file);
+    DeleteHeapObject(file);
 }
 
 VersionFileHandle OpenVersionFile(const char *path)
 {
     if (path == nullptr || *path == '\0')
         return {};
-    void *memory = std::malloc(sizeof(VersionFile));
-    if (memory == nullptr)
-        return {};
     // Default-initialised: the image's buffers are filled before use.
-    VersionFileHandle file(new (memory) VersionFile);
-    if (!OpenFileImage(file->image, path) ||
+    VersionFileHandle file(NewHeapObject<VersionFile>());
+    if (!file || !OpenFileImage(file->image, path) ||
         !LocateVersionResource(file->image, path, file->location))
         return {};
     return file;

@@ -44,6 +44,11 @@ constexpr std::array<uint16_t, 3> kLanguages = {0x0000, 0x0409, 0x0009};
 // What a search for a directory entry or a header gives.
 enum class Lookup { found, absent, unreadable };
 
+// What the loader makes of a file: an image, a file it refuses (the parser
+// then reads it), or one where it acts on memory it never set, so that
+// Wine's answer is not the file's (no answer here).
+enum class Mapping { image, refused, undefined };
+
 // Reads of the resource itself go straight to the caller's buffer; the
 // others go through the window.
 enum class ReadMode { windowed, direct };
@@ -344,10 +349,10 @@ bool MapSection(ImageMap &map, const Section &section, uint64_t file_size)
 
 // Sets each section's access as the loader does once every section is
 // mapped: in table order, for as many sections as the section count in
-// the mapped NT headers says (a section mapped over the headers may have
-// changed it), reading that count again after each one. False when a
-// section takes read access from the count's page: the loader faults there
-// and the file is not mapped.
+// the mapped NT headers says (the last section mapped may have lowered
+// it), reading that count again after each one. False when a section takes
+// read access from the count's page: the loader faults there and the file
+// is not mapped.
 bool ProtectSections(FileImage &image, ImageMap &map, uint64_t table, uint64_t count_at)
 {
     std::array<uint8_t, 2> count_bytes;
@@ -376,62 +381,77 @@ bool ProtectSections(FileImage &image, ImageMap &map, uint64_t table, uint64_t c
     return true;
 }
 
-// The loader's checks and layout (Wine 8's server and ntdll); true when the
-// file maps as an image.
-bool MapImage(FileImage &image, ImageMap &map)
+// The loader's checks and layout (Wine 8's server and ntdll).
+Mapping MapImage(FileImage &image, ImageMap &map)
 {
     // 1. The DOS header and the NT headers, from the file.
     std::array<uint8_t, kDosHeaderSize> dos;
     if (!ReadFileBytes(image, 0, dos))
-        return false;
+        return Mapping::refused;
     const auto lfanew = NewHeaderOffset(ByteView{dos});
     if (!lfanew || *lfanew >= kNegativeSeek || *lfanew >= image.size)
-        return false;
+        return Mapping::refused;
     const auto headers = ReadNtHeaders(image, *lfanew);
     if (!headers)
-        return false;
+        return Mapping::refused;
     const NtHeaders &h = *headers;
     // 2. Only the machines Wine runs on x86: i386 images, and x86-64 ones.
     if (h.signature != kPeSignature)
-        return false;
+        return Mapping::refused;
     if (!(h.magic == kOptionalHeaderMagic32 && h.machine == kMachineI386) &&
         !(h.magic == kOptionalHeaderMagic64 && h.machine == kMachineAmd64))
-        return false;
+        return Mapping::refused;
     // 3. The image's size, rounded up to a whole page. Wine 8 does not
     //    round it to the section alignment: a section past the page-rounded
     //    size is refused even when a large alignment would cover it, and an
     //    alignment of 0 or 2 GiB still maps.
     map.size = (uint64_t{h.image_size} + kMemoryPageSize - 1) & ~uint64_t{kMemoryPageSize - 1};
     if (map.size == 0 || map.size >= kLargestAllocation)
-        return false;
+        return Mapping::refused;
     // 4. The headers as mapped: at least up to the section table's end, at
     //    most the file; the NT headers and the table must lie in their
     //    pages.
     const uint64_t table = SectionTableOffset(*lfanew, h);
     const uint64_t table_end = table + uint64_t{h.section_count} * kSectionHeaderSize;
     if (table_end > map.size || table_end > image.size)
-        return false;
+        return Mapping::refused;
     const uint64_t header_size = std::min(std::max<uint64_t>(h.header_size, table_end), image.size);
     const uint32_t header_pages = RoundPage(static_cast<uint32_t>(header_size));
     if (*lfanew + kNtHeaders32Size > header_pages || table_end > header_pages ||
         header_pages > map.size || h.section_count > kMaxImageSections)
-        return false;
+        return Mapping::refused;
     map.header_size = static_cast<uint32_t>(header_size);
     map.count = 0;
     map.flat = (h.section_alignment & (kMemoryPageSize - 1)) != 0;
-    // 5. Each section at its address. Unaligned sections: the file is
-    //    mapped as it is, which works only when every section already lies
-    //    at its address.
-    for (unsigned i = 0; i < h.section_count; i++) {
+    map.ordered = false;
+    // 5. Each section at its address, for as many sections as the count in
+    //    the mapped headers says: the loader reads it again after each
+    //    section, and one mapped over it may change it. Past the table the
+    //    loader takes entries it never filled in, from its own stack.
+    //    Unaligned sections: the file is mapped as it is, which works only
+    //    when every section already lies at its address.
+    const uint64_t count_at = *lfanew + kSectionCountOffset;
+    unsigned count = h.section_count;
+    for (unsigned i = 0; i < count; i++) {
+        if (i >= h.section_count)
+            return Mapping::undefined;
         const auto section = ReadSection(image, table, i);
         if (!section)
-            return false;
+            return Mapping::refused;
         if (map.flat) {
             if (h.file_alignment != h.section_alignment ||
                 section->virtual_address != section->raw_pointer)
-                return false;
-        } else if (!MapSection(map, *section, image.size)) {
-            return false;
+                return Mapping::refused;
+            continue;
+        }
+        if (!MapSection(map, *section, image.size))
+            return Mapping::refused;
+        const MappedSection &s = map.sections[map.count - 1];
+        if (s.zero_end != 0 && count_at + 2 > s.rva && count_at < uint64_t{s.rva} + s.zero_end) {
+            std::array<uint8_t, 2> count_bytes;
+            if (!ReadImage(image, map, count_at, count_bytes))
+                return Mapping::refused;
+            count = ByteView{count_bytes}.ReadOrZero<uint16_t>(0);
         }
     }
     // 6. Whether the binary search of ReadImage may be used.
@@ -442,10 +462,10 @@ bool MapImage(FileImage &image, ImageMap &map)
     if (map.flat) {
         map.size = std::min<uint64_t>(map.size, (image.size + kMemoryPageSize - 1) /
                                                     kMemoryPageSize * kMemoryPageSize);
-        return true;
+        return Mapping::image;
     }
     // 7. The sections' access.
-    return ProtectSections(image, map, table, *lfanew + kSectionCountOffset);
+    return ProtectSections(image, map, table, count_at) ? Mapping::image : Mapping::refused;
 }
 
 // ---- Resource directories, in the image or in a copy of a section ----
@@ -865,9 +885,15 @@ bool LocateVersionResource(FileImage &image, std::string_view path, VersionLocat
     location.start = 0;
     // Only a file the loader refuses goes to the parser: when the mapping
     // works but its lookup fails, Wine 8 reports no resource.
-    if (NameIsMapped(path) && MapImage(image, location.image))
+    switch (NameIsMapped(path) ? MapImage(image, location.image) : Mapping::refused) {
+    case Mapping::image:
         return LocateInImage(image, location);
-    return LocateParsed(image, location);
+    case Mapping::refused:
+        return LocateParsed(image, location);
+    case Mapping::undefined:
+        return false;
+    }
+    return false;
 }
 
 bool ReadVersionData(FileImage &image, const VersionLocation &location, std::span<uint8_t> out)

@@ -629,16 +629,25 @@ int main(int argc, char **argv)
         Bytes shared_section = zero_section;
         Put32(shared_section, kSectionHeader + 40 + 36, 0x90000000u);
         add("section_shared_over_headers.dll", shared_section);
-        // Headers mapped over the headers, with a section count of 0: the
-        // loader then sets no section's access, and the unreadable
-        // resource section stays readable.
-        Bytes count_zero = unreadable;
-        AddSection(count_zero, 0, 0x200, uint32_t(count_zero.size()), 0x200);
-        std::copy_n(b.begin() + kOptional + 56, 4, count_zero.begin() + kOptional + 56);
-        Bytes mapped_headers(count_zero.begin(), count_zero.begin() + 0x200);
-        Put16(mapped_headers, 64 + 6, 0);
-        count_zero.insert(count_zero.end(), mapped_headers.begin(), mapped_headers.end());
-        add("section_count_zero_in_mapped_headers.dll", count_zero);
+        // A copy of the headers mapped over them, with another section
+        // count, which the loader reads again after each section it maps
+        // and each one whose access it sets.
+        auto headers_mapped_over = [&](Bytes x, uint16_t count, bool copy_first) {
+            AddSection(x, 0, 0x200, uint32_t(x.size()), 0x200);
+            std::copy_n(b.begin() + kOptional + 56, 4, x.begin() + kOptional + 56);
+            if (copy_first)
+                std::swap_ranges(x.begin() + kSectionHeader, x.begin() + kSectionHeader + 40,
+                                 x.begin() + kSectionHeader + 40);
+            Bytes copy(x.begin(), x.begin() + 0x200);
+            Put16(copy, 64 + 6, count);
+            x.insert(x.end(), copy.begin(), copy.end());
+            return x;
+        };
+        // 0 after the last section: no section's access is set, and the
+        // unreadable resource section stays readable.
+        add("section_count_zero_in_mapped_headers.dll", headers_mapped_over(unreadable, 0, false));
+        // 1 after the first: the resource section is never mapped.
+        add("section_count_one_in_mapped_headers.dll", headers_mapped_over(b, 1, true));
         Bytes cut = b;
         AddSection(cut, 0x2000, 0x1000, uint32_t(cut.size()), 0x1000); // not in the file
         Put32(cut, kSectionFile + layout.data_entry + 4, 0x20000);

@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,17 @@ std::string FilePath(const char *name)
 {
     const char *dir = std::getenv("QV_VERSION_FILES");
     return std::string(dir != nullptr ? dir : "version_files") + "/" + name;
+}
+
+// A copy of a generated file whose 16-bit section count at `at` is `count`.
+void WriteWithSectionCount(const char *file, std::size_t at, uint16_t count, const char *copy)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(bytes.size(), at + 1) << file;
+    bytes[at] = static_cast<char>(count & 0xFF);
+    bytes[at + 1] = static_cast<char>(count >> 8);
+    std::ofstream(copy, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
 }
 
 std::string Field(const std::string &path, const char *field)
@@ -102,6 +115,11 @@ TEST(VersionField, AnswersLikeWine)
         {"section_at_address_zero_unreadable_cut.dll", "CompanyName", "<none>"},
         {"section_shared_over_headers.dll", "CompanyName", "<none>"},
         {"section_count_zero_in_mapped_headers.dll", "CompanyName", "Example Company "},
+        {"section_count_one_in_mapped_headers.dll", "CompanyName", "<none>"},
+        // A count past the table: the loader would take entries from its
+        // own stack. Made here, out of the mutated files: Wine's answer
+        // depends on what its stack held.
+        {"../section_count_past_table.dll", "CompanyName", "<none>"},
         {"rsrc_not_readable.dll", "FileVersion", "<none>"},
         {"section_at_address_zero_over_headers.dll", "CompanyName", "<none>"},
         {"section_raw_size_far_past_file.dll", "CompanyName", "Example Company "},
@@ -135,6 +153,8 @@ TEST(VersionField, AnswersLikeWine)
     ASSERT_NE(getcwd(here, sizeof here), nullptr);
     ASSERT_EQ(chdir(FilePath("").c_str()), 0);
     mkfifo("../version_fifo", 0600);
+    WriteWithSectionCount("section_count_one_in_mapped_headers.dll", 0x600 + 0x46, 3,
+                          "../section_count_past_table.dll");
     for (const FieldCase &c : cases)
         EXPECT_EQ(Field(c.file, c.field), c.expected) << c.file << " " << c.field;
     ASSERT_EQ(chdir(here), 0);

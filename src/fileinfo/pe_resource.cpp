@@ -882,6 +882,7 @@ bool LocateVersionResource(FileImage &image, std::string_view path, VersionLocat
     location.size = 0;
     location.in_image = false;
     location.sixteen_bit = false;
+    location.unset_memory = false;
     location.start = 0;
     // Only a file the loader refuses goes to the parser: when the mapping
     // works but its lookup fails, Wine 8 reports no resource.
@@ -891,6 +892,7 @@ bool LocateVersionResource(FileImage &image, std::string_view path, VersionLocat
     case Mapping::refused:
         return LocateParsed(image, location);
     case Mapping::undefined:
+        location.unset_memory = true;
         return false;
     }
     return false;

@@ -59,9 +59,10 @@ struct ImageMap {
 };
 
 struct VersionLocation {
-    uint32_t size = 0;        // the resource's length as the directory or table gives it
-    bool in_image = false;    // true: at `start` of `image`; false: at file offset `start`
-    bool sixteen_bit = false; // from an NE executable
+    uint32_t size = 0;         // the resource's length as the directory or table gives it
+    bool in_image = false;     // true: at `start` of `image`; false: at file offset `start`
+    bool sixteen_bit = false;  // from an NE executable
+    bool unset_memory = false; // none found: Wine's loader would act on memory it never set
     uint64_t start = 0;
     ImageMap image;
 };

@@ -45,6 +45,13 @@ VersionFileHandle OpenVersionFile(const char *path)
     return file;
 }
 
+bool WineUsesUnsetMemory(const char *path)
+{
+    VersionFileHandle file(NewHeapObject<VersionFile>());
+    return file && path != nullptr && OpenFileImage(file->image, path) &&
+           !LocateVersionResource(file->image, path, file->location) && file->location.unset_memory;
+}
+
 uint32_t VersionInfoSize(const VersionFile &file)
 {
     // In 32 bits, wrapping as Wine's arithmetic does. A 32-bit resource

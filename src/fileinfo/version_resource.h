@@ -58,6 +58,12 @@ bool VersionQueryStaysInside(const void *block, uint32_t block_length, std::stri
 // their buffers; the Windows build hands no other file to them.
 bool VetVersionFile(const char *path);
 
+// True when Wine 8's loader, mapping the file, would act on memory it never
+// set (section entries past its table, from its own stack): Wine's answer
+// then depends on what that memory held, and the reader gives none. For
+// the comparison with Wine, which cannot see this.
+bool WineUsesUnsetMemory(const char *path);
+
 // Damaged files can claim sizes up to 4 GiB (Wine's arithmetic wraps); a
 // 32-bit host cannot be relied on to allocate 512 MiB or more, so no build
 // tries, and such files have no version information.

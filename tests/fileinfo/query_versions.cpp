@@ -204,6 +204,30 @@ static void ReportExports(QvSetupExport get_file_version, const char *path)
 
 /* The module's GetFileVersion: the DLL beside the program on Windows, the
  * linked library on the portable build. */
+#ifdef _WIN32
+/* A file that keeps the run from going on (Wine's functions looping, or a
+ * heap an earlier file's overrun has spoiled) ends it after 60 s, as a
+ * crash does: the comparison then resumes after that file. */
+static volatile LONG g_file_number = -1;
+
+static DWORD WINAPI Watchdog(void *)
+{
+    LONG seen = -1;
+    DWORD since = GetTickCount();
+    for (;;) {
+        Sleep(1000);
+        const LONG now = g_file_number;
+        if (now != seen) {
+            seen = now;
+            since = GetTickCount();
+        } else if (now >= 0 && GetTickCount() - since > 60000) {
+            fprintf(stderr, "query_versions: file %ld has run for 60 s\n", (long)now);
+            TerminateProcess(GetCurrentProcess(), 3);
+        }
+    }
+}
+#endif
+
 static QvSetupExport FindGetFileVersion()
 {
 #ifdef _WIN32
@@ -239,6 +263,9 @@ int main(int argc, char **argv)
     FILE *list = fopen(argv[1], "r");
     if (list == NULL)
         return 1;
+#ifdef _WIN32
+    CloseHandle(CreateThread(NULL, 0, Watchdog, NULL, 0, NULL));
+#endif
     long first = argc > 2 ? atol(argv[2]) : 0;
     char line[4096];
     for (long n = 0; fgets(line, sizeof line, list) != NULL; n++) {
@@ -247,6 +274,9 @@ int main(int argc, char **argv)
             continue;
         printf("FILE %ld %s\n", n, BaseName(line));
         fflush(stdout);
+#ifdef _WIN32
+        InterlockedExchange(&g_file_number, n);
+#endif
         if (exports) {
             ReportExports(get_file_version, line);
             printf("END %ld\n", n);

@@ -598,18 +598,21 @@ int main(int argc, char **argv)
         gap.resize(gap.size() + 0x200, 0);
         Put32(gap, kSectionFile + layout.data_entry, 0x2100);
         add("resource_rva_in_section_gap.dll", gap);
+        // A second section, with no data and flags `flags`, in an image as
+        // large as before.
+        auto extra_section = [&](uint32_t rva, uint32_t virtual_size, uint32_t flags) {
+            Bytes x = b;
+            AddSection(x, rva, virtual_size, 0, 0);
+            Put32(x, kSectionHeader + 40 + 36, flags);
+            std::copy_n(b.begin() + kOptional + 56, 4, x.begin() + kOptional + 56);
+            return x;
+        };
         // A section of no size, not readable, at an address inside the
         // headers' page: it takes no page's access away.
-        Bytes empty_section = b;
-        AddSection(empty_section, 4, 0, 0, 0);
-        Put32(empty_section, kSectionHeader + 40 + 36, 0);
-        std::copy_n(b.begin() + kOptional + 56, 4, empty_section.begin() + kOptional + 56);
-        add("section_of_no_size_in_header_page.dll", empty_section);
+        add("section_of_no_size_in_header_page.dll", extra_section(4, 0, 0));
         // Nor does one at an address inside a page: the loader fails to set
         // its access and goes on.
-        Bytes inside_rsrc_page = b;
-        AddSection(inside_rsrc_page, kSectionRva + 0x10, 0x10, 0, 0);
-        Put32(inside_rsrc_page, kSectionHeader + 40 + 36, 0);
+        Bytes inside_rsrc_page = extra_section(kSectionRva + 0x10, 0x10, 0);
         Put32(inside_rsrc_page, kOptional + 56, 0x4000); // room for its pages
         add("section_inside_page_unreadable.dll", inside_rsrc_page);
         // One at address 0, not readable, over the headers and the
@@ -617,18 +620,13 @@ int main(int argc, char **argv)
         // from the headers it has just made unreadable, and the parser
         // reads the file instead. Cut short by a byte, the resource
         // section is too short for the parser.
-        Bytes zero_section = b;
-        AddSection(zero_section, 0, 0x1100, 0, 0);
-        Put32(zero_section, kSectionHeader + 40 + 36, 0);
-        std::copy_n(b.begin() + kOptional + 56, 4, zero_section.begin() + kOptional + 56);
+        const Bytes zero_section = extra_section(0, 0x1100, 0);
         add("section_at_address_zero_unreadable.dll", zero_section);
         add("section_at_address_zero_unreadable_cut.dll",
             Bytes(zero_section.begin(), zero_section.end() - 1));
         // A shared writable section: zeros from the server's copy over the
         // headers, however readable.
-        Bytes shared_section = zero_section;
-        Put32(shared_section, kSectionHeader + 40 + 36, 0x90000000u);
-        add("section_shared_over_headers.dll", shared_section);
+        add("section_shared_over_headers.dll", extra_section(0, 0x1100, 0x90000000u));
         // A copy of the headers mapped over them, with another section
         // count, which the loader reads again after each section it maps
         // and each one whose access it sets.

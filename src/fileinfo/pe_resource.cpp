@@ -349,17 +349,14 @@ bool MapSection(ImageMap &map, const Section &section, uint64_t file_size)
 
 // Sets each section's access as the loader does once every section is
 // mapped: in table order, for as many sections as the section count in
-// the mapped NT headers says (the last section mapped may have lowered
-// it), reading that count again after each one. False when a section takes
-// read access from the count's page: the loader faults there and the file
-// is not mapped.
-bool ProtectSections(FileImage &image, ImageMap &map, uint64_t table, uint64_t count_at)
+// the mapped NT headers (`count`, at `count_at`) says (the last section
+// mapped may have lowered it), reading that count again after each one.
+// False when a section takes read access from the count's page: the loader
+// faults there and the file is not mapped.
+bool ProtectSections(FileImage &image, ImageMap &map, uint64_t table, uint64_t count_at,
+                     unsigned count)
 {
-    std::array<uint8_t, 2> count_bytes;
-    if (!ReadImage(image, map, count_at, count_bytes))
-        return false;
-    const unsigned applied =
-        std::min<unsigned>(ByteView{count_bytes}.ReadOrZero<uint16_t>(0), map.count);
+    const unsigned applied = std::min(count, map.count);
     for (unsigned i = 0; i < map.count; i++) {
         MappedSection &s = map.sections[i];
         if (i >= applied) {
@@ -374,8 +371,7 @@ bool ProtectSections(FileImage &image, ImageMap &map, uint64_t table, uint64_t c
         if (!section)
             return false;
         s.readable = (section->flags & kSectionReadable) != 0;
-        if (!s.readable && count_at + count_bytes.size() > s.protect_start &&
-            count_at < s.protect_end)
+        if (!s.readable && count_at + 2 > s.protect_start && count_at < s.protect_end)
             return false;
     }
     return true;
@@ -430,6 +426,7 @@ Mapping MapImage(FileImage &image, ImageMap &map)
     //    loader takes entries it never filled in, from its own stack.
     //    Unaligned sections: the file is mapped as it is, which works only
     //    when every section already lies at its address.
+    // The count as mapped: the file's until a section maps over it.
     const uint64_t count_at = *lfanew + kSectionCountOffset;
     unsigned count = h.section_count;
     for (unsigned i = 0; i < count; i++) {
@@ -465,7 +462,7 @@ Mapping MapImage(FileImage &image, ImageMap &map)
         return Mapping::image;
     }
     // 7. The sections' access.
-    return ProtectSections(image, map, table, count_at) ? Mapping::image : Mapping::refused;
+    return ProtectSections(image, map, table, count_at, count) ? Mapping::image : Mapping::refused;
 }
 
 // ---- Resource directories, in the image or in a copy of a section ----

@@ -7,7 +7,8 @@
 #define QV_FILEINFO_VERSION_API_H
 
 #include <cstdint>
-#include <memory>
+
+#include "memory/heap.h"
 
 namespace qv::fileinfo {
 
@@ -15,10 +16,8 @@ namespace qv::fileinfo {
 // queries on it.
 struct VersionApi;
 
-struct VersionApiCloser {
-    void operator()(VersionApi *api) const;
-};
-using VersionApiHandle = std::unique_ptr<VersionApi, VersionApiCloser>;
+void CloseVersionApi(VersionApi *api);
+using VersionApiHandle = memory::Owned<VersionApi, CloseVersionApi>;
 
 // Empty when the operations cannot be had; every query is then a miss.
 VersionApiHandle OpenVersionApi();

@@ -3,27 +3,28 @@
 // the same path does not find it again.
 #include <cstring>
 
-#include "heap.h"
-#include "version_api.h"
-#include "version_resource.h"
+#include "memory/heap.h"
+#include "fileinfo/version_api.h"
+#include "reader/version_block.h"
+#include "reader/version_file.h"
 
 namespace qv::fileinfo {
 
 struct VersionApi {
     reader::VersionFileHandle file;
-    HeapPtr<char> path; // the path `file` was opened for
+    memory::HeapPtr<char> path; // the path `file` was opened for
     void *block = nullptr;
     uint32_t block_length = 0;
 };
 
-void VersionApiCloser::operator()(VersionApi *api) const
+void CloseVersionApi(VersionApi *api)
 {
-    DeleteHeapObject(api);
+    memory::DeleteHeapObject(api);
 }
 
 VersionApiHandle OpenVersionApi()
 {
-    return VersionApiHandle(NewHeapObject<VersionApi>());
+    return VersionApiHandle(memory::NewHeapObject<VersionApi>());
 }
 
 uint32_t VersionInfoSize(VersionApi &api, const char *path, uint32_t *handle)
@@ -33,7 +34,7 @@ uint32_t VersionInfoSize(VersionApi &api, const char *path, uint32_t *handle)
     api.file = reader::OpenVersionFile(path);
     if (!api.file)
         return 0;
-    api.path.reset(strdup(path));
+    api.path = memory::CopyText(path);
     if (!api.path) {
         api.file.reset();
         return reader::VersionInfoSize(path, handle);

@@ -2,10 +2,11 @@
 // only what the project's reader has judged it can answer soundly.
 #include <utility>
 
-#include "../platform/platform.h"
-#include "heap.h"
-#include "version_api.h"
-#include "version_resource.h"
+#include "platform/platform.h"
+#include "memory/heap.h"
+#include "fileinfo/version_api.h"
+#include "reader/version_block.h"
+#include "reader/version_file.h"
 
 namespace qv::fileinfo {
 
@@ -15,9 +16,9 @@ struct VersionApi {
     uint32_t block_length = 0;
 };
 
-void VersionApiCloser::operator()(VersionApi *api) const
+void CloseVersionApi(VersionApi *api)
 {
-    DeleteHeapObject(api);
+    memory::DeleteHeapObject(api);
 }
 
 VersionApiHandle OpenVersionApi()
@@ -25,7 +26,7 @@ VersionApiHandle OpenVersionApi()
     platform::VersionLibraryHandle library = platform::PlatformLoadVersionLibrary();
     if (!library)
         return {};
-    VersionApiHandle api(NewHeapObject<VersionApi>());
+    VersionApiHandle api(memory::NewHeapObject<VersionApi>());
     if (api)
         api->library = std::move(library);
     return api;

@@ -1,17 +1,20 @@
-#include "version_field.h"
+#include "fileinfo/version_field.h"
 
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <optional>
 
-#include "byte_view.h"
+#include "fileinfo/version_api.h"
+#include "reader/byte_view.h"
+#include "reader/version_block.h"
+#include "reader/version_file.h"
 #include "text/text.h"
-#include "version_api.h"
-#include "version_resource.h"
 
 namespace qv::fileinfo {
 namespace {
+
+using reader::ByteView;
 
 // A field a script may ask for, and the sub-block queried for it: only the
 // U.S. English / code page 1252 string table.
@@ -32,11 +35,6 @@ constexpr std::array<VersionField, 8> kVersionFields = {{
     {"ProductVersion", "\\StringFileInfo\\040904E4\\ProductVersion"},
 }};
 
-// The size of VS_FIXEDFILEINFO and the offsets of its product-version words.
-constexpr uint32_t kFixedInfoSize = 52;
-constexpr uint32_t kProductVersionMS = 16;
-constexpr uint32_t kProductVersionLS = 20;
-
 constexpr bool EqualIgnoringCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
@@ -55,14 +53,37 @@ const VersionField *FindField(std::string_view name)
     return nullptr;
 }
 
-HeapPtr<char> CopyText(std::string_view text)
+// A file's version-information block, read through the version operations,
+// which keep answering queries on it.
+struct VersionBlock {
+    VersionApiHandle api;
+    memory::HeapPtr<uint8_t[]> bytes;
+    ByteView view;
+};
+
+// size + 1 bytes go to the platform, as the setup host's own plug-ins do,
+// and those are the block: nothing the platform points at outside them is
+// read. One more zero byte ends, for the platform, a key that runs to the
+// end. The buffer starts zero-filled so that bytes the platform leaves
+// unwritten cannot change an answer. Before any query the root's length
+// must fit the block.
+std::optional<VersionBlock> ReadVersionBlock(std::string_view path)
 {
-    HeapPtr<char> copy(static_cast<char *>(std::malloc(text.size() + 1)));
-    if (copy) {
-        std::memcpy(copy.get(), text.data(), text.size());
-        copy.get()[text.size()] = '\0';
-    }
-    return copy;
+    // The path goes to the file system, which wants it terminated.
+    const memory::HeapPtr<char> terminated = memory::CopyText(path);
+    VersionApiHandle api = OpenVersionApi();
+    if (!terminated || !api)
+        return std::nullopt;
+    uint32_t handle = 0;
+    const uint32_t size = VersionInfoSize(*api, terminated.get(), &handle);
+    if (size == 0 || size >= reader::kMaxVersionBlockSize)
+        return std::nullopt;
+    auto bytes = memory::AllocateZeroed(std::size_t{size} + 2);
+    if (!bytes || !VersionInfoRead(*api, terminated.get(), handle, size + 1, bytes.get()) ||
+        !reader::VersionBlockFits(bytes.get(), size + 1))
+        return std::nullopt;
+    const ByteView view{{bytes.get(), std::size_t{size} + 1}};
+    return VersionBlock{std::move(api), std::move(bytes), view};
 }
 
 // The offset of `pointer` in `block` when the `count` bytes from there all
@@ -72,25 +93,57 @@ std::optional<uint32_t> OffsetInside(ByteView block, const void *pointer, uint64
 {
     const uintptr_t delta =
         reinterpret_cast<uintptr_t>(pointer) - reinterpret_cast<uintptr_t>(block.bytes.data());
-    if (pointer == nullptr || !RangeInside(delta, count, block.size()))
+    if (pointer == nullptr || !reader::RangeInside(delta, count, block.size()))
         return std::nullopt;
     return static_cast<uint32_t>(delta);
 }
 
-// "a.b.c.d" from the product-version words of the fixed record, or empty
-// when the block has no whole fixed record.
-HeapPtr<char> ProductVersionText(VersionApi &api, ByteView block)
+// What the platform answers for a sub-block: nothing (or an empty value),
+// a value that does not lie inside the block, or one that does.
+enum class Found { nothing, outside, inside };
+
+struct Value {
+    Found found = Found::nothing;
+    uint32_t offset = 0;
+    unsigned length = 0;
+};
+
+Value QueryValue(const VersionBlock &block, const char *sub_block)
 {
     void *pointer = nullptr;
     unsigned length = 0;
-    if (!VersionValueQuery(api, block.bytes.data(), "\\", &pointer, &length) ||
-        length < kFixedInfoSize)
+    if (!VersionValueQuery(*block.api, block.view.bytes.data(), sub_block, &pointer, &length) ||
+        pointer == nullptr || length == 0)
         return {};
-    const auto record = OffsetInside(block, pointer, length);
-    if (!record)
+    const auto offset = OffsetInside(block.view, pointer, length);
+    if (!offset)
+        return {Found::outside};
+    return {Found::inside, *offset, length};
+}
+
+// The string of a value inside the block, up to its first NUL; none when
+// no NUL ends it inside the block.
+std::optional<std::string_view> StringAt(const VersionBlock &block, uint32_t offset)
+{
+    const auto rest = block.view.bytes.subspan(offset);
+    const void *end = std::memchr(rest.data(), '\0', rest.size());
+    if (end == nullptr)
+        return std::nullopt;
+    return std::string_view{
+        reinterpret_cast<const char *>(rest.data()),
+        static_cast<std::size_t>(static_cast<const uint8_t *>(end) - rest.data())};
+}
+
+// "a.b.c.d" from two words of the fixed record (`ms_offset` and
+// `ls_offset` in it), or empty when the block has no whole fixed record.
+memory::HeapPtr<char> FixedVersionText(const VersionBlock &block, uint32_t ms_offset,
+                                       uint32_t ls_offset)
+{
+    const Value record = QueryValue(block, "\\");
+    if (record.found != Found::inside || record.length < reader::kFixedRecordSize)
         return {};
-    const auto ms = block.Read<uint32_t>(uint64_t{*record} + kProductVersionMS);
-    const auto ls = block.Read<uint32_t>(uint64_t{*record} + kProductVersionLS);
+    const auto ms = block.view.Read<uint32_t>(uint64_t{record.offset} + ms_offset);
+    const auto ls = block.view.Read<uint32_t>(uint64_t{record.offset} + ls_offset);
     if (!ms || !ls)
         return {};
     const std::array<uint32_t, 4> parts = {*ms >> 16, *ms & 0xffffu, *ls >> 16, *ls & 0xffffu};
@@ -105,59 +158,31 @@ HeapPtr<char> ProductVersionText(VersionApi &api, ByteView block)
         std::memcpy(version.data() + used, digits.data(), digits.size());
         used += digits.size();
     }
-    return CopyText({version.data(), used});
-}
-
-// The field's string, when the platform finds one that lies inside the
-// block with its terminator; else, for "FileVersion", the fixed record's
-// product version.
-HeapPtr<char> QueryBlock(VersionApi &api, ByteView block, const VersionField &field)
-{
-    void *pointer = nullptr;
-    unsigned length = 0;
-    if (VersionValueQuery(api, block.bytes.data(), field.sub_block, &pointer, &length) &&
-        pointer != nullptr && length != 0) {
-        const auto offset = OffsetInside(block, pointer, length);
-        if (!offset)
-            return {};
-        const auto rest = block.bytes.subspan(*offset);
-        const void *end = std::memchr(rest.data(), '\0', rest.size());
-        if (end == nullptr)
-            return {};
-        return CopyText(
-            {reinterpret_cast<const char *>(rest.data()),
-             static_cast<std::size_t>(static_cast<const uint8_t *>(end) - rest.data())});
-    }
-    if (&field == &kVersionFields[0])
-        return ProductVersionText(api, block);
-    return {};
+    return memory::CopyText({version.data(), used});
 }
 
 } // namespace
 
-HeapPtr<char> QueryVersionField(const char *path, std::string_view field_name)
+memory::HeapPtr<char> QueryVersionField(std::string_view path, std::string_view field_name)
 {
     const VersionField *field = FindField(field_name);
     if (field == nullptr)
         return {};
-    const VersionApiHandle api = OpenVersionApi();
-    if (!api)
+    const auto block = ReadVersionBlock(path);
+    if (!block)
         return {};
-    uint32_t handle = 0;
-    const uint32_t size = VersionInfoSize(*api, path, &handle);
-    // size + 1 bytes go to the platform, as the setup host's own plug-ins
-    // do, and those are the block: nothing the platform points at outside
-    // them is read. One more zero byte ends, for the platform, a key that
-    // runs to the end. The buffer starts zero-filled so that bytes the
-    // platform leaves unwritten cannot change an answer. Before any query
-    // the root's length must fit the block.
-    if (size == 0 || size >= reader::kMaxVersionBlockSize)
-        return {};
-    const auto block = AllocateZeroed(std::size_t{size} + 2);
-    if (!block || !VersionInfoRead(*api, path, handle, size + 1, block.get()) ||
-        !reader::VersionBlockFits(block.get(), size + 1))
-        return {};
-    return QueryBlock(*api, ByteView{{block.get(), std::size_t{size} + 1}}, *field);
+    // A string found, but not inside the block, gives nothing: not the
+    // fallback either.
+    const Value value = QueryValue(*block, field->sub_block);
+    if (value.found != Found::nothing) {
+        const auto text =
+            value.found == Found::inside ? StringAt(*block, value.offset) : std::nullopt;
+        return text ? memory::CopyText(*text) : memory::HeapPtr<char>{};
+    }
+    if (field == &kVersionFields[0])
+        return FixedVersionText(*block, reader::kProductVersionMSOffset,
+                                reader::kProductVersionLSOffset);
+    return {};
 }
 
 } // namespace qv::fileinfo

@@ -1,10 +1,11 @@
-// Reading one field of a file's version resource.
+// Reading one field of a file's version resource through the version
+// operations (fileinfo/version_api.h).
 #ifndef QV_FILEINFO_VERSION_FIELD_H
 #define QV_FILEINFO_VERSION_FIELD_H
 
 #include <string_view>
 
-#include "heap.h"
+#include "memory/heap.h"
 
 namespace qv::fileinfo {
 
@@ -12,7 +13,7 @@ namespace qv::fileinfo {
 // any ASCII case) from the "040904E4" string table of the file at `path`;
 // for "FileVersion", the fixed record's product version when that string
 // is missing or empty. A terminated heap string, or empty.
-HeapPtr<char> QueryVersionField(const char *path, std::string_view field);
+memory::HeapPtr<char> QueryVersionField(std::string_view path, std::string_view field);
 
 } // namespace qv::fileinfo
 

@@ -1,4 +1,4 @@
-#include "variables.h"
+#include "host/variables.h"
 
 #include <algorithm>
 #include <cstdint>

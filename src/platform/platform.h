@@ -7,9 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
+
+#include "memory/heap.h"
 
 namespace qv::platform {
 
@@ -17,11 +18,7 @@ namespace qv::platform {
 struct PlatformFile;
 
 void PlatformCloseFile(PlatformFile *file);
-
-struct FileCloser {
-    void operator()(PlatformFile *file) const { PlatformCloseFile(file); }
-};
-using FileHandle = std::unique_ptr<PlatformFile, FileCloser>;
+using FileHandle = memory::Owned<PlatformFile, PlatformCloseFile>;
 
 // Empty when the file cannot be opened. On the portable build a FIFO opens
 // at once (and then fails to read) instead of waiting for a writer.
@@ -41,11 +38,7 @@ std::optional<std::size_t> PlatformReadAt(PlatformFile &file, uint64_t offset,
 struct PlatformVersionLibrary;
 
 void PlatformFreeVersionLibrary(PlatformVersionLibrary *library);
-
-struct VersionLibraryCloser {
-    void operator()(PlatformVersionLibrary *library) const { PlatformFreeVersionLibrary(library); }
-};
-using VersionLibraryHandle = std::unique_ptr<PlatformVersionLibrary, VersionLibraryCloser>;
+using VersionLibraryHandle = memory::Owned<PlatformVersionLibrary, PlatformFreeVersionLibrary>;
 
 // Empty when the library or one of its three functions cannot be had.
 VersionLibraryHandle PlatformLoadVersionLibrary();

@@ -2,13 +2,11 @@
 #define _FILE_OFFSET_BITS 64
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <fcntl.h>
-#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform.h"
+#include "platform/platform.h"
 
 static_assert(sizeof(off_t) == 8, "files past 2 GiB need a 64-bit off_t");
 
@@ -25,12 +23,10 @@ FileHandle PlatformOpenFile(const char *path)
     const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return {};
-    void *memory = std::malloc(sizeof(PlatformFile));
-    if (memory == nullptr) {
+    FileHandle file(memory::NewHeapObject<PlatformFile>(fd));
+    if (!file)
         close(fd);
-        return {};
-    }
-    return FileHandle(new (memory) PlatformFile{fd});
+    return file;
 }
 
 void PlatformCloseFile(PlatformFile *file)
@@ -38,7 +34,7 @@ void PlatformCloseFile(PlatformFile *file)
     if (file == nullptr)
         return;
     close(file->fd);
-    std::free(file);
+    memory::DeleteHeapObject(file);
 }
 
 // Only regular files have a length to go by.

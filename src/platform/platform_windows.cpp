@@ -1,11 +1,9 @@
 // Windows: file access and the system's VERSION.dll.
 #include <windows.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
-#include "platform.h"
+#include "platform/platform.h"
 
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
@@ -23,12 +21,10 @@ FileHandle PlatformOpenFile(const char *path)
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return {};
-    void *memory = std::malloc(sizeof(PlatformFile));
-    if (memory == nullptr) {
+    FileHandle file(memory::NewHeapObject<PlatformFile>(handle));
+    if (!file)
         CloseHandle(handle);
-        return {};
-    }
-    return FileHandle(new (memory) PlatformFile{handle});
+    return file;
 }
 
 void PlatformCloseFile(PlatformFile *file)
@@ -36,7 +32,7 @@ void PlatformCloseFile(PlatformFile *file)
     if (file == nullptr)
         return;
     CloseHandle(file->handle);
-    std::free(file);
+    memory::DeleteHeapObject(file);
 }
 
 std::optional<uint64_t> PlatformFileLength(PlatformFile &file)
@@ -122,15 +118,13 @@ VersionLibraryHandle PlatformLoadVersionLibrary()
         Lookup<GetInfoFunction>(module, "GetFileVersionInfoA"),
         Lookup<QueryFunction>(module, "VerQueryValueA"),
     };
-    void *memory = nullptr;
+    VersionLibraryHandle library;
     if (functions.get_size != nullptr && functions.get_info != nullptr &&
         functions.query != nullptr)
-        memory = std::malloc(sizeof(PlatformVersionLibrary));
-    if (memory == nullptr) {
+        library.reset(memory::NewHeapObject<PlatformVersionLibrary>(functions));
+    if (!library)
         FreeLibrary(module);
-        return {};
-    }
-    return VersionLibraryHandle(new (memory) PlatformVersionLibrary(functions));
+    return library;
 }
 
 void PlatformFreeVersionLibrary(PlatformVersionLibrary *library)
@@ -138,7 +132,7 @@ void PlatformFreeVersionLibrary(PlatformVersionLibrary *library)
     if (library == nullptr)
         return;
     FreeLibrary(library->module);
-    std::free(library);
+    memory::DeleteHeapObject(library);
 }
 
 uint32_t PlatformVersionInfoSize(PlatformVersionLibrary &library, const char *path,

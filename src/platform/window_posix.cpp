@@ -1,5 +1,5 @@
 // The portable build has no Windows top-level windows.
-#include "window.h"
+#include "platform/window.h"
 
 namespace qv::platform {
 

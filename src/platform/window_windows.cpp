@@ -1,7 +1,7 @@
 // Windows: USER32's lookup of top-level windows by class.
 #include <windows.h>
 
-#include "window.h"
+#include "platform/window.h"
 
 namespace qv::platform {
 

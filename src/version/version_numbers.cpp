@@ -1,4 +1,4 @@
-#include "version_numbers.h"
+#include "version/version_numbers.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -34,13 +34,26 @@
 #define Query(block, size, sub, buffer, length) VerQueryValueA(block, sub, buffer, length)
 typedef DWORD Handle;
 #else
-#include "fileinfo/version_resource.h"
-#define GetSize(path, handle) qv::fileinfo::reader::VersionInfoSize(path, handle)
-#define GetInfo(path, handle, length, data)                                                        \
-    qv::fileinfo::reader::VersionInfoRead(path, handle, length, data)
+#include "reader/image.h"
+#include "reader/version_block.h"
+#include "reader/version_file.h"
+#define GetSize(path, handle) qv::reader::VersionInfoSize(path, handle)
+#define GetInfo(path, handle, length, data) qv::reader::VersionInfoRead(path, handle, length, data)
 #define Query(block, size, sub, buffer, length)                                                    \
-    qv::fileinfo::reader::VersionValueQuery(block, size, sub, buffer, length)
+    qv::reader::VersionValueQuery(block, size, sub, buffer, length)
 typedef uint32_t Handle;
+
+// True when Wine 8's loader, mapping the file, would act on memory it never
+// set (section entries past its table, from its own stack): the reader then
+// gives no answer, and Wine's depends on what that memory held. The paths
+// here all name a folder, so the loader maps each file.
+static bool WineUsesUnsetMemory(const char *path)
+{
+    static qv::reader::FileImage image;
+    static qv::reader::ImageMap map;
+    return qv::reader::OpenFileImage(image, path) &&
+           qv::reader::MapImage(image, map) == qv::reader::Mapping::undefined;
+}
 #endif
 
 static const char *const kSubBlocks[] = {
@@ -296,7 +309,7 @@ int main(int argc, char **argv)
 #ifndef _WIN32
         // Wine's answer there depends on memory Wine never set: a cause the
         // Windows side cannot see, so the portable side names it.
-        if (qv::fileinfo::reader::WineUsesUnsetMemory(line))
+        if (WineUsesUnsetMemory(line))
             printf("Wine uses memory it never set\n");
 #endif
         printf("END %ld\n", n);

@@ -13,14 +13,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "fileinfo/version_field.h"
-#include "fileinfo/version_resource.h"
 #include "fileinfo/version_api.h"
+#include "fileinfo/version_field.h"
+#include "reader/version_block.h"
+#include "reader/version_file.h"
 
 namespace {
 
 using namespace qv::fileinfo;
-using namespace qv::fileinfo::reader;
+using namespace qv::reader;
 
 std::string FilePath(const char *name)
 {
@@ -163,9 +164,9 @@ TEST(VersionField, AnswersLikeWine)
 std::vector<unsigned char> Load(const char *file, uint32_t *size)
 {
     std::string path = FilePath(file);
-    *size = reader::VersionInfoSize(path.c_str(), nullptr);
+    *size = qv::reader::VersionInfoSize(path.c_str(), nullptr);
     std::vector<unsigned char> block(*size + 2, 0);
-    if (*size == 0 || !reader::VersionInfoRead(path.c_str(), 0, *size + 1, block.data()))
+    if (*size == 0 || !qv::reader::VersionInfoRead(path.c_str(), 0, *size + 1, block.data()))
         block.clear();
     return block;
 }
@@ -222,7 +223,7 @@ TEST(VersionBlock, SizesAsWineComputesThem)
         {"ne_length_below_fixed_info.exe", uint32_t(32 - 52) * 4},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(reader::VersionInfoSize(FilePath(c.file).c_str(), nullptr), c.size) << c.file;
+        EXPECT_EQ(qv::reader::VersionInfoSize(FilePath(c.file).c_str(), nullptr), c.size) << c.file;
     uint32_t size = 0;
     std::vector<unsigned char> block = Load("ne_version.exe", &size);
     ASSERT_FALSE(block.empty());
@@ -269,17 +270,17 @@ TEST(VersionBlock, QueriesStayInsideTheBuffer)
     EXPECT_EQ(length, 0u);
 
     std::string path = FilePath("basic_pe32.dll");
-    size = reader::VersionInfoSize(path.c_str(), nullptr);
+    size = qv::reader::VersionInfoSize(path.c_str(), nullptr);
     uint32_t half = (size - 4) / 2; // the resource, without room for the copies
     block.assign(size, 0);
-    ASSERT_TRUE(reader::VersionInfoRead(path.c_str(), 0, half, block.data()));
+    ASSERT_TRUE(qv::reader::VersionInfoRead(path.c_str(), 0, half, block.data()));
     EXPECT_TRUE(VersionValueQuery(block.data(), half, "\\", &pointer, &length));
     EXPECT_FALSE(VersionValueQuery(block.data(), half, "\\StringFileInfo\\040904E4\\CompanyName",
                                    &pointer, &length));
     EXPECT_TRUE(VersionValueQuery(block.data(), size, "\\StringFileInfo\\040904E4\\CompanyName",
                                   &pointer, &length));
     EXPECT_FALSE(VersionValueQuery(block.data(), 4, "\\", &pointer, &length));
-    EXPECT_FALSE(reader::VersionInfoRead(path.c_str(), 0, size, nullptr));
+    EXPECT_FALSE(qv::reader::VersionInfoRead(path.c_str(), 0, size, nullptr));
 }
 
 // One query keeps the file it measured open for the read that follows; a
@@ -290,10 +291,10 @@ TEST(VersionSession, ReadFollowsThePathItIsGiven)
     std::string second = FilePath("strings_non_ascii.dll");
     for (bool same : {true, false}) {
         const std::string &read = same ? first : second;
-        uint32_t expected_size = reader::VersionInfoSize(read.c_str(), nullptr);
+        uint32_t expected_size = qv::reader::VersionInfoSize(read.c_str(), nullptr);
         ASSERT_NE(expected_size, 0u);
         std::vector<unsigned char> expected(expected_size + 1, 0), got(expected_size + 1, 0);
-        ASSERT_TRUE(reader::VersionInfoRead(read.c_str(), 0, expected_size, expected.data()));
+        ASSERT_TRUE(qv::reader::VersionInfoRead(read.c_str(), 0, expected_size, expected.data()));
 
         const VersionApiHandle api = OpenVersionApi();
         ASSERT_TRUE(api);

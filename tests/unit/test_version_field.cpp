@@ -41,7 +41,7 @@ struct VersionApi {
     int unused;
 };
 
-void VersionApiCloser::operator()(VersionApi *) const
+void CloseVersionApi(VersionApi *)
 {
 }
 

@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
 """Turns the output of gen_cp1252.exe (run under Wine) into
-src/fileinfo/cp1252_table.h: the UTF-16 code units whose conversion to the
+src/reader/cp1252_table.h: the UTF-16 code units whose conversion to the
 ANSI code page differs from the default: the unit itself below 0x100,
 '?' from 0x100 on.
 
     cmake/wine-run.sh gen_cp1252.exe > cp1252.txt
-    tools/gen_cp1252/make_table.py cp1252.txt > src/fileinfo/cp1252_table.h
+    tools/gen_cp1252/make_table.py cp1252.txt > src/reader/cp1252_table.h
 """
 import sys
 
@@ -25,12 +25,12 @@ print("// tools/gen_cp1252/gen_cp1252.cpp run under Wine 8 (code page 1252):")
 print("// WideCharToMultiByte(CP_ACP, 0) of every UTF-16 code unit. Units not")
 print("// listed convert to themselves below 0x100 and to '?' from 0x100 on")
 print("// (surrogates included, one '?' per unit). Do not edit.")
-print("#ifndef QV_FILEINFO_CP1252_TABLE_H")
-print("#define QV_FILEINFO_CP1252_TABLE_H")
+print("#ifndef QV_READER_CP1252_TABLE_H")
+print("#define QV_READER_CP1252_TABLE_H")
 print()
 print("#include <cstdint>")
 print()
-print("namespace qv::fileinfo {")
+print("namespace qv::reader {")
 print()
 print("struct Cp1252BestFit {")
 print("    uint16_t unit;")
@@ -44,6 +44,6 @@ for i in range(0, len(entries), 6):
     print("    " + " ".join("{0x%04X, 0x%02X}," % e for e in chunk))
 print("};")
 print()
-print("} // namespace qv::fileinfo")
+print("} // namespace qv::reader")
 print()
 print("#endif")

@@ -1,7 +1,7 @@
 // Bounds-checked reads of little-endian values from untrusted bytes: every
 // byte that came from a file is read through a ByteView.
-#ifndef QV_FILEINFO_BYTE_VIEW_H
-#define QV_FILEINFO_BYTE_VIEW_H
+#ifndef QV_READER_BYTE_VIEW_H
+#define QV_READER_BYTE_VIEW_H
 
 #include <bit>
 #include <concepts>
@@ -11,7 +11,7 @@
 #include <optional>
 #include <span>
 
-namespace qv::fileinfo {
+namespace qv::reader {
 
 // True when [offset, offset + count) lies inside [0, limit), without
 // overflow.
@@ -57,17 +57,8 @@ struct ByteView {
             std::memcpy(out.data(), bytes.data() + offset, out.size());
         return true;
     }
-
-    // The `count` bytes at `offset` as a view of their own.
-    constexpr std::optional<ByteView> Sub(uint64_t offset, uint64_t count) const
-    {
-        if (!RangeInside(offset, count, bytes.size()))
-            return std::nullopt;
-        return ByteView{
-            bytes.subspan(static_cast<std::size_t>(offset), static_cast<std::size_t>(count))};
-    }
 };
 
-} // namespace qv::fileinfo
+} // namespace qv::reader
 
 #endif

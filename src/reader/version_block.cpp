@@ -1,107 +1,18 @@
-// The three version-information operations over a file's bytes, giving the
-// answers Wine 8's GetFileVersionInfoSizeA, GetFileVersionInfoA and
-// VerQueryValueA give: where Wine's answer comes only from bytes inside its
-// own buffers, the same bytes. Where Wine would read or write memory it
-// does not own (damaged files), these fail instead; such places say so.
-#include "version_resource.h"
+// VerQueryValueA over a version-information block, as Wine 8 walks it. Wine
+// reads and writes the block without knowing its length; here every read
+// and write is checked against it, and a query that would leave it fails.
+#include "reader/version_block.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <optional>
 
-#include "cp1252.h"
-#include "heap.h"
-#include "pe_resource.h"
+#include "reader/cp1252.h"
 #include "text/text.h"
 
-namespace qv::fileinfo::reader {
+namespace qv::reader {
 
-// The size of VS_FIXEDFILEINFO, which the 16-bit size leaves out.
-constexpr uint32_t kFixedRecordSize = 52;
-
-// The signature written right after the tree of a 32-bit block.
-constexpr char kBlockSignature[4] = {'F', 'E', '2', 'X'};
-
-struct VersionFile {
-    FileImage image;
-    VersionLocation location;
-};
-
-void VersionFileCloser::operator()(VersionFile *file) const
-{
-    DeleteHeapObject(file);
-}
-
-VersionFileHandle OpenVersionFile(const char *path)
-{
-    if (path == nullptr || *path == '\0')
-        return {};
-    // Default-initialised: the image's buffers are filled before use.
-    VersionFileHandle file(NewHeapObject<VersionFile>());
-    if (!file || !OpenFileImage(file->image, path) ||
-        !LocateVersionResource(file->image, path, file->location))
-        return {};
-    return file;
-}
-
-bool WineUsesUnsetMemory(const char *path)
-{
-    VersionFileHandle file(NewHeapObject<VersionFile>());
-    return file && path != nullptr && OpenFileImage(file->image, path) &&
-           !LocateVersionResource(file->image, path, file->location) && file->location.unset_memory;
-}
-
-uint32_t VersionInfoSize(const VersionFile &file)
-{
-    // In 32 bits, wrapping as Wine's arithmetic does. A 32-bit resource
-    // needs twice its length plus four: room for "FE2X" and for the 8-bit
-    // copies of its strings. A 16-bit one gets four times what follows its
-    // fixed record (room for 16-bit copies).
-    const uint32_t size = file.location.size;
-    if (file.location.sixteen_bit)
-        return (size - kFixedRecordSize) * 4;
-    return size * 2 + 4;
-}
-
-bool VersionInfoRead(VersionFile &file, uint32_t length, void *data)
-{
-    if (data == nullptr)
-        return false;
-    const VersionLocation &location = file.location;
-    const std::span<uint8_t> out(static_cast<uint8_t *>(data), length);
-    // Only what Wine copies is touched: at most the resource and the
-    // buffer, and from the file never more than it holds.
-    if (!ReadVersionData(file.image, location, out.first(std::min(location.size, length))))
-        return false;
-    if (location.sixteen_bit)
-        return true;
-    // The signature goes right after the tree, when it fits. The tree
-    // length is read from the buffer as it now is, as in Wine.
-    const auto tree = ByteView{out}.Read<uint16_t>(0);
-    if (!tree)
-        return false;
-    if (length >= uint32_t{*tree} + sizeof kBlockSignature)
-        std::memcpy(out.data() + *tree, kBlockSignature, sizeof kBlockSignature);
-    return true;
-}
-
-uint32_t VersionInfoSize(const char *path, uint32_t *handle)
-{
-    if (handle != nullptr)
-        *handle = 0;
-    const VersionFileHandle file = OpenVersionFile(path);
-    return file ? VersionInfoSize(*file) : 0;
-}
-
-bool VersionInfoRead(const char *path, uint32_t /*handle*/, uint32_t length, void *data)
-{
-    const VersionFileHandle file = OpenVersionFile(path);
-    return file && VersionInfoRead(*file, length, data);
-}
-
-// ---- VerQueryValueA ----
-
+// A UTF-16 code unit of a key or a string.
+constexpr uint32_t kUnitSize = sizeof(uint16_t);
 namespace {
 
 // The buffer: the tree, "FE2X", the 8-bit copies.
@@ -129,13 +40,13 @@ constexpr uint32_t AlignTo32Bits(uint32_t offset)
 // bytes for binary values.
 std::optional<Node> ReadNode32(const Block &b, uint32_t offset)
 {
-    const auto length = b.view.Read<uint16_t>(offset);
-    const auto value_length = b.view.Read<uint16_t>(offset + 2);
-    const auto type = b.view.Read<uint16_t>(offset + 4);
+    const auto length = b.view.Read<uint16_t>(offset + kNodeLengthOffset);
+    const auto value_length = b.view.Read<uint16_t>(offset + kNodeValueLengthOffset);
+    const auto type = b.view.Read<uint16_t>(offset + kNodeTypeOffset);
     if (!length || !value_length || !type)
         return std::nullopt;
-    uint32_t key = offset + 6;
-    for (uint16_t unit = 1; unit != 0; key += 2) {
+    uint32_t key = offset + kNodeHeaderSize32;
+    for (uint16_t unit = 1; unit != 0; key += kUnitSize) {
         const auto read = b.view.Read<uint16_t>(key);
         if (!read)
             return std::nullopt; // Wine reads on past the block; unterminated here
@@ -143,7 +54,7 @@ std::optional<Node> ReadNode32(const Block &b, uint32_t offset)
     }
     Node node{offset, *length, *value_length, *type, 0, 0};
     node.value = offset + AlignTo32Bits(key - offset);
-    const uint32_t value_bytes = uint32_t{node.value_length} * (node.type != 0 ? 2 : 1);
+    const uint32_t value_bytes = uint32_t{node.value_length} * (node.type != 0 ? kUnitSize : 1);
     node.children = node.value + AlignTo32Bits(value_bytes);
     return node;
 }
@@ -152,11 +63,11 @@ std::optional<Node> ReadNode32(const Block &b, uint32_t offset)
 // wValueLength counts bytes.
 std::optional<Node> ReadNode16(const Block &b, uint32_t offset)
 {
-    const auto length = b.view.Read<uint16_t>(offset);
-    const auto value_length = b.view.Read<uint16_t>(offset + 2);
+    const auto length = b.view.Read<uint16_t>(offset + kNodeLengthOffset);
+    const auto value_length = b.view.Read<uint16_t>(offset + kNodeValueLengthOffset);
     if (!length || !value_length)
         return std::nullopt;
-    uint32_t key = offset + 4;
+    uint32_t key = offset + kNodeHeaderSize16;
     for (uint8_t c = 1; c != 0; key++) {
         const auto read = b.view.Read<uint8_t>(key);
         if (!read)
@@ -189,7 +100,7 @@ KeyMatch MatchKey(const Block &b, uint32_t key, bool wide, std::string_view name
 {
     for (std::size_t i = 0; i <= name.size(); i++) {
         const std::optional<uint16_t> unit =
-            wide ? b.view.Read<uint16_t>(key + 2 * uint64_t{i})
+            wide ? b.view.Read<uint16_t>(key + kUnitSize * uint64_t{i})
                  : std::optional<uint16_t>(b.view.Read<uint8_t>(key + uint64_t{i}));
         if (!unit)
             return KeyMatch::off_block;
@@ -209,7 +120,7 @@ std::optional<Node> FindChild(const Block &b, const Node &parent, bool wide, std
 {
     const uint32_t end = parent.offset + parent.length;
     for (uint32_t child = parent.children; child < end;) {
-        switch (MatchKey(b, child + (wide ? 6 : 4), wide, name)) {
+        switch (MatchKey(b, child + (wide ? kNodeHeaderSize32 : kNodeHeaderSize16), wide, name)) {
         case KeyMatch::off_block:
             return std::nullopt;
         case KeyMatch::same:
@@ -217,7 +128,7 @@ std::optional<Node> FindChild(const Block &b, const Node &parent, bool wide, std
         case KeyMatch::different:
             break;
         }
-        const auto length = b.view.Read<uint16_t>(child);
+        const auto length = b.view.Read<uint16_t>(child + kNodeLengthOffset);
         if (!length || *length == 0)
             return std::nullopt;
         child += AlignTo32Bits(*length);
@@ -254,11 +165,12 @@ std::optional<uint32_t> ConvertToAnsi(const Block &b, uint32_t source, uint32_t 
     if (room == 0)
         return count;
     const uint32_t written = count < room ? count : static_cast<uint32_t>(room);
-    if (!RangeInside(source, 2 * uint64_t{written}, b.view.size()) ||
+    if (!RangeInside(source, kUnitSize * uint64_t{written}, b.view.size()) ||
         !RangeInside(target, written, b.view.size()))
         return std::nullopt;
     for (uint32_t i = 0; b.writable != nullptr && i < written; i++)
-        b.writable[target + i] = Cp1252FromUtf16(b.view.ReadOrZero<uint16_t>(source + 2 * i));
+        b.writable[target + i] =
+            Cp1252FromUtf16(b.view.ReadOrZero<uint16_t>(source + kUnitSize * i));
     return count <= room ? count : 0;
 }
 
@@ -267,8 +179,7 @@ std::optional<uint32_t> ConvertToAnsi(const Block &b, uint32_t source, uint32_t 
 bool Query(const void *block, uint32_t block_length, std::string_view sub_block, void **buffer,
            unsigned *length, bool write)
 {
-    // The first five bytes are read before anything else.
-    if (block == nullptr || block_length < 5)
+    if (block == nullptr || block_length < kLeastBlockSize)
         return false;
     sub_block = sub_block.substr(0, sub_block.find('\0'));
     if (sub_block.empty())
@@ -280,7 +191,7 @@ bool Query(const void *block, uint32_t block_length, std::string_view sub_block,
     // Wine takes the block for the 16-bit layout when the byte where a
     // 32-bit block has its wType holds a key character; the byte is a
     // signed char there, so 0x80 and above mean the 32-bit layout.
-    const bool wide = static_cast<int8_t>(bytes[4]) < ' ';
+    const bool wide = static_cast<int8_t>(bytes[kLayoutByteOffset]) < ' ';
     const auto node = Walk(b, sub_block, wide);
     // A value said to start past the block is refused (Wine returns it).
     if (!node || node->value > b.view.size()) {
@@ -294,7 +205,7 @@ bool Query(const void *block, uint32_t block_length, std::string_view sub_block,
     if (wide && node->type != 0) {
         // Text: the 8-bit copy goes at the same offset in the area after
         // the tree and "FE2X", with room up to the tree's length from there.
-        const uint32_t tree = b.view.ReadOrZero<uint16_t>(0);
+        const uint32_t tree = b.view.ReadOrZero<uint16_t>(kNodeLengthOffset);
         const uint32_t target = tree + sizeof kBlockSignature + node->value;
         const int64_t room = static_cast<int32_t>(tree - node->value);
         const auto converted = ConvertToAnsi(b, node->value, node->value_length, target, room);
@@ -322,20 +233,4 @@ bool VersionQueryStaysInside(const void *block, uint32_t block_length, std::stri
     return Query(block, block_length, sub_block, &value, &length, false);
 }
 
-bool VetVersionFile(const char *path)
-{
-    const VersionFileHandle file = OpenVersionFile(path);
-    if (!file)
-        return false;
-    // The same read into the same size of buffer as a query makes: the
-    // size, plus one byte, as the setup host's plug-ins pass it; zeroed, as
-    // a resource shorter than its header leaves bytes unwritten.
-    const uint32_t size = VersionInfoSize(*file);
-    if (size == 0 || size >= kMaxVersionBlockSize)
-        return false;
-    const auto block = AllocateZeroed(std::size_t{size} + 1);
-    return block && VersionInfoRead(*file, size + 1, block.get()) &&
-           VersionBlockFits(block.get(), size + 1);
-}
-
-} // namespace qv::fileinfo::reader
+} // namespace qv::reader

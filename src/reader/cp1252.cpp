@@ -1,12 +1,12 @@
-#include "cp1252.h"
+#include "reader/cp1252.h"
 
 #include <algorithm>
 #include <array>
 #include <iterator>
 
-#include "cp1252_table.h"
+#include "reader/cp1252_table.h"
 
-namespace qv::fileinfo {
+namespace qv::reader {
 
 uint8_t Cp1252FromUtf16(uint16_t unit)
 {
@@ -35,4 +35,4 @@ uint16_t Utf16FromCp1252(uint8_t byte)
     return byte;
 }
 
-} // namespace qv::fileinfo
+} // namespace qv::reader

@@ -3,12 +3,12 @@
 // WideCharToMultiByte(CP_ACP, 0) of every UTF-16 code unit. Units not
 // listed convert to themselves below 0x100 and to '?' from 0x100 on
 // (surrogates included, one '?' per unit). Do not edit.
-#ifndef QV_FILEINFO_CP1252_TABLE_H
-#define QV_FILEINFO_CP1252_TABLE_H
+#ifndef QV_READER_CP1252_TABLE_H
+#define QV_READER_CP1252_TABLE_H
 
 #include <cstdint>
 
-namespace qv::fileinfo {
+namespace qv::reader {
 
 struct Cp1252BestFit {
     uint16_t unit;
@@ -102,6 +102,6 @@ inline constexpr Cp1252BestFit kCp1252BestFit[] = {
     {0xFF5C, 0x7C}, {0xFF5D, 0x7D}, {0xFF5E, 0x7E},
 };
 
-} // namespace qv::fileinfo
+} // namespace qv::reader
 
 #endif

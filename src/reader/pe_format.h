@@ -2,12 +2,12 @@
 // the DOS stub header, the PE (NT) headers, the section table and the
 // resource directory, and the 16-bit NE header with its resource table.
 // Offsets are in bytes from the start of the structure named.
-#ifndef QV_FILEINFO_PE_FORMAT_H
-#define QV_FILEINFO_PE_FORMAT_H
+#ifndef QV_READER_PE_FORMAT_H
+#define QV_READER_PE_FORMAT_H
 
 #include <cstdint>
 
-namespace qv::fileinfo::pe {
+namespace qv::reader::pe {
 
 // The DOS header, "MZ", with the offset of the NT or NE header at 60.
 inline constexpr uint32_t kDosHeaderSize = 64;
@@ -44,6 +44,8 @@ inline constexpr uint32_t kRvaCount64Offset = kOptionalHeaderOffset + 108;
 inline constexpr uint32_t kDataDirectories32 = 96;
 inline constexpr uint32_t kDataDirectories64 = 112;
 inline constexpr uint32_t kDataDirectorySize = 8; // VirtualAddress, Size
+inline constexpr uint32_t kDataDirectoryAddressOffset = 0;
+inline constexpr uint32_t kDataDirectorySizeOffset = 4;
 inline constexpr uint32_t kResourceDirectoryIndex = 2;
 inline constexpr uint32_t kDataDirectoryCount = 16;
 
@@ -82,9 +84,9 @@ inline constexpr uint32_t kResourceDataSizeOffset = 4;
 inline constexpr uint16_t kVersionType = 16;
 inline constexpr uint16_t kVersionName = 1;
 
-} // namespace qv::fileinfo::pe
+} // namespace qv::reader::pe
 
-namespace qv::fileinfo::ne {
+namespace qv::reader::ne {
 
 // The NE header: offsets of its resource table and of the resident-name
 // table that follows it, both from the header's start.
@@ -106,6 +108,6 @@ inline constexpr uint32_t kNameRecordSize = 12;
 inline constexpr uint16_t kVersionType = 0x8010;
 inline constexpr uint16_t kVersionName = 0x8001;
 
-} // namespace qv::fileinfo::ne
+} // namespace qv::reader::ne
 
 #endif

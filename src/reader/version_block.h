@@ -1,0 +1,69 @@
+// The version-information block, as GetFileVersionInfoA fills it and
+// VerQueryValueA walks it: a tree of nodes (the resource as it is), "FE2X"
+// right after the tree, then room for the 8-bit copies of its strings.
+#ifndef QV_READER_VERSION_BLOCK_H
+#define QV_READER_VERSION_BLOCK_H
+
+#include <cstdint>
+#include <string_view>
+
+#include "reader/byte_view.h"
+
+namespace qv::reader {
+
+// A node: wLength (the node with its children), wValueLength, then, in the
+// 32-bit layout, wType and a UTF-16 key; in the 16-bit layout an 8-bit key.
+// The value follows the key, the children the value, each 32-bit aligned
+// from the node.
+inline constexpr uint32_t kNodeLengthOffset = 0;
+inline constexpr uint32_t kNodeValueLengthOffset = 2;
+inline constexpr uint32_t kNodeTypeOffset = 4;
+inline constexpr uint32_t kNodeHeaderSize32 = 6; // the key follows
+inline constexpr uint32_t kNodeHeaderSize16 = 4;
+
+// The byte VerQueryValueA tells the layouts apart by: wType's low byte, or
+// the first character of a 16-bit key. It reads the block up to it before
+// anything else.
+inline constexpr uint32_t kLayoutByteOffset = 4;
+inline constexpr uint32_t kLeastBlockSize = kLayoutByteOffset + 1;
+
+// VS_FIXEDFILEINFO, the value of the root ("\"), and its version words.
+inline constexpr uint32_t kFixedRecordSize = 52;
+inline constexpr uint32_t kFileVersionMSOffset = 8;
+inline constexpr uint32_t kFileVersionLSOffset = 12;
+inline constexpr uint32_t kProductVersionMSOffset = 16;
+inline constexpr uint32_t kProductVersionLSOffset = 20;
+
+// The signature written right after the tree of a 32-bit block.
+inline constexpr char kBlockSignature[4] = {'F', 'E', '2', 'X'};
+
+// As VerQueryValueA on a block of `block_length` bytes filled by
+// VersionInfoRead (that length given to it): for a string value, points
+// *buffer at the 8-bit (code page 1252) string it writes inside the block
+// and sets *length; for "\", points at the VS_FIXEDFILEINFO record. True
+// when found. Wine reads and writes the block without knowing its length;
+// where it would go past it, this fails instead.
+bool VersionValueQuery(void *block, uint32_t block_length, std::string_view sub_block,
+                       void **buffer, unsigned *length);
+
+// True when VersionValueQuery of `sub_block` on the block finds a value and
+// reads and writes only inside the block's `block_length` bytes. Nothing is
+// written. The Windows build asks this before each VerQueryValueA, which
+// does not know the block's length.
+bool VersionQueryStaysInside(const void *block, uint32_t block_length, std::string_view sub_block);
+
+// True when the `length` bytes at `block` hold at least the root's header
+// and its wLength: the tree VerQueryValueA walks, in either layout, is then
+// inside what was read. Each query's own reads and its 8-bit copy are
+// judged by VersionQueryStaysInside.
+inline bool VersionBlockFits(const void *block, uint32_t length)
+{
+    if (length < kNodeHeaderSize32)
+        return false;
+    const ByteView bytes{{static_cast<const uint8_t *>(block), length}};
+    return bytes.ReadOrZero<uint16_t>(kNodeLengthOffset) <= length;
+}
+
+} // namespace qv::reader
+
+#endif

@@ -1,0 +1,49 @@
+// The portable reader of version resources: answers the first two Windows
+// version-information operations from a file's bytes, as Windows (judged
+// against Wine) answers them; reader/version_block.h answers the third.
+#ifndef QV_READER_VERSION_FILE_H
+#define QV_READER_VERSION_FILE_H
+
+#include <cstdint>
+
+#include "memory/heap.h"
+
+namespace qv::reader {
+
+// A file whose version resource has been found, open for reading it. The
+// operations on a path open it once each; a caller that asks for the size
+// and then the data of one file can open it once instead.
+struct VersionFile;
+
+void CloseVersionFile(VersionFile *file);
+using VersionFileHandle = memory::Owned<VersionFile, CloseVersionFile>;
+
+// Empty when the file has no version resource or cannot be read.
+VersionFileHandle OpenVersionFile(const char *path);
+
+// As GetFileVersionInfoSizeA: the buffer size the version information needs,
+// 0 when the file has none or cannot be read. *handle (if not null) is set
+// to 0.
+uint32_t VersionInfoSize(const char *path, uint32_t *handle);
+uint32_t VersionInfoSize(const VersionFile &file);
+
+// As GetFileVersionInfoA: copies the version information into `data`
+// (`length` bytes at most). True on success.
+bool VersionInfoRead(const char *path, uint32_t handle, uint32_t length, void *data);
+bool VersionInfoRead(VersionFile &file, uint32_t length, void *data);
+
+// True when the file's version resource can be read soundly: it is found,
+// all of it lies inside the file and the image Wine maps, and its tree fits
+// the block that GetFileVersionInfoSizeA's size gives room for. These are
+// the files on which the system's own functions neither crash nor leave
+// their buffers; the Windows build hands no other file to them.
+bool VetVersionFile(const char *path);
+
+// Damaged files can claim sizes up to 4 GiB (Wine's arithmetic wraps); a
+// 32-bit host cannot be relied on to allocate 512 MiB or more, so no build
+// tries, and such files have no version information.
+inline constexpr uint32_t kMaxVersionBlockSize = 0x20000000;
+
+} // namespace qv::reader
+
+#endif

@@ -51,6 +51,7 @@ constexpr char kHelp[] =
     "  #2 NormalizeMSIEVersion    no parameters     rewrites FILEVERSION as a.b.0.c\n"
     "  #3 CompareVersions         \"first, second\"   writes VersionDelta\n"
     "  #4 IsQarvellClientRunning  no parameters     returns 1 when the client runs\n"
+    "  #5 GetFileVersionEx        \"path[, field]\"   writes FileVersion\n"
     "\n"
     "Exit status: 0 after a call, 2 on bad usage or when the module or export\n"
     "cannot be found.\n";

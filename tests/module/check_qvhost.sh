@@ -54,6 +54,7 @@ expect "return=0${nl}FILEVERSION=0.0.0.0" '#2'
 expect "return=0${nl}FILEVERSION=5.0.2614.3500" --set FILEVERSION=5.0.2614.3500 '#2' '1.2.3'
 expect "return=0${nl}A=1" --set A=1 IsQarvellClientRunning
 expect "return=0" '#4'
+expect "return=0${nl}VersionDelta=-1" -- CompareVersions '1, 2'
 
 usage_error NoSuchExport '1, 2'
 usage_error '#abc' '1, 2'

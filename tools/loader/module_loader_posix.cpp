@@ -10,8 +10,9 @@
 namespace {
 
 // Shared objects have no ordinals; these are the module's, by number.
-constexpr std::array<const char *, 5> kExportByOrdinal = {
-    nullptr, "GetFileVersion", "NormalizeMSIEVersion", "CompareVersions", "IsQarvellClientRunning",
+constexpr std::array<const char *, 6> kExportByOrdinal = {
+    nullptr,           "GetFileVersion",         "NormalizeMSIEVersion",
+    "CompareVersions", "IsQarvellClientRunning", "GetFileVersionEx",
 };
 
 } // namespace

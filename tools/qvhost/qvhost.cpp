@@ -1,18 +1,19 @@
-/* qvhost: calls one export of the QVSETUP module the way a setup host does
- * and prints the return value and the variable table afterwards.
- *
- * qvhost [--dll PATH] [--set NAME=VALUE]... [--capacity N] [--name-width N]
- *        [--value-width N] [--json] EXPORT [PARAMETER_TEXT]
- * qvhost --help | --version
- */
-#include <cerrno>
+// qvhost: calls one export of the QVSETUP module the way a setup host does
+// and prints the return value and the variable table afterwards.
+//
+// qvhost [--dll PATH] [--set NAME=VALUE]... [--capacity N] [--name-width N]
+//        [--value-width N] [--json] EXPORT [PARAMETER_TEXT]
+// qvhost --help | --version
+#include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #ifdef _WIN32
@@ -28,27 +29,6 @@ namespace {
 constexpr int kUsageStatus = 2;
 constexpr size_t kMaxSets = 256;
 constexpr uint64_t kMaxTableBytes = 256u * 1024u * 1024u;
-
-/* What to do besides calling an export. */
-enum class Request { CallExport, ShowHelp, ShowVersion };
-
-struct Options {
-    Request request = Request::CallExport;
-    const char *dll = nullptr;
-    std::vector<std::string_view> sets;
-    uint32_t capacity = 64;
-    uint32_t name_width = 64;
-    uint32_t value_width = 1024;
-    bool json = false;
-    const char *export_name = nullptr;
-    const char *parameter_text = nullptr; /* null when no PARAMETER_TEXT was given */
-};
-
-/* The table's slot arrays; they live as long as the call's block. */
-struct Table {
-    std::vector<char> names;
-    std::vector<char> values;
-};
 
 constexpr char kHelp[] =
     "usage: qvhost [OPTION]... EXPORT [PARAMETER_TEXT]\n"
@@ -71,244 +51,372 @@ constexpr char kHelp[] =
     "  #2 NormalizeMSIEVersion    no parameters     rewrites FILEVERSION as a.b.0.c\n"
     "  #3 CompareVersions         \"first, second\"   writes VersionDelta\n"
     "  #4 IsQarvellClientRunning  no parameters     returns 1 when the client runs\n"
+    "  #5 GetFileVersionEx        \"path[, field]\"   writes FileVersion\n"
     "\n"
     "Exit status: 0 after a call, 2 on bad usage or when the module or export\n"
     "cannot be found.\n";
 
-int Fail(const char *message, const char *detail)
+// What to do besides calling an export.
+enum class Request { CallExport, ShowHelp, ShowVersion };
+
+// The command line. The texts handed on to the loader and the export are
+// owned copies, so they keep their terminating NUL.
+struct Options {
+    Request request = Request::CallExport;
+    std::optional<std::string> dll;
+    std::vector<std::string_view> sets; // NAME=VALUE, in the order given
+    uint32_t capacity = 64;
+    uint32_t name_width = 64;
+    uint32_t value_width = 1024;
+    bool json = false;
+    std::string export_name;
+    std::optional<std::string> parameter_text; // none when no PARAMETER_TEXT was given
+};
+
+// Why qvhost stops without a call: one line on stderr, exit status 2.
+struct Error {
+    std::string message;
+    bool usage = true; // a mistake in the command line: the line points to --help
+};
+
+template <typename T>
+using Result = std::variant<T, Error>;
+
+Error UsageError(std::string_view what)
 {
-    fprintf(stderr, "qvhost: %s%s%s\n", message, detail ? ": " : "", detail ? detail : "");
+    return {std::string(what)};
+}
+
+Error UsageError(std::string_view what, std::string_view detail)
+{
+    return {std::string(what).append(": ").append(detail)};
+}
+
+int Report(const Error &error)
+{
+    std::string line = "qvhost: " + error.message;
+    line += error.usage ? " (see qvhost --help)\n" : "\n";
+    fwrite(line.data(), 1, line.size(), stderr);
     return kUsageStatus;
 }
 
-/* A mistake in the command line: the reason and where to read more, on one
- * line. */
-int Usage(const char *message, const char *detail)
+void Write(std::string_view text)
 {
-    fprintf(stderr, "qvhost: %s%s%s (see qvhost --help)\n", message, detail ? ": " : "",
-            detail ? detail : "");
-    return kUsageStatus;
+    fwrite(text.data(), 1, text.size(), stdout);
 }
+
+// The options that take a number, and where each one goes.
+struct NumberOption {
+    std::string_view name;
+    uint32_t Options::*field;
+};
+
+constexpr NumberOption kNumberOptions[] = {
+    {"--capacity", &Options::capacity},
+    {"--name-width", &Options::name_width},
+    {"--value-width", &Options::value_width},
+};
 
 bool TakesValue(std::string_view option)
 {
-    constexpr std::string_view kOptions[] = {"--dll", "--set", "--capacity", "--name-width",
-                                             "--value-width"};
-    for (std::string_view known : kOptions)
-        if (option == known)
-            return true;
-    return false;
+    if (option == "--dll" || option == "--set")
+        return true;
+    return std::ranges::any_of(kNumberOptions,
+                               [option](const NumberOption &n) { return n.name == option; });
 }
 
-/* Decimal number in 0 .. UINT32_MAX; false when `text` is not one. */
-bool ParseNumber(const char *text, uint32_t *out)
+// A decimal number in 0 .. UINT32_MAX, digits only: no sign, no blanks.
+std::optional<uint32_t> ParseNumber(std::string_view text)
 {
-    if (*text < '0' || *text > '9')
-        return false;
-    errno = 0;
-    char *end;
-    unsigned long long value = strtoull(text, &end, 10);
-    if (errno != 0 || *end != '\0' || value > UINT32_MAX)
-        return false;
-    *out = static_cast<uint32_t>(value);
-    return true;
+    uint32_t value = 0;
+    const char *end = text.data() + text.size();
+    auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc{} || stop != end)
+        return std::nullopt;
+    return value;
 }
 
-int ParseOptions(int argc, char **argv, Options *o)
+// Takes the value of an option that has one.
+std::optional<Error> SetOption(Options &o, std::string_view option, std::string_view value)
 {
-    int i = 1;
-    for (; i < argc &&
-           (std::string_view(argv[i]).starts_with("--") || std::string_view(argv[i]) == "-h");
-         i++) {
-        const char *option = argv[i];
-        std::string_view name = option;
-        if (name == "--") {
+    if (option == "--dll") {
+        o.dll = std::string(value);
+    } else if (option == "--set") {
+        if (value.find('=') == std::string_view::npos)
+            return UsageError("--set takes NAME=VALUE", value);
+        if (o.sets.size() == kMaxSets)
+            return UsageError("too many --set options");
+        o.sets.push_back(value);
+    }
+    for (const NumberOption &n : kNumberOptions) {
+        if (option != n.name)
+            continue;
+        std::optional<uint32_t> number = ParseNumber(value);
+        if (!number)
+            return UsageError(std::string(option) + " is not a number", value);
+        o.*n.field = *number;
+    }
+    return std::nullopt;
+}
+
+bool IsOption(std::string_view arg)
+{
+    return arg.starts_with("--") || arg == "-h";
+}
+
+// Options come first and end at the first other argument or at "--"; --help
+// and --version end the reading where they stand.
+Result<Options> ParseCommandLine(const std::vector<std::string_view> &args)
+{
+    Options o;
+    size_t i = 0;
+    for (; i < args.size() && IsOption(args[i]); i++) {
+        std::string_view option = args[i];
+        if (option == "--") {
             i++;
             break;
         }
-        if (name == "--help" || name == "-h") {
-            o->request = Request::ShowHelp;
-            return 0;
+        if (option == "--help" || option == "-h") {
+            o.request = Request::ShowHelp;
+            return o;
         }
-        if (name == "--version") {
-            o->request = Request::ShowVersion;
-            return 0;
+        if (option == "--version") {
+            o.request = Request::ShowVersion;
+            return o;
         }
-        if (name == "--json") {
-            o->json = true;
+        if (option == "--json") {
+            o.json = true;
             continue;
         }
         if (!TakesValue(option))
-            return Usage("unknown option", option);
-        if (i + 1 >= argc)
-            return Usage("option needs a value", option);
-        const char *value = argv[++i];
-        if (name == "--dll") {
-            o->dll = value;
-        } else if (name == "--set") {
-            if (strchr(value, '=') == nullptr)
-                return Usage("--set takes NAME=VALUE", value);
-            if (o->sets.size() == kMaxSets)
-                return Usage("too many --set options", nullptr);
-            o->sets.push_back(value);
-        } else if (name == "--capacity") {
-            if (!ParseNumber(value, &o->capacity))
-                return Usage("--capacity is not a number", value);
-        } else if (name == "--name-width") {
-            if (!ParseNumber(value, &o->name_width))
-                return Usage("--name-width is not a number", value);
-        } else if (name == "--value-width") {
-            if (!ParseNumber(value, &o->value_width))
-                return Usage("--value-width is not a number", value);
-        }
+            return UsageError("unknown option", option);
+        if (i + 1 >= args.size())
+            return UsageError("option needs a value", option);
+        if (std::optional<Error> error = SetOption(o, option, args[++i]))
+            return *error;
     }
-    if (i >= argc)
-        return Usage("no EXPORT given", nullptr);
-    o->export_name = argv[i++];
-    if (i < argc)
-        o->parameter_text = argv[i++];
-    if (i < argc)
-        return Usage("unexpected argument", argv[i]);
-    return 0;
+    if (i >= args.size())
+        return UsageError("no EXPORT given");
+    o.export_name = args[i++];
+    if (i < args.size())
+        o.parameter_text = std::string(args[i++]);
+    if (i < args.size())
+        return UsageError("unexpected argument", args[i]);
+    return o;
 }
 
-/* Slot arrays of the table; the sizes are checked against kMaxTableBytes. */
-int AllocateTable(const Options &o, Table *table, HostParamBlock *block)
+// The table's slot arrays; the block points into them.
+struct Table {
+    std::vector<char> names;
+    std::vector<char> values;
+};
+
+Result<Table> AllocateTable(const Options &o)
 {
     uint64_t names = uint64_t{o.capacity} * o.name_width;
     uint64_t values = uint64_t{o.capacity} * o.value_width;
     if (names > kMaxTableBytes || values > kMaxTableBytes)
-        return Usage("variable table too large", nullptr);
-    /* One byte more, so that an empty table still has an address. */
+        return UsageError("variable table too large");
+    // One byte more, so that an empty table still has an address.
+    Table table;
     try {
-        table->names.assign(static_cast<size_t>(names) + 1, '\0');
-        table->values.assign(static_cast<size_t>(values) + 1, '\0');
+        table.names.assign(static_cast<size_t>(names) + 1, '\0');
+        table.values.assign(static_cast<size_t>(values) + 1, '\0');
     } catch (const std::bad_alloc &) {
-        return Fail("out of memory for the variable table", nullptr);
+        return Error{"out of memory for the variable table", false};
     }
-    block->NameSlots = table->names.data();
-    block->ValueSlots = table->values.data();
-    block->VariableCapacity = o.capacity;
-    block->NameWidth = o.name_width;
-    block->ValueWidth = o.value_width;
-    return 0;
+    return table;
 }
 
-/* Stores NAME=VALUE under '%NAME%' as a host does: overwrite the first entry
- * with that key, or append. */
-int StoreVariable(HostParamBlock *block, std::string_view assignment)
+HostParamBlock BlockFor(Table &table, const Options &o)
 {
-    size_t equals = assignment.find('=');
-    std::string_view value = assignment.substr(equals + 1);
-    std::string key(equals + 2, '%'); // "%NAME%"
-    assignment.copy(key.data() + 1, equals);
-    if (key.size() + 1 > block->NameWidth)
-        return Usage("--set name does not fit the name width", assignment.data());
-    if (value.size() + 1 > block->ValueWidth)
-        return Usage("--set value does not fit the value width", assignment.data());
-    uint32_t i = 0;
-    while (i < block->VariableCount &&
-           key != block->NameSlots + static_cast<size_t>(i) * block->NameWidth)
-        i++;
-    if (i == block->VariableCount) {
-        if (i >= block->VariableCapacity)
-            return Usage("--set: the variable table is full", assignment.data());
-        memcpy(block->NameSlots + static_cast<size_t>(i) * block->NameWidth, key.c_str(),
-               key.size() + 1);
-        block->VariableCount++;
-    }
-    char *slot = block->ValueSlots + static_cast<size_t>(i) * block->ValueWidth;
-    memcpy(slot, value.data(), value.size());
-    slot[value.size()] = '\0';
-    return 0;
+    HostParamBlock block{};
+    block.NameSlots = table.names.data();
+    block.ValueSlots = table.values.data();
+    block.VariableCapacity = o.capacity;
+    block.NameWidth = o.name_width;
+    block.ValueWidth = o.value_width;
+    block.ParameterText = o.parameter_text ? o.parameter_text->c_str() : nullptr;
+    return block;
 }
 
-/* Length of the string in a slot, never past the slot. */
-size_t SlotLength(const char *slot, uint32_t width)
+char *NameSlot(const HostParamBlock &block, uint32_t i)
+{
+    return block.NameSlots + size_t{i} * block.NameWidth;
+}
+
+char *ValueSlot(const HostParamBlock &block, uint32_t i)
+{
+    return block.ValueSlots + size_t{i} * block.ValueWidth;
+}
+
+// The string in a slot, never past the slot.
+std::string_view SlotText(const char *slot, uint32_t width)
 {
     const auto *end = static_cast<const char *>(memchr(slot, '\0', width));
-    return end ? static_cast<size_t>(end - slot) : width;
+    return {slot, end ? static_cast<size_t>(end - slot) : width};
 }
 
-/* The key without its percent signs. */
-void KeyToName(const char **name, size_t *length)
+// Stores NAME=VALUE under %NAME% as a host does: overwrites the first entry
+// with that key, or appends one.
+std::optional<Error> StoreVariable(HostParamBlock &block, std::string_view assignment)
 {
-    if (*length > 0 && (*name)[0] == '%') {
-        (*name)++;
-        (*length)--;
+    size_t equals = assignment.find('=');
+    std::string key = "%";
+    key.append(assignment.substr(0, equals)).append("%");
+    std::string_view value = assignment.substr(equals + 1);
+    if (key.size() + 1 > block.NameWidth)
+        return UsageError("--set name does not fit the name width", assignment);
+    if (value.size() + 1 > block.ValueWidth)
+        return UsageError("--set value does not fit the value width", assignment);
+    uint32_t i = 0;
+    while (i < block.VariableCount && SlotText(NameSlot(block, i), block.NameWidth) != key)
+        i++;
+    if (i == block.VariableCount) {
+        if (i >= block.VariableCapacity)
+            return UsageError("--set: the variable table is full", assignment);
+        memcpy(NameSlot(block, i), key.c_str(), key.size() + 1);
+        block.VariableCount++;
     }
-    if (*length > 0 && (*name)[*length - 1] == '%')
-        (*length)--;
+    char *slot = ValueSlot(block, i);
+    memcpy(slot, value.data(), value.size());
+    slot[value.size()] = '\0';
+    return std::nullopt;
 }
 
-/* JSON string of 8-bit text: byte n is code point U+00nn. */
-void PrintJsonString(const char *text, size_t length)
+struct Variable {
+    std::string_view name; // without its percent signs
+    std::string_view value;
+};
+
+std::string_view KeyName(std::string_view key)
 {
-    putchar('"');
-    for (size_t i = 0; i < length; i++) {
-        auto c = static_cast<unsigned char>(text[i]);
-        if (c == '"' || c == '\\')
-            printf("\\%c", c);
-        else if (c < 0x20 || c == 0x7f)
-            printf("\\u%04x", c);
-        else if (c < 0x80)
-            putchar(c);
-        else {
-            putchar(0xc0 | (c >> 6));
-            putchar(0x80 | (c & 0x3f));
-        }
-    }
-    putchar('"');
+    if (key.starts_with('%'))
+        key.remove_prefix(1);
+    if (key.ends_with('%'))
+        key.remove_suffix(1);
+    return key;
 }
 
-void PrintResult(const Options &o, const HostParamBlock *block, int32_t result)
+// The table's entries after the call, within its capacity.
+std::vector<Variable> Variables(const HostParamBlock &block)
 {
-    uint32_t entries = block->VariableCount < block->VariableCapacity ? block->VariableCount
-                                                                      : block->VariableCapacity;
-    if (o.json) {
-        printf("{\"export\": ");
-        PrintJsonString(o.export_name, strlen(o.export_name));
-        printf(", \"return\": %ld, \"variables\": [", static_cast<long>(result));
-    } else {
-        printf("return=%ld\n", static_cast<long>(result));
-    }
-    for (uint32_t i = 0; i < entries; i++) {
-        const char *name = block->NameSlots + static_cast<size_t>(i) * block->NameWidth;
-        const char *value = block->ValueSlots + static_cast<size_t>(i) * block->ValueWidth;
-        size_t name_length = SlotLength(name, block->NameWidth);
-        size_t value_length = SlotLength(value, block->ValueWidth);
-        KeyToName(&name, &name_length);
-        if (o.json) {
-            printf("%s{\"name\": ", i ? ", " : "");
-            PrintJsonString(name, name_length);
-            printf(", \"value\": ");
-            PrintJsonString(value, value_length);
-            putchar('}');
+    std::vector<Variable> variables;
+    uint32_t entries = std::min(block.VariableCount, block.VariableCapacity);
+    for (uint32_t i = 0; i < entries; i++)
+        variables.push_back({KeyName(SlotText(NameSlot(block, i), block.NameWidth)),
+                             SlotText(ValueSlot(block, i), block.ValueWidth)});
+    return variables;
+}
+
+// return=N, then NAME=VALUE for each variable, the bytes as they are.
+void PrintText(int32_t result, const std::vector<Variable> &variables)
+{
+    std::string out = "return=" + std::to_string(result) + "\n";
+    for (const Variable &v : variables)
+        out.append(v.name).append("=").append(v.value).append("\n");
+    Write(out);
+}
+
+// JSON string of 8-bit text: byte n is code point U+00nn.
+std::string JsonString(std::string_view text)
+{
+    constexpr char kHex[] = "0123456789abcdef";
+    std::string out = "\"";
+    for (char byte : text) {
+        auto c = static_cast<unsigned char>(byte);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += byte;
+        } else if (c < 0x20 || c == 0x7f) {
+            out += "\\u00";
+            out += kHex[c >> 4];
+            out += kHex[c & 0xf];
+        } else if (c < 0x80) {
+            out += byte;
         } else {
-            fwrite(name, 1, name_length, stdout);
-            putchar('=');
-            fwrite(value, 1, value_length, stdout);
-            putchar('\n');
+            out += static_cast<char>(0xc0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3f));
         }
     }
-    if (o.json)
-        printf("]}\n");
+    out += '"';
+    return out;
 }
 
-/* EXPORT is a name, or '#N' for ordinal N. */
-int ResolveExport(LoadedModule *module, const char *text, QvSetupExport *function)
+// One line: {"export": ..., "return": N, "variables": [{"name": ..., "value": ...}, ...]}
+void PrintJson(std::string_view export_name, int32_t result, const std::vector<Variable> &variables)
+{
+    std::string out = "{\"export\": " + JsonString(export_name) +
+                      ", \"return\": " + std::to_string(result) + ", \"variables\": [";
+    for (size_t i = 0; i < variables.size(); i++) {
+        out += i ? ", " : "";
+        out += "{\"name\": " + JsonString(variables[i].name) +
+               ", \"value\": " + JsonString(variables[i].value) + "}";
+    }
+    out += "]}\n";
+    Write(out);
+}
+
+// EXPORT is a name, or #N for ordinal N.
+Result<QvSetupExport> ResolveExport(LoadedModule *module, const std::string &text)
 {
     unsigned ordinal = 0;
-    if (text[0] == '#') {
-        uint32_t number;
-        if (!ParseNumber(text + 1, &number) || number == 0 || number > 65535)
-            return Usage("not an ordinal", text);
-        ordinal = number;
+    if (text.starts_with('#')) {
+        std::optional<uint32_t> number = ParseNumber(std::string_view(text).substr(1));
+        if (!number || *number == 0 || *number > 65535)
+            return UsageError("not an ordinal", text);
+        ordinal = *number;
     }
-    *function = FindModuleExport(module, text, ordinal);
-    if (*function == nullptr)
-        return Usage("the module has no such export", text);
+    QvSetupExport function = FindModuleExport(module, text.c_str(), ordinal);
+    if (function == nullptr)
+        return UsageError("the module has no such export", text);
+    return function;
+}
+
+// Fills the table from --set, calls the export and prints the outcome.
+int RunCall(LoadedModule *module, const Options &o)
+{
+    Result<QvSetupExport> function = ResolveExport(module, o.export_name);
+    if (const Error *error = std::get_if<Error>(&function))
+        return Report(*error);
+    Result<Table> table = AllocateTable(o);
+    if (const Error *error = std::get_if<Error>(&table))
+        return Report(*error);
+    HostParamBlock block = BlockFor(std::get<Table>(table), o);
+    for (std::string_view assignment : o.sets)
+        if (std::optional<Error> error = StoreVariable(block, assignment))
+            return Report(*error);
+    int32_t result = std::get<QvSetupExport>(function)(&block);
+    if (o.json)
+        PrintJson(o.export_name, result, Variables(block));
+    else
+        PrintText(result, Variables(block));
+    fflush(stdout);
     return 0;
+}
+
+// The module named by --dll, or else the one beside qvhost.
+std::optional<std::string> ModulePath(const Options &o)
+{
+    if (o.dll)
+        return o.dll;
+    char path[4096];
+    if (!DefaultModulePath(path, sizeof path))
+        return std::nullopt;
+    return std::string(path);
+}
+
+int CallExport(const Options &o)
+{
+    std::optional<std::string> path = ModulePath(o);
+    if (!path)
+        return Report(UsageError("cannot tell where the module is; use --dll"));
+    LoadedModule *module = OpenModule(path->c_str());
+    if (module == nullptr)
+        return Report(UsageError("cannot load the module", *path));
+    int status = RunCall(module, o);
+    CloseModule(module);
+    return status;
 }
 
 } // namespace
@@ -316,48 +424,26 @@ int ResolveExport(LoadedModule *module, const char *text, QvSetupExport *functio
 int main(int argc, char **argv)
 {
 #ifdef _WIN32
-    /* Same bytes on every platform: no CR added before LF. */
+    // Same bytes on every platform: no CR added before LF.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
 #endif
-    Options options;
-    int status = ParseOptions(argc, argv, &options);
-    if (status != 0)
-        return status;
-    if (options.request == Request::ShowHelp) {
-        fputs(kHelp, stdout);
+    std::vector<std::string_view> args;
+    for (int i = 1; i < argc; i++)
+        args.emplace_back(argv[i]);
+    Result<Options> parsed = ParseCommandLine(args);
+    if (const Error *error = std::get_if<Error>(&parsed))
+        return Report(*error);
+    const Options &options = std::get<Options>(parsed);
+    switch (options.request) {
+    case Request::ShowHelp:
+        Write(kHelp);
         return 0;
-    }
-    if (options.request == Request::ShowVersion) {
-        printf("qvhost %s\n", QVSETUP_VERSION_STRING);
+    case Request::ShowVersion:
+        Write("qvhost " QVSETUP_VERSION_STRING "\n");
         return 0;
+    case Request::CallExport:
+        break;
     }
-
-    char default_path[4096];
-    const char *path = options.dll;
-    if (path == nullptr) {
-        if (!DefaultModulePath(default_path, sizeof default_path))
-            return Usage("cannot tell where the module is; use --dll", nullptr);
-        path = default_path;
-    }
-    LoadedModule *module = OpenModule(path);
-    if (module == nullptr)
-        return Usage("cannot load the module", path);
-
-    QvSetupExport function = nullptr;
-    HostParamBlock block{};
-    Table table;
-    status = ResolveExport(module, options.export_name, &function);
-    if (status == 0)
-        status = AllocateTable(options, &table, &block);
-    for (size_t i = 0; status == 0 && i < options.sets.size(); i++)
-        status = StoreVariable(&block, options.sets[i]);
-    if (status == 0) {
-        block.ParameterText = options.parameter_text;
-        int32_t result = function(&block);
-        PrintResult(options, &block, result);
-        fflush(stdout);
-    }
-    CloseModule(module);
-    return status;
+    return CallExport(options);
 }

@@ -61,10 +61,11 @@ struct Export {
     std::string_view key;
 };
 
-constexpr std::array<Export, 3> kExports = {{
+constexpr std::array<Export, 4> kExports = {{
     {GetFileVersion, "%FileVersion%"},
     {NormalizeMSIEVersion, "%FILEVERSION%"},
     {CompareVersions, "%VersionDelta%"},
+    {GetFileVersionEx, "%FileVersion%"},
 }};
 
 // A slot array of exactly `size` bytes, so AddressSanitizer sees any access
@@ -112,7 +113,7 @@ uint32_t FirstMatch(const SlotArray &names, uint32_t width, uint32_t entries, st
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {
     Input in{data, size};
-    const Export &call = kExports[in.TakeByte() % 3];
+    const Export &call = kExports[in.TakeByte() % kExports.size()];
     const uint32_t capacity = in.TakeByte() % 9;
     const uint32_t name_width = in.TakeByte() % 40;
     const uint32_t value_width = in.TakeByte() % 300;

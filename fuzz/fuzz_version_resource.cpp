@@ -1,5 +1,6 @@
-// Fuzzes the version-resource reader through QueryVersionField: the input
-// bytes become a file, and a few fields are asked of it. (On Windows the
+// Fuzzes the version-resource reader through QueryVersionField and
+// QueryVersionFieldEx: the input bytes become a file, and a few fields are
+// asked of it. (On Windows the
 // same code asks the system's version functions.)
 #include <array>
 #include <cstddef>
@@ -19,8 +20,10 @@ constexpr std::array<std::string_view, 3> kFields = {"FileVersion", "CompanyName
 
 void QueryFields(const char *path)
 {
-    for (const std::string_view field : kFields)
+    for (const std::string_view field : kFields) {
         qv::fileinfo::QueryVersionField(path, field);
+        qv::fileinfo::QueryVersionFieldEx(path, field);
+    }
 }
 
 } // namespace

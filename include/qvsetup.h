@@ -42,9 +42,9 @@
 /* This header's release; the DLL's version resource carries the same numbers
  * (as MAJOR.MINOR.PATCH.0). */
 #define QVSETUP_VERSION_MAJOR 1
-#define QVSETUP_VERSION_MINOR 0
+#define QVSETUP_VERSION_MINOR 1
 #define QVSETUP_VERSION_PATCH 0
-#define QVSETUP_VERSION_STRING "1.0.0"
+#define QVSETUP_VERSION_STRING "1.1.0"
 
 /*
  * Linkage
@@ -103,6 +103,9 @@ QVSETUP_API int32_t QVSETUP_CALL NormalizeMSIEVersion(HostParamBlock *block);
 QVSETUP_API int32_t QVSETUP_CALL CompareVersions(HostParamBlock *block);
 /* Ordinal 4. 1 when the client's window exists, else 0; block may be null. */
 QVSETUP_API int32_t QVSETUP_CALL IsQarvellClientRunning(HostParamBlock *block);
+/* Ordinal 5. Parameters "path[, field]"; writes "FileVersion" from the file's
+ * own string tables (its translation list first). Returns 0. */
+QVSETUP_API int32_t QVSETUP_CALL GetFileVersionEx(HostParamBlock *block);
 
 #ifdef __cplusplus
 }

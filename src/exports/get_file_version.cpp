@@ -1,20 +1,38 @@
-// Export GetFileVersion: "path[, field]" -> variable "FileVersion".
+// Exports GetFileVersion and GetFileVersionEx: "path[, field]" -> variable
+// "FileVersion", from the U.S. English / code page 1252 string table or
+// from the file's own.
 #include "fileinfo/version_field.h"
 #include "host/parameters.h"
 #include "host/variables.h"
 #include "qvsetup.h"
 
-QVSETUP_API int32_t QVSETUP_CALL GetFileVersion(HostParamBlock *block)
+namespace {
+
+using namespace qv;
+
+using FieldQuery = memory::HeapPtr<char> (*)(std::string_view path, std::string_view field);
+
+int32_t AnswerFileVersion(HostParamBlock *block, FieldQuery query)
 {
-    using namespace qv;
     if (block == nullptr)
         return 0;
     const host::ParameterList list = host::SplitParameter(block);
     memory::HeapPtr<char> value;
     if (list.count >= 2)
-        value = fileinfo::QueryVersionField(host::ParameterItem(list, 1),
-                                            list.count >= 3 ? host::ParameterItem(list, 2)
-                                                            : "FileVersion");
+        value = query(host::ParameterItem(list, 1),
+                      list.count >= 3 ? host::ParameterItem(list, 2) : "FileVersion");
     host::SetVariable(*block, "FileVersion", value ? value.get() : "");
     return 0;
+}
+
+} // namespace
+
+QVSETUP_API int32_t QVSETUP_CALL GetFileVersion(HostParamBlock *block)
+{
+    return AnswerFileVersion(block, fileinfo::QueryVersionField);
+}
+
+QVSETUP_API int32_t QVSETUP_CALL GetFileVersionEx(HostParamBlock *block)
+{
+    return AnswerFileVersion(block, fileinfo::QueryVersionFieldEx);
 }

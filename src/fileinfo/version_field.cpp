@@ -1,9 +1,11 @@
 #include "fileinfo/version_field.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <span>
 
 #include "fileinfo/version_api.h"
 #include "reader/byte_view.h"
@@ -52,6 +54,20 @@ const VersionField *FindField(std::string_view name)
             return &field;
     return nullptr;
 }
+
+// The fields of the file's own string tables, the default first, and the
+// two numbers of the fixed record.
+constexpr std::array<std::string_view, 12> kStringFields = {
+    "FileVersion",    "CompanyName",      "FileDescription", "InternalName",
+    "LegalCopyright", "OriginalFilename", "ProductName",     "ProductVersion",
+    "Comments",       "LegalTrademarks",  "PrivateBuild",    "SpecialBuild",
+};
+constexpr std::string_view kFileVersionNumber = "FileVersionNumber";
+constexpr std::string_view kProductVersionNumber = "ProductVersionNumber";
+
+// The string tables tried after those the file lists: U.S. English in
+// Unicode, in code page 1252, and without a code page.
+constexpr std::array<uint32_t, 3> kDefaultTranslations = {0x040904B0, 0x040904E4, 0x04090000};
 
 // A file's version-information block, read through the version operations,
 // which keep answering queries on it.
@@ -161,6 +177,87 @@ memory::HeapPtr<char> FixedVersionText(const VersionBlock &block, uint32_t ms_of
     return memory::CopyText({version.data(), used});
 }
 
+// The file's translation list, "\\VarFileInfo\\Translation": pairs of a
+// WORD language and a WORD code page, as one value language << 16 | code
+// page each. Only whole entries inside the block count.
+std::span<const uint8_t> TranslationEntries(const VersionBlock &block)
+{
+    void *pointer = nullptr;
+    unsigned length = 0;
+    if (!VersionValueQuery(*block.api, block.view.bytes.data(), "\\VarFileInfo\\Translation",
+                           &pointer, &length))
+        return {};
+    const auto offset = OffsetInside(block.view, pointer, 0);
+    if (!offset)
+        return {};
+    const std::size_t inside = std::min<std::size_t>(length, block.view.size() - *offset);
+    return block.view.bytes.subspan(*offset, inside - inside % 4);
+}
+
+uint32_t TranslationAt(std::span<const uint8_t> entries, std::size_t index)
+{
+    const ByteView view{entries};
+    return uint32_t{view.ReadOrZero<uint16_t>(4 * index)} << 16 |
+           view.ReadOrZero<uint16_t>(4 * index + 2);
+}
+
+bool ListedBefore(std::span<const uint8_t> entries, std::size_t count, uint32_t translation)
+{
+    for (std::size_t i = 0; i < count; i++)
+        if (TranslationAt(entries, i) == translation)
+            return true;
+    return false;
+}
+
+// "\\StringFileInfo\\LLLLCCCC\\FIELD", terminated, in `path`.
+void StringPath(uint32_t translation, std::string_view field, std::array<char, 64> &path)
+{
+    constexpr std::string_view kTables = "\\StringFileInfo\\";
+    constexpr char kHex[] = "0123456789ABCDEF";
+    std::size_t used = kTables.copy(path.data(), kTables.size());
+    for (int shift = 28; shift >= 0; shift -= 4)
+        path[used++] = kHex[(translation >> shift) & 0xf];
+    path[used++] = '\\';
+    used += field.copy(path.data() + used, path.size() - used - 1);
+    path[used] = '\0';
+}
+
+// What one table gives: its string, not empty; nothing (try the next); or
+// a value not inside the block, which ends the search with no answer.
+enum class TableAnswer { found, absent, unsound };
+
+TableAnswer QueryTable(const VersionBlock &block, uint32_t translation, std::string_view field,
+                       std::string_view &text)
+{
+    std::array<char, 64> path;
+    StringPath(translation, field, path);
+    const Value value = QueryValue(block, path.data());
+    if (value.found == Found::nothing)
+        return TableAnswer::absent;
+    const auto string = value.found == Found::inside ? StringAt(block, value.offset) : std::nullopt;
+    if (!string)
+        return TableAnswer::unsound;
+    text = *string;
+    return text.empty() ? TableAnswer::absent : TableAnswer::found;
+}
+
+// The string of `field` from the first table that has it.
+TableAnswer QueryTables(const VersionBlock &block, std::string_view field, std::string_view &text)
+{
+    const auto entries = TranslationEntries(block);
+    const std::size_t listed = entries.size() / 4;
+    for (std::size_t i = 0; i < listed + kDefaultTranslations.size(); i++) {
+        const uint32_t translation =
+            i < listed ? TranslationAt(entries, i) : kDefaultTranslations[i - listed];
+        if (ListedBefore(entries, std::min(i, listed), translation))
+            continue;
+        const TableAnswer answer = QueryTable(block, translation, field, text);
+        if (answer != TableAnswer::absent)
+            return answer;
+    }
+    return TableAnswer::absent;
+}
+
 } // namespace
 
 memory::HeapPtr<char> QueryVersionField(std::string_view path, std::string_view field_name)
@@ -183,6 +280,34 @@ memory::HeapPtr<char> QueryVersionField(std::string_view path, std::string_view 
         return FixedVersionText(*block, reader::kProductVersionMSOffset,
                                 reader::kProductVersionLSOffset);
     return {};
+}
+
+memory::HeapPtr<char> QueryVersionFieldEx(std::string_view path, std::string_view field_name)
+{
+    const auto *field =
+        std::find_if(kStringFields.begin(), kStringFields.end(),
+                     [&](std::string_view f) { return EqualIgnoringCase(f, field_name); });
+    const bool file_number = EqualIgnoringCase(field_name, kFileVersionNumber);
+    const bool product_number = EqualIgnoringCase(field_name, kProductVersionNumber);
+    if (field == kStringFields.end() && !file_number && !product_number)
+        return {};
+    const auto block = ReadVersionBlock(path);
+    if (!block)
+        return {};
+    if (product_number)
+        return FixedVersionText(*block, reader::kProductVersionMSOffset,
+                                reader::kProductVersionLSOffset);
+    if (!file_number) {
+        // As in QueryVersionField, a string not inside the block gives
+        // nothing, not the fallback.
+        std::string_view text;
+        const TableAnswer answer = QueryTables(*block, *field, text);
+        if (answer == TableAnswer::found)
+            return memory::CopyText(text);
+        if (answer == TableAnswer::unsound || field != kStringFields.begin())
+            return {};
+    }
+    return FixedVersionText(*block, reader::kFileVersionMSOffset, reader::kFileVersionLSOffset);
 }
 
 } // namespace qv::fileinfo

@@ -15,6 +15,14 @@ namespace qv::fileinfo {
 // is missing or empty. A terminated heap string, or empty.
 memory::HeapPtr<char> QueryVersionField(std::string_view path, std::string_view field);
 
+// The text of `field` as the file's own string tables give it: one of
+// twelve string fields, from the first table that has it not empty, the
+// tables tried in the order of the file's translation list and then
+// "040904B0", "040904E4" and "04090000"; or "FileVersionNumber" and
+// "ProductVersionNumber", "a.b.c.d" from the fixed record. "FileVersion"
+// falls back to FileVersionNumber. A terminated heap string, or empty.
+memory::HeapPtr<char> QueryVersionFieldEx(std::string_view path, std::string_view field);
+
 } // namespace qv::fileinfo
 
 #endif

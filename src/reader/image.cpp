@@ -85,9 +85,9 @@ Run RunAt(const ImageMap &map, uint64_t rva, uint64_t length)
     // overlapping: only the first one that ends after `rva` matters.
     unsigned first = 0, last = map.count;
     if (map.ordered) {
-        const auto *end = std::partition_point(
-            map.sections, map.sections + map.count,
-            [rva](const MappedSection &s) { return s.protect_end <= rva; });
+        const auto *end =
+            std::partition_point(map.sections, map.sections + map.count,
+                                 [rva](const MappedSection &s) { return s.protect_end <= rva; });
         first = static_cast<unsigned>(end - map.sections);
         last = std::min(first + 1, map.count);
     }
@@ -209,7 +209,8 @@ bool MapSection(ImageMap &map, const Section &section, uint64_t file_size)
     // The access of the section's pages. Setting it at an address inside a
     // page fails and changes nothing, and a section of no size has no pages.
     s.protect_start = rva & ~(kMemoryPageSize - 1);
-    s.protect_end = size == 0 || !page_aligned ? s.protect_start : s.protect_start + RoundPage(size);
+    s.protect_end =
+        size == 0 || !page_aligned ? s.protect_start : s.protect_start + RoundPage(size);
     return true;
 }
 

@@ -61,8 +61,10 @@ LoadedModule *Module::module_ = nullptr;
 
 TEST_F(Module, ExportsByNameAndOrdinalAgree)
 {
-    const std::pair<const char *, unsigned> exports[] = {
-        {"NormalizeMSIEVersion", 2}, {"CompareVersions", 3}, {"IsQarvellClientRunning", 4}};
+    const std::pair<const char *, unsigned> exports[] = {{"NormalizeMSIEVersion", 2},
+                                                         {"CompareVersions", 3},
+                                                         {"IsQarvellClientRunning", 4},
+                                                         {"GetFileVersionEx", 5}};
     for (const auto &e : exports) {
         ASSERT_NE(ByName(e.first), nullptr) << e.first;
         EXPECT_EQ(ByName(e.first), ByOrdinal(e.second)) << e.first;
@@ -84,6 +86,7 @@ TEST_F(Module, CalleeRemovesItsArgument)
     EXPECT_EQ(StackLeftByCall(ByName("NormalizeMSIEVersion"), t.block()), 0);
     EXPECT_EQ(t.Get("FILEVERSION"), "4.72.0.3110");
     EXPECT_EQ(StackLeftByCall(ByName("IsQarvellClientRunning"), nullptr), 0);
+    EXPECT_EQ(StackLeftByCall(ByName("GetFileVersionEx"), t.block()), 0);
 }
 #endif
 

@@ -33,6 +33,7 @@ struct FileVersionCase {
     const char *file;  // fixture name; null for no parameter text
     const char *field; // null: the path alone; otherwise appended after a comma
     const char *value; // expected "FileVersion"
+    bool ex = false;   // through GetFileVersionEx
 };
 
 const FileVersionCase kCases[] = {
@@ -56,6 +57,12 @@ const FileVersionCase kCases[] = {
     // fixed record's product version, other fields are missing.
     {"other_translation.dll", "FileVersion", "5.0.261.35"},
     {"other_translation.dll", "CompanyName", ""},
+    // GetFileVersionEx reads the table the file lists; its FileVersion
+    // fallback is the file version; it knows twelve string fields.
+    {"other_translation.dll", "CompanyName", "Fixture Company Ltd.", true},
+    {"empty_fileversion.dll", nullptr, "1.2.3.4", true},
+    {"all_fields.dll", "Comments", "Not one of the eight", true},
+    {"high_versions.dll", "ProductVersionNumber", "65535.32768.1.0", true},
     {"high_versions.dll", nullptr, "65535.32768.1.0"},
     // The resource compiler stores an empty string with its terminator:
     // present, so no fallback.
@@ -102,18 +109,20 @@ protected:
         module_ = LoadModuleBesideProgram();
         ASSERT_NE(module_, nullptr) << "cannot load the module beside the program";
         get_ = FindModuleExport(module_, "GetFileVersion", 0);
+        get_ex_ = FindModuleExport(module_, "GetFileVersionEx", 0);
         ASSERT_NE(get_, nullptr);
         ASSERT_EQ(get_, FindModuleExport(module_, "", 1));
+        ASSERT_NE(get_ex_, nullptr);
     }
     void TearDown() override { CloseModule(module_); }
 
-    std::string Call(const char *parameters, uint32_t value_width = 8192)
+    std::string Call(const char *parameters, uint32_t value_width = 8192, bool ex = false)
     {
         HostTable t(4, 64, value_width);
         t.Append("%FILEVERSION%", "other variable");
         t.Append("%FileVersion%", "stale");
         t.block()->ParameterText = parameters;
-        EXPECT_EQ(get_(t.block()), 0);
+        EXPECT_EQ((ex ? get_ex_ : get_)(t.block()), 0);
         EXPECT_EQ(t.count(), 2u);
         EXPECT_EQ(t.Get("FILEVERSION"), "other variable");
         EXPECT_TRUE(t.Intact());
@@ -122,6 +131,7 @@ protected:
 
     LoadedModule *module_ = nullptr;
     QvSetupExport get_ = nullptr;
+    QvSetupExport get_ex_ = nullptr;
 };
 
 TEST_F(FileVersion, Fixtures)
@@ -130,7 +140,7 @@ TEST_F(FileVersion, Fixtures)
         std::string parameters = Fixture(c.file);
         if (c.field != nullptr)
             parameters += std::string(",") + c.field;
-        EXPECT_EQ(Call(parameters.c_str()), c.value) << parameters;
+        EXPECT_EQ(Call(parameters.c_str(), 8192, c.ex), c.value) << parameters;
     }
     for (const FileVersionCase &c : kGeneratedCases) {
         std::string parameters = InFolder("QV_VERSION_FILES", QV_VERSION_FILES_DIR, c.file);
@@ -164,6 +174,7 @@ TEST_F(FileVersion, LongValueWholeOrCutToSlot)
 TEST_F(FileVersion, NullBlockWritesNothing)
 {
     EXPECT_EQ(get_(nullptr), 0);
+    EXPECT_EQ(get_ex_(nullptr), 0);
 }
 
 } // namespace

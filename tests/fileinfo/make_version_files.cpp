@@ -123,12 +123,13 @@ Node StringFileInfo(std::vector<Node> tables)
     return s;
 }
 
-Node VarFileInfo()
+// The translation list: WORD language, WORD code page, ...
+Node VarFileInfo(Bytes translations = {0x09, 0x04, 0xE4, 0x04})
 {
     Node translation;
     translation.key = u"Translation";
     translation.type = 0;
-    translation.value = {0x09, 0x04, 0xE4, 0x04};
+    translation.value = std::move(translations);
     Node v;
     v.key = u"VarFileInfo";
     v.children = {translation};
@@ -393,6 +394,33 @@ int main(int argc, char **argv)
                                      Table(u"040904B0", StandardStrings(u"unicode")),
                                      Table(u"040904e4", StandardStrings(u"ansi"))}),
                      VarFileInfo()})));
+    // The file's own tables, in the order its translation list names them
+    // (GetFileVersionEx). Blank and empty strings: StandardStrings' tags.
+    const std::vector<Node> empty_strings = {Text(u"CompanyName", u""), Text(u"FileVersion", u""),
+                                             Text(u"ProductName", u" ")};
+    add("tables_unicode_only.dll",
+        Simple(Root({StringFileInfo({Table(u"040904B0", StandardStrings(u"unicode"))}),
+                     VarFileInfo({0x09, 0x04, 0xB0, 0x04})})));
+    add("translation_names_missing_table.dll",
+        Simple(Root({StringFileInfo({Table(u"040904b0", StandardStrings(u"lower key"))}),
+                     VarFileInfo({0x07, 0x04, 0xB0, 0x04})})));
+    add("translation_first_table_lacks_field.dll",
+        Simple(Root({StringFileInfo({Table(u"040704E4", {Text(u"FileDescription", u"Datei")}),
+                                     Table(u"040904B0", StandardStrings(u"second"))}),
+                     VarFileInfo({0x07, 0x04, 0xE4, 0x04, 0x09, 0x04, 0xB0, 0x04})})));
+    add("translation_german_table.dll",
+        Simple(Root({StringFileInfo({Table(u"040904E4", StandardStrings(u"en")),
+                                     Table(u"040704B0", StandardStrings(u"de"))}),
+                     VarFileInfo({0x07, 0x04, 0xB0, 0x04})})));
+    add("translation_partial_entry.dll",
+        Simple(Root({StringFileInfo({Table(u"04090000", StandardStrings(u"no code page")),
+                                     Table(u"040904E4", StandardStrings(u"ansi"))}),
+                     VarFileInfo({0x07, 0x04, 0xB0, 0x04, 0x09, 0x04})})));
+    add("translation_first_string_empty.dll",
+        Simple(Root({StringFileInfo({Table(u"040904B0", empty_strings),
+                                     Table(u"040904E4", {Text(u"CompanyName", u"ansi"),
+                                                         Text(u"FileVersion", u"")})}),
+                     VarFileInfo({0x09, 0x04, 0xB0, 0x04, 0x09, 0x04, 0xE4, 0x04})})));
     add("string_file_info_twice.dll",
         Simple(Root({StringFileInfo({Table(u"040704B0", StandardStrings(u"first"))}),
                      StringFileInfo({Table(u"040904E4", StandardStrings(u"second"))})})));

@@ -7,12 +7,18 @@
  * buffer and in the heap's free memory; a report that changes with them
  * ends with "reads outside the buffer", and one where the bytes past the
  * buffer changed with "writes outside the buffer".
+ * Each file's report also gives GetFileVersionEx's answer for each of its
+ * fields, "ex <field> TAB <value in hex>": on Windows worked out by its rule
+ * through the system's functions, on the portable build the library's
+ * export itself.
  * With --exports, the module's GetFileVersion for every field below, one
- * line "<field> TAB <value in hex>" each: on Windows the real DLL beside
- * the program, on the portable build the linked library.
+ * line "<field> TAB <value in hex>" each, and GetFileVersionEx for each of
+ * its fields, "ex <field> TAB <value in hex>": on Windows the real DLL
+ * beside the program, on the portable build the linked library.
  * LISTFILE names one file a line; FIRST skips the lines before it. Each
  * file's report starts with "FILE n name" and ends with "END n", so that a
  * run that dies on a file can be resumed after it. */
+#include <algorithm>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -85,6 +91,124 @@ static const char *const kFields[] = {
     "companyname",
     "",
 };
+
+/* GetFileVersionEx's fields. */
+static const char *const kExFields[] = {
+    "FileVersion",       "CompanyName",          "FileDescription", "InternalName",
+    "LegalCopyright",    "OriginalFilename",     "ProductName",     "ProductVersion",
+    "Comments",          "LegalTrademarks",      "PrivateBuild",    "SpecialBuild",
+    "FileVersionNumber", "ProductVersionNumber", "companyname",     "Unknown",
+};
+
+/* The export's answer for "path,field" in a one-entry table with room for
+ * the longest value, in hex; "" when it wrote nothing. */
+static std::string CallExport(QvSetupExport function, const char *path, const char *field)
+{
+    constexpr uint32_t kNameWidth = 64, kValueWidth = 65536;
+    std::vector<char> names(kNameWidth), values(kValueWidth);
+    std::string parameters = std::string(path) + "," + field;
+    HostParamBlock block{};
+    block.VariableCapacity = 1;
+    block.NameWidth = kNameWidth;
+    block.ValueWidth = kValueWidth;
+    block.NameSlots = names.data();
+    block.ValueSlots = values.data();
+    block.ParameterText = parameters.c_str();
+    values[0] = '\0';
+    function(&block);
+    std::string hex;
+    char digits[3];
+    for (size_t i = 0; block.VariableCount != 0 && i < kValueWidth && values[i] != '\0'; i++) {
+        snprintf(digits, sizeof digits, "%02x", static_cast<unsigned char>(values[i]));
+        hex += digits;
+    }
+    return hex;
+}
+
+#ifdef _WIN32
+static std::string Hex(const std::string &text)
+{
+    std::string hex;
+    char digits[3];
+    for (unsigned char c : text) {
+        snprintf(digits, sizeof digits, "%02x", c);
+        hex += digits;
+    }
+    return hex;
+}
+
+/* "a.b.c.d" from the fixed record's two words at `words`; "" without a
+ * whole record inside the block. */
+static std::string FixedNumber(unsigned char *block, uint32_t length, size_t words)
+{
+    void *pointer = NULL;
+    unsigned n = 0;
+    if (!Query(block, length, "\\", &pointer, &n) || n < 52)
+        return "";
+    const auto *p = static_cast<const unsigned char *>(pointer);
+    if (p < block || p + 52 > block + length)
+        return "";
+    uint32_t ms, ls;
+    memcpy(&ms, p + words, 4);
+    memcpy(&ls, p + words + 4, 4);
+    char text[32];
+    snprintf(text, sizeof text, "%u.%u.%u.%u", ms >> 16, ms & 0xffff, ls >> 16, ls & 0xffff);
+    return text;
+}
+
+/* GetFileVersionEx's rule worked out through the system's functions: the
+ * tables the translation list names (whole entries inside the block), then
+ * 040904B0, 040904E4, 04090000, each tried once; the first string not
+ * empty (up to its first NUL) answers; FileVersion falls back to the file
+ * version words. Like the module, it asks nothing of a block whose root
+ * claims more than the block holds. */
+static std::string ExRule(unsigned char *block, uint32_t length, const char *field)
+{
+    if (length < 6 || uint32_t(block[0] | block[1] << 8) > length)
+        return "";
+    if (strcmp(field, "FileVersionNumber") == 0)
+        return FixedNumber(block, length, 8);
+    if (strcmp(field, "ProductVersionNumber") == 0)
+        return FixedNumber(block, length, 16);
+    std::vector<uint32_t> keys;
+    void *pointer = NULL;
+    unsigned n = 0;
+    if (Query(block, length, "\\VarFileInfo\\Translation", &pointer, &n) && pointer != NULL) {
+        const auto *t = static_cast<const unsigned char *>(pointer);
+        for (unsigned i = 0; i + 4 <= n && t >= block && t + i + 4 <= block + length; i += 4)
+            keys.push_back(uint32_t(t[i] | t[i + 1] << 8) << 16 |
+                           uint32_t(t[i + 2] | t[i + 3] << 8));
+    }
+    keys.insert(keys.end(), {0x040904B0u, 0x040904E4u, 0x04090000u});
+    static const char *const kKnown[] = {"FileVersion",     "CompanyName",    "FileDescription",
+                                         "InternalName",    "LegalCopyright", "OriginalFilename",
+                                         "ProductName",     "ProductVersion", "Comments",
+                                         "LegalTrademarks", "PrivateBuild",   "SpecialBuild"};
+    bool known = false;
+    for (const char *k : kKnown)
+        known |= _stricmp(k, field) == 0;
+    if (!known)
+        return "";
+    for (size_t i = 0; i < keys.size(); i++) {
+        if (std::find(keys.begin(), keys.begin() + i, keys[i]) != keys.begin() + i)
+            continue;
+        char path[96];
+        snprintf(path, sizeof path, "\\StringFileInfo\\%08X\\%s", keys[i], field);
+        pointer = NULL;
+        n = 0;
+        if (!Query(block, length, path, &pointer, &n) || pointer == NULL || n == 0)
+            continue;
+        const auto *p = static_cast<const unsigned char *>(pointer);
+        if (p < block || p >= block + length)
+            return "outside";
+        const std::string text(reinterpret_cast<const char *>(p),
+                               strnlen(reinterpret_cast<const char *>(p), block + length - p));
+        if (!text.empty())
+            return text;
+    }
+    return _stricmp(field, "FileVersion") == 0 ? FixedNumber(block, length, 8) : "";
+}
+#endif
 
 static const char *BaseName(const char *path)
 {
@@ -184,6 +308,14 @@ static int Report(const char *path, unsigned char fill, Text *out)
         }
         Add(out, "\n");
     }
+    for (const char *field : kExFields) {
+#ifdef _WIN32
+        const std::string value = ok ? Hex(ExRule(block, size + 1, field)) : "";
+#else
+        const std::string value = CallExport(GetFileVersionEx, path, field);
+#endif
+        Add(out, "ex %s\t%s\n", field, value.c_str());
+    }
     int kept = 1;
     for (size_t i = 0; i < kTail; i++)
         kept &= block[size + 2 + i] == fill;
@@ -191,28 +323,15 @@ static int Report(const char *path, unsigned char fill, Text *out)
     return kept;
 }
 
-/* GetFileVersion of the module for each field of one file, as a host
- * calls it: a one-entry table with room for the longest value. */
-static void ReportExports(QvSetupExport get_file_version, const char *path)
+/* GetFileVersion and GetFileVersionEx of the module for each of their
+ * fields of one file, as a host calls them. */
+static void ReportExports(QvSetupExport get_file_version, QvSetupExport get_file_version_ex,
+                          const char *path)
 {
-    constexpr uint32_t kNameWidth = 64, kValueWidth = 65536;
-    std::vector<char> names(kNameWidth), values(kValueWidth);
-    for (const char *field : kFields) {
-        std::string parameters = std::string(path) + "," + field;
-        HostParamBlock block{};
-        block.VariableCapacity = 1;
-        block.NameWidth = kNameWidth;
-        block.ValueWidth = kValueWidth;
-        block.NameSlots = names.data();
-        block.ValueSlots = values.data();
-        block.ParameterText = parameters.c_str();
-        values[0] = '\0';
-        get_file_version(&block);
-        printf("%s\t", field);
-        for (size_t i = 0; block.VariableCount != 0 && i < kValueWidth && values[i] != '\0'; i++)
-            printf("%02x", static_cast<unsigned char>(values[i]));
-        putchar('\n');
-    }
+    for (const char *field : kFields)
+        printf("%s\t%s\n", field, CallExport(get_file_version, path, field).c_str());
+    for (const char *field : kExFields)
+        printf("ex %s\t%s\n", field, CallExport(get_file_version_ex, path, field).c_str());
 }
 
 /* The module's GetFileVersion: the DLL beside the program on Windows, the
@@ -241,16 +360,16 @@ static DWORD WINAPI Watchdog(void *)
 }
 #endif
 
-static QvSetupExport FindGetFileVersion()
+static QvSetupExport FindExport(const char *name)
 {
 #ifdef _WIN32
+    static LoadedModule *module = nullptr; // stays loaded until the program ends
     char module_path[4096];
-    LoadedModule *module = DefaultModulePath(module_path, sizeof module_path)
-                               ? OpenModule(module_path)
-                               : nullptr; // stays loaded until the program ends
-    return module ? FindModuleExport(module, "GetFileVersion", 0) : nullptr;
+    if (module == nullptr && DefaultModulePath(module_path, sizeof module_path))
+        module = OpenModule(module_path);
+    return module ? FindModuleExport(module, name, 0) : nullptr;
 #else
-    return GetFileVersion;
+    return strcmp(name, "GetFileVersion") == 0 ? GetFileVersion : GetFileVersionEx;
 #endif
 }
 
@@ -268,8 +387,9 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: query_versions [--exports] LISTFILE [FIRST]\n");
         return 2;
     }
-    QvSetupExport get_file_version = exports ? FindGetFileVersion() : nullptr;
-    if (exports && get_file_version == nullptr) {
+    QvSetupExport get_file_version = exports ? FindExport("GetFileVersion") : nullptr;
+    QvSetupExport get_file_version_ex = exports ? FindExport("GetFileVersionEx") : nullptr;
+    if (exports && (get_file_version == nullptr || get_file_version_ex == nullptr)) {
         fprintf(stderr, "query_versions: cannot load the module\n");
         return 2;
     }
@@ -291,7 +411,7 @@ int main(int argc, char **argv)
         InterlockedExchange(&g_file_number, n);
 #endif
         if (exports) {
-            ReportExports(get_file_version, line);
+            ReportExports(get_file_version, get_file_version_ex, line);
             printf("END %ld\n", n);
             fflush(stdout);
             continue;

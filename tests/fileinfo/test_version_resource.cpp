@@ -40,17 +40,19 @@ void WriteWithSectionCount(const char *file, std::size_t at, uint16_t count, con
     std::ofstream(copy, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
 }
 
-std::string Field(const std::string &path, const char *field)
-{
-    const auto value = QueryVersionField(path.c_str(), field);
-    return value ? value.get() : "<none>";
-}
-
 struct FieldCase {
     const char *file;
     const char *field;
     const char *expected;
+    bool ex = false; // GetFileVersionEx's rule, else GetFileVersion's
 };
+
+std::string Field(const FieldCase &c)
+{
+    const auto value =
+        c.ex ? QueryVersionFieldEx(c.file, c.field) : QueryVersionField(c.file, c.field);
+    return value ? value.get() : "<none>";
+}
 
 // Names are given relative to the folder of the files, as a script may give
 // them: a bare name without an extension is one LoadLibraryEx never finds.
@@ -149,6 +151,24 @@ TEST(VersionField, AnswersLikeWine)
         {"ne_no_version_id.exe", "FileVersion", "<none>"},
         {"ne_table_cut_short.exe", "FileVersion", "<none>"},
         {"ne_length_below_fixed_info.exe", "FileVersion", "<none>"},
+        // The file's own tables: those its translation list names first, in
+        // its order, then 040904B0, 040904E4 and 04090000.
+        {"tables_unicode_only.dll", "CompanyName", "<none>"},
+        {"tables_unicode_only.dll", "CompanyName", "Example Company unicode", true},
+        {"basic_pe32.dll", "comments", "Comment ", true},
+        {"basic_pe32.dll", "Unknown", "<none>", true},
+        {"translation_names_missing_table.dll", "CompanyName", "Example Company lower key", true},
+        {"translation_first_table_lacks_field.dll", "CompanyName", "Example Company second", true},
+        {"translation_first_table_lacks_field.dll", "FileDescription", "Datei", true},
+        {"translation_german_table.dll", "CompanyName", "Example Company de", true},
+        {"translation_partial_entry.dll", "CompanyName", "Example Company ansi", true},
+        // Empty strings are passed over, blanks are not; FileVersion falls
+        // back to the file-version words, not the product's.
+        {"translation_first_string_empty.dll", "CompanyName", "ansi", true},
+        {"translation_first_string_empty.dll", "ProductName", " ", true},
+        {"translation_first_string_empty.dll", "FileVersion", "1.2.3.4", true},
+        {"translation_first_string_empty.dll", "ProductVersionNumber", "5.6.7.8", true},
+        {"root_without_fixed_info.dll", "FileVersionNumber", "<none>", true},
     };
     char here[4096];
     ASSERT_NE(getcwd(here, sizeof here), nullptr);
@@ -157,7 +177,7 @@ TEST(VersionField, AnswersLikeWine)
     WriteWithSectionCount("section_count_one_in_mapped_headers.dll", 0x600 + 0x46, 3,
                           "../section_count_past_table.dll");
     for (const FieldCase &c : cases)
-        EXPECT_EQ(Field(c.file, c.field), c.expected) << c.file << " " << c.field;
+        EXPECT_EQ(Field(c), c.expected) << c.file << " " << c.field << (c.ex ? " (ex)" : "");
     ASSERT_EQ(chdir(here), 0);
 }
 

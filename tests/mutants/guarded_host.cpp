@@ -1,5 +1,6 @@
 // A setup host that watches what QVSETUP.dll does to it. For every file of a
-// list and every version field it calls GetFileVersion twice:
+// list it calls GetFileVersion for every version field, and
+// GetFileVersionEx for three, each twice:
 //   pass 0: the DLL's malloc/calloc/realloc/free go to a guard allocator
 //           (each block ends where inaccessible pages begin), heap sprayed
 //           with 0x41;
@@ -35,9 +36,16 @@
 
 namespace {
 
-const char *const kFields[] = {"FileVersion",  "CompanyName",    "FileDescription",
-                               "InternalName", "LegalCopyright", "OriginalFilename",
-                               "ProductName",  "ProductVersion"};
+struct FieldCall {
+    bool ex; // GetFileVersionEx, else GetFileVersion
+    const char *field;
+};
+const FieldCall kCalls[] = {
+    {false, "FileVersion"},  {false, "CompanyName"},         {false, "FileDescription"},
+    {false, "InternalName"}, {false, "LegalCopyright"},      {false, "OriginalFilename"},
+    {false, "ProductName"},  {false, "ProductVersion"},      {true, "FileVersion"},
+    {true, "CompanyName"},   {true, "ProductVersionNumber"},
+};
 const uint8_t kPassFill[2] = {0x41, 0xa5};
 const uint8_t kGuardFill = 0x6b; // host guards and unused slots
 const uint8_t kCanary = 0xfd;    // slack of a guard block
@@ -464,10 +472,11 @@ int main(int argc, char **argv)
     char module_path[MAX_PATH];
     LoadedModule *module =
         DefaultModulePath(module_path, sizeof module_path) ? OpenModule(module_path) : nullptr;
-    QvSetupExport get_file_version =
-        module ? FindModuleExport(module, "GetFileVersion", 0) : nullptr;
+    const QvSetupExport exports[2] = {
+        module ? FindModuleExport(module, "GetFileVersion", 0) : nullptr,
+        module ? FindModuleExport(module, "GetFileVersionEx", 0) : nullptr};
     FILE *list = std::fopen(argv[1], "r");
-    if (get_file_version == nullptr || list == nullptr ||
+    if (exports[0] == nullptr || exports[1] == nullptr || list == nullptr ||
         !HookAllocator(reinterpret_cast<HMODULE>(module))) {
         std::fprintf(stderr, "guarded_host: cannot load and hook the module, or read the list\n");
         return 2;
@@ -487,12 +496,14 @@ int main(int argc, char **argv)
         std::string path = std::string(line[0] == '/' ? "Z:" : "") + line;
         for (char &c : path)
             c = c == '/' ? '\\' : c;
-        for (const char *field : kFields) {
+        for (const FieldCall &call : kCalls) {
+            const std::string label = std::string(call.ex ? "Ex:" : "") + call.field;
+            const char *field = label.c_str();
             g.field = field;
             std::string answers[2];
             for (g.pass = 0; g.pass < 2; g.pass++) {
                 std::string fault =
-                    Call(get_file_version, spray, path + "," + field, answers[g.pass]);
+                    Call(exports[call.ex], spray, path + "," + call.field, answers[g.pass]);
                 if (fault.empty() && answers[g.pass] != answers[0])
                     fault = "answer depends on memory: " + Hex(answers[0]) +
                             " with the guard "

@@ -54,8 +54,8 @@ constexpr std::array<const char *, 4> kFields = {"FileVersion", "CompanyName", "
                                                  "Comments"};
 
 // The exports by ordinal: GetFileVersion, NormalizeMSIEVersion,
-// CompareVersions, IsQarvellClientRunning.
-using Exports = std::array<QvSetupExport, 4>;
+// CompareVersions, IsQarvellClientRunning, GetFileVersionEx.
+using Exports = std::array<QvSetupExport, 5>;
 
 void Run(const Exports &exports, long calls, long file_calls, std::span<char *const> fixtures)
 {
@@ -72,7 +72,7 @@ void Run(const Exports &exports, long calls, long file_calls, std::span<char *co
         std::snprintf(parameters.data(), parameters.size(), "%s, %s", fixtures[i % count],
                       kFields[(i / count) % kFields.size()]);
         ResetTable(t, parameters.data());
-        exports[0](&t.block);
+        exports[(i & 1) ? 4 : 0](&t.block);
     }
 }
 
@@ -91,8 +91,9 @@ int main(int argc, char **argv)
     LoadedModule *module = nullptr;
     if (DefaultModulePath(module_path, sizeof module_path))
         module = OpenModule(module_path);
-    constexpr std::array<const char *, 4> kNames = {"GetFileVersion", "NormalizeMSIEVersion",
-                                                    "CompareVersions", "IsQarvellClientRunning"};
+    constexpr std::array<const char *, 5> kNames = {"GetFileVersion", "NormalizeMSIEVersion",
+                                                    "CompareVersions", "IsQarvellClientRunning",
+                                                    "GetFileVersionEx"};
     Exports exports;
     for (size_t i = 0; i < exports.size(); i++) {
         exports[i] = module ? FindModuleExport(module, kNames[i], 0) : nullptr;

@@ -36,7 +36,7 @@ constexpr std::string_view TrimBlanks(std::string_view s)
 // The list for block->ParameterText; a null block or a null text give
 // count 0. Defined here, with ParameterItem, so that a caller keeps the
 // list in registers: returned through memory it costs a store-forwarding
-// stall per call, about a fifth of a CompareVersions call.
+// stall per call (docs/benchmarks.md).
 constexpr ParameterList SplitParameter(const HostParamBlock *block)
 {
     if (block == nullptr || block->ParameterText == nullptr)

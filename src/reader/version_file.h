@@ -10,6 +10,11 @@
 
 namespace qv::reader {
 
+// Damaged files can claim sizes up to 4 GiB (Wine's arithmetic wraps); a
+// 32-bit host cannot be relied on to allocate 512 MiB or more, so no build
+// tries, and such files have no version information.
+inline constexpr uint32_t kMaxVersionBlockSize = 0x20000000;
+
 // A file whose version resource has been found, open for reading it. The
 // operations on a path open it once each; a caller that asks for the size
 // and then the data of one file can open it once instead.
@@ -38,11 +43,6 @@ bool VersionInfoRead(VersionFile &file, uint32_t length, void *data);
 // the files on which the system's own functions neither crash nor leave
 // their buffers; the Windows build hands no other file to them.
 bool VetVersionFile(const char *path);
-
-// Damaged files can claim sizes up to 4 GiB (Wine's arithmetic wraps); a
-// 32-bit host cannot be relied on to allocate 512 MiB or more, so no build
-// tries, and such files have no version information.
-inline constexpr uint32_t kMaxVersionBlockSize = 0x20000000;
 
 } // namespace qv::reader
 

@@ -43,8 +43,9 @@ std::size_t ComponentLength(std::string_view s)
 
 // NextVersionNumber on the text from `next` to `end`, with a short road for
 // the usual component, digits right at the front. The comparison reads
-// through plain pointers kept in registers, so this is inlined: with views
-// passed by reference to every step, it runs about a third slower.
+// through plain pointers kept in registers, so this is inlined: views
+// passed by reference to every step are measurably slower
+// (docs/benchmarks.md).
 inline int32_t NextComponent(const char *&next, const char *end)
 {
     if (next == end)

@@ -178,35 +178,35 @@ memory::HeapPtr<char> FixedVersionText(const VersionBlock &block, uint32_t ms_of
 }
 
 // The file's translation list, "\\VarFileInfo\\Translation": pairs of a
-// WORD language and a WORD code page, as one value language << 16 | code
-// page each. Only whole entries inside the block count.
-std::span<const uint8_t> TranslationEntries(const VersionBlock &block)
+// WORD language and a WORD code page, each as one value language << 16 |
+// code page. Only whole entries inside the block count. They are copied
+// out first: the queries that follow write their 8-bit strings into the
+// block, where a damaged list may lie.
+struct Translations {
+    memory::HeapPtr<uint32_t[]> entries;
+    std::size_t count = 0;
+};
+
+std::optional<Translations> ReadTranslations(const VersionBlock &block)
 {
     void *pointer = nullptr;
     unsigned length = 0;
     if (!VersionValueQuery(*block.api, block.view.bytes.data(), "\\VarFileInfo\\Translation",
                            &pointer, &length))
-        return {};
+        return Translations{};
     const auto offset = OffsetInside(block.view, pointer, 0);
     if (!offset)
-        return {};
-    const std::size_t inside = std::min<std::size_t>(length, block.view.size() - *offset);
-    return block.view.bytes.subspan(*offset, inside - inside % 4);
-}
-
-uint32_t TranslationAt(std::span<const uint8_t> entries, std::size_t index)
-{
-    const ByteView view{entries};
-    return uint32_t{view.ReadOrZero<uint16_t>(4 * index)} << 16 |
-           view.ReadOrZero<uint16_t>(4 * index + 2);
-}
-
-bool ListedBefore(std::span<const uint8_t> entries, std::size_t count, uint32_t translation)
-{
+        return Translations{};
+    const std::size_t count = std::min<std::size_t>(length, block.view.size() - *offset) / 4;
+    Translations list{memory::HeapPtr<uint32_t[]>(
+                          static_cast<uint32_t *>(std::malloc(count * sizeof(uint32_t) + 1))),
+                      count};
+    if (!list.entries)
+        return std::nullopt;
     for (std::size_t i = 0; i < count; i++)
-        if (TranslationAt(entries, i) == translation)
-            return true;
-    return false;
+        list.entries[i] = uint32_t{block.view.ReadOrZero<uint16_t>(*offset + 4 * i)} << 16 |
+                          block.view.ReadOrZero<uint16_t>(*offset + 4 * i + 2);
+    return list;
 }
 
 // "\\StringFileInfo\\LLLLCCCC\\FIELD", terminated, in `path`.
@@ -223,7 +223,8 @@ void StringPath(uint32_t translation, std::string_view field, std::array<char, 6
 }
 
 // What one table gives: its string, not empty; nothing (try the next); or
-// a value not inside the block, which ends the search with no answer.
+// a value not inside the block (or no memory), which ends the search with
+// no answer.
 enum class TableAnswer { found, absent, unsound };
 
 TableAnswer QueryTable(const VersionBlock &block, uint32_t translation, std::string_view field,
@@ -241,15 +242,19 @@ TableAnswer QueryTable(const VersionBlock &block, uint32_t translation, std::str
     return text.empty() ? TableAnswer::absent : TableAnswer::found;
 }
 
-// The string of `field` from the first table that has it.
+// The string of `field` from the first table that has it; a translation
+// listed before is not asked again.
 TableAnswer QueryTables(const VersionBlock &block, std::string_view field, std::string_view &text)
 {
-    const auto entries = TranslationEntries(block);
-    const std::size_t listed = entries.size() / 4;
-    for (std::size_t i = 0; i < listed + kDefaultTranslations.size(); i++) {
+    const auto list = ReadTranslations(block);
+    if (!list)
+        return TableAnswer::unsound;
+    const std::span<const uint32_t> listed(list->entries.get(), list->count);
+    for (std::size_t i = 0; i < listed.size() + kDefaultTranslations.size(); i++) {
         const uint32_t translation =
-            i < listed ? TranslationAt(entries, i) : kDefaultTranslations[i - listed];
-        if (ListedBefore(entries, std::min(i, listed), translation))
+            i < listed.size() ? listed[i] : kDefaultTranslations[i - listed.size()];
+        const auto before = listed.first(std::min(i, listed.size()));
+        if (std::find(before.begin(), before.end(), translation) != before.end())
             continue;
         const TableAnswer answer = QueryTable(block, translation, field, text);
         if (answer != TableAnswer::absent)

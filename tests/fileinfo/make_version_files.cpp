@@ -715,6 +715,29 @@ int main(int argc, char **argv)
         add("ne_table_empty.exe", empty);
         add("ne_truncated_in_resource.exe", Bytes(ne.begin(), ne.begin() + 0x100 + 100));
         add("ne_truncated_in_header.exe", Bytes(ne.begin(), ne.begin() + kNeHeader + 30));
+        // Dialogs, one named and two numbered (one with the version's id),
+        // before the version type, whose resource follows a named one: the
+        // walk steps over each type's records. The name is a counted string
+        // after the table's last type.
+        Bytes types(87, 0);
+        Put16(types, 0, 4);
+        Put16(types, 2, 0x8005);
+        Put16(types, 4, 3);
+        const uint16_t dialogs[] = {80, 0x8001, 0x8002};
+        for (uint32_t i = 0; i < 3; i++) {
+            Put16(types, 12 + 12 * i, 2); // at offset 0: the file's start, not a version
+            Put16(types, 16 + 12 * i, dialogs[i]);
+        }
+        Put16(types, 46, 0x8010);
+        Put16(types, 48, 2);
+        Put16(types, 60, 80);
+        std::copy_n(ne.begin() + kNeName, 12, types.begin() + 66);
+        const char name[] = "\5ABOUT";
+        std::copy_n(name, 6, types.begin() + 80);
+        Bytes several = ne;
+        std::copy(types.begin(), types.end(), several.begin() + kNeResources);
+        Put16(several, kNeHeader + 38, 0x40 + uint32_t(types.size()));
+        add("ne_several_types.exe", several);
     }
     add("no_version_resource.dll", Image({}, false));
     add("empty_file.dll", Bytes());

@@ -149,6 +149,7 @@ TEST(VersionField, AnswersLikeWine)
         {"ne_no_version_id.exe", "FileVersion", "<none>"},
         {"ne_table_cut_short.exe", "FileVersion", "<none>"},
         {"ne_length_below_fixed_info.exe", "FileVersion", "<none>"},
+        {"ne_several_types.exe", "CompanyName", "Example Company ne"},
     };
     char here[4096];
     ASSERT_NE(getcwd(here, sizeof here), nullptr);

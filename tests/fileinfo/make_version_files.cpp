@@ -663,6 +663,32 @@ int main(int argc, char **argv)
         negative_seek.insert(negative_seek.end(), b.begin() + kSectionFile + layout.first_data,
                              b.end());
         add("resource_offset_negative.dll", negative_seek);
+        // Images with the version data against a section's edge: at the
+        // first byte of a second section (the first one's raw data ends at
+        // that address, and a gap in the file lies between them; the copy
+        // without an extension is for the parser), and at the end of the
+        // first, right before a section without access: Wine copies no byte
+        // past the resource.
+        Bytes at_start = b;
+        Put32(at_start, kSectionHeader + 16, 0x1000);
+        at_start.resize(kSectionFile + 0x1000 + 0x200, 0);
+        AddSection(at_start, 0x2000, size, uint32_t(at_start.size()), 0x400);
+        at_start.insert(at_start.end(), b.begin() + kSectionFile + layout.first_data,
+                        b.begin() + kSectionFile + layout.first_data + size);
+        at_start.resize(at_start.size() + 0x400 - size, 0);
+        Put32(at_start, kSectionFile + layout.data_entry, 0x2000);
+        add("version_data_at_section_start.dll", at_start);
+        add("version_data_at_section_start", at_start);
+        Bytes at_end = b;
+        Put32(at_end, kSectionHeader + 8, 0x1000);
+        Put32(at_end, kSectionHeader + 16, 0x1000);
+        at_end.resize(kSectionFile + 0x1000, 0);
+        std::copy_n(b.begin() + kSectionFile + layout.first_data, size, at_end.end() - size);
+        Put32(at_end, kSectionFile + layout.data_entry, 0x2000 - size);
+        AddSection(at_end, 0x2000, 0x200, uint32_t(at_end.size()), 0x200);
+        Put32(at_end, kSectionHeader + 40 + 36, 0x00000040);
+        at_end.resize(at_end.size() + 0x200, 0xff);
+        add("version_data_at_section_end.dll", at_end);
     }
     {
         Bytes tree = Serialize(StandardRoot());

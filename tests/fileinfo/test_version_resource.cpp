@@ -150,6 +150,8 @@ TEST(VersionField, AnswersLikeWine)
         {"ne_table_cut_short.exe", "FileVersion", "<none>"},
         {"ne_length_below_fixed_info.exe", "FileVersion", "<none>"},
         {"ne_several_types.exe", "CompanyName", "Example Company ne"},
+        // Read by the parser, at the first byte of a second section.
+        {"version_data_at_section_start", "CompanyName", "Example Company "},
     };
     char here[4096];
     ASSERT_NE(getcwd(here, sizeof here), nullptr);

@@ -689,6 +689,11 @@ int main(int argc, char **argv)
         Put32(at_end, kSectionHeader + 40 + 36, 0x00000040);
         at_end.resize(at_end.size() + 0x200, 0xff);
         add("version_data_at_section_end.dll", at_end);
+        // The version data in a section without read, write or execute
+        // access; the directory's section is readable.
+        Bytes data_unreadable = at_start;
+        Put32(data_unreadable, kSectionHeader + 40 + 36, 0x00000040);
+        add("version_data_section_not_readable.dll", data_unreadable);
     }
     {
         Bytes tree = Serialize(StandardRoot());

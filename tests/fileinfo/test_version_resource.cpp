@@ -152,6 +152,9 @@ TEST(VersionField, AnswersLikeWine)
         {"ne_several_types.exe", "CompanyName", "Example Company ne"},
         // Read by the parser, at the first byte of a second section.
         {"version_data_at_section_start", "CompanyName", "Example Company "},
+        // The directory readable, the data's section not: Wine's own
+        // functions crash copying it.
+        {"version_data_section_not_readable.dll", "FileVersion", "<none>"},
     };
     char here[4096];
     ASSERT_NE(getcwd(here, sizeof here), nullptr);

@@ -694,6 +694,26 @@ int main(int argc, char **argv)
         Bytes data_unreadable = at_start;
         Put32(data_unreadable, kSectionHeader + 40 + 36, 0x00000040);
         add("version_data_section_not_readable.dll", data_unreadable);
+        // For the parser (the loader refuses the machine): the version
+        // type's directory moved to the end of the section's raw data,
+        // claiming a second entry past it after the version name.
+        const uint32_t raw_size = uint32_t(b.size()) - kSectionFile;
+        Bytes overhang = machine;
+        std::copy_n(b.begin() + kSectionFile + 24, 24, overhang.end() - 24);
+        Put16(overhang, overhang.size() - 24 + 14, 2);
+        Put32(overhang, kSectionFile + layout.type_entry + 4, 0x80000000u | (raw_size - 24));
+        add("directory_entry_past_section.dll", overhang);
+        // For the parser too: en-US's data entry in the section's last 8
+        // bytes, where no directory would fit; the first entry, de, answers.
+        Layout two;
+        Bytes last = Image(
+            {{0x0407, Serialize(StandardRoot(u"de"))}, {0x0409, Serialize(StandardRoot(u"en"))}},
+            false, &two);
+        Put16(last, 64 + 4, 0x1234);
+        const uint32_t near_end = uint32_t(last.size()) - kSectionFile - 8;
+        std::copy_n(last.begin() + kSectionFile + two.data_entry + 16, 8, last.end() - 8);
+        Put32(last, kSectionFile + 64 + 8 + 4, near_end);
+        add("language_entry_in_last_16_bytes.dll", last);
     }
     {
         Bytes tree = Serialize(StandardRoot());

@@ -714,6 +714,15 @@ int main(int argc, char **argv)
         std::copy_n(last.begin() + kSectionFile + two.data_entry + 16, 8, last.end() - 8);
         Put32(last, kSectionFile + 64 + 8 + 4, near_end);
         add("language_entry_in_last_16_bytes.dll", last);
+        // A writable section, not shared, over the headers and the resource
+        // section, with one sector of raw data (a copy of the headers): its
+        // data fills one page, and the resources show through past it.
+        Bytes writable = b;
+        AddSection(writable, 0, 0x1100, uint32_t(writable.size()), 0x200);
+        Put32(writable, kSectionHeader + 40 + 36, 0xC0000040u);
+        const Bytes own_headers(writable.begin(), writable.begin() + kSectionFile);
+        writable.insert(writable.end(), own_headers.begin(), own_headers.end());
+        add("section_writable_over_resources.dll", writable);
     }
     {
         Bytes tree = Serialize(StandardRoot());

@@ -737,6 +737,15 @@ int main(int argc, char **argv)
         odd.type = 0x80; // a negative char where Wine tells the layouts apart
         odd.value_length = 52;
         add("root_type_high_byte.dll", Simple(odd));
+        // The root's wLength ends inside CompanyName, after its key and
+        // before its value (the root's header 40 and fixed record 52,
+        // StringFileInfo's header 36, the table's 24: CompanyName at 152,
+        // its key up to 182, its value at 184). "FE2X" goes over the key's
+        // padding and the value's first character, and the 8-bit copies
+        // have no room.
+        Node short_root = StandardRoot();
+        short_root.length = 182;
+        add("string_value_past_root_length.dll", Simple(short_root));
         Bytes padded = tree;
         padded.resize(70000, 0);
         add("resource_larger_than_64k.dll", Image({{0x0409, padded}}, false));

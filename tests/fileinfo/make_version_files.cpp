@@ -450,6 +450,23 @@ int main(int argc, char **argv)
         add("strings_non_ascii.dll", Simple(root));
     }
     {
+        // Every code unit from 0 to 0xFF (0 ends CompanyName), runs of those
+        // above, and a stride over all of them, for the 8-bit copies.
+        auto units = [](uint32_t first, uint32_t step) {
+            std::u16string s;
+            for (uint32_t i = 0; i < 255; i++)
+                s += char16_t(first + step * i);
+            return s;
+        };
+        add("strings_code_units.dll",
+            Simple(Root({StringFileInfo({Table(
+                u"040904E4",
+                {Text(u"CompanyName", units(1, 1)), Text(u"FileDescription", units(0x100, 1)),
+                 Text(u"InternalName", units(0x2000, 1)), Text(u"LegalCopyright", units(0x2100, 1)),
+                 Text(u"OriginalFilename", units(0xFF00, 1)), Text(u"Comments", units(0x280, 1)),
+                 Text(u"ProductName", units(0x100, 0x101))})})})));
+    }
+    {
         Bytes mixed = Simple(Root({StringFileInfo(
             {Table(u"040904e4", {Text(u"COMPANYNAME", u"upper"), Text(u"fileversion", u"2.0"),
                                  Text(u"ProductName\u212a", u"kelvin")})})}));

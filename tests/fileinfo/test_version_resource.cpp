@@ -287,6 +287,15 @@ TEST(VersionBlock, QueriesStayInsideTheBuffer)
                                   &pointer, &length));
     EXPECT_FALSE(VersionValueQuery(block.data(), 4, "\\", &pointer, &length));
     EXPECT_FALSE(qv::reader::VersionInfoRead(path.c_str(), 0, size, nullptr));
+    // Room for the tree and "FE2X" exactly: the signature is written.
+    block.assign(size, 0);
+    ASSERT_TRUE(qv::reader::VersionInfoRead(path.c_str(), 0, half + 4, block.data()));
+    EXPECT_EQ(std::memcmp(&block[half], "FE2X", 4), 0);
+    // Values that run one byte past the end of a view are not read.
+    const ByteView nine{{block.data(), 9}};
+    EXPECT_EQ(nine.Read<uint16_t>(8), std::nullopt);
+    EXPECT_EQ(nine.Read<uint32_t>(6), std::nullopt);
+    EXPECT_EQ(nine.Read<uint64_t>(2), std::nullopt);
 }
 
 // One query keeps the file it measured open for the read that follows; a

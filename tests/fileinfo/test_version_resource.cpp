@@ -322,6 +322,12 @@ TEST(VersionSession, ReadFollowsThePathItIsGiven)
     VersionApiHandle api = OpenVersionApi();
     std::vector<unsigned char> block(4096, 0);
     EXPECT_TRUE(VersionInfoRead(*api, first.c_str(), 0, 4096, block.data())); // no size asked first
+    // Only the block last read is queried, not a copy of it.
+    const std::vector<unsigned char> copy = block;
+    void *pointer = nullptr;
+    unsigned length = 0;
+    EXPECT_TRUE(VersionValueQuery(*api, block.data(), "\\", &pointer, &length));
+    EXPECT_FALSE(VersionValueQuery(*api, copy.data(), "\\", &pointer, &length));
     uint32_t handle = 0;
     EXPECT_EQ(VersionInfoSize(*api, FilePath("no_version_resource.dll").c_str(), &handle), 0u);
     EXPECT_FALSE(

@@ -100,6 +100,7 @@ const FileVersionCase kGeneratedCases[] = {
     {"string_length_zero.dll", nullptr, "5.6.7.8"},
     {"root_without_fixed_info.dll", nullptr, ""},
     {"section_virtual_size_zero.dll", nullptr, "1.2.3.4"},
+    {"version_data_section_not_readable.dll", nullptr, ""},
 };
 
 class FileVersion : public ::testing::Test {

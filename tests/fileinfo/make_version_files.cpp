@@ -478,6 +478,23 @@ int main(int argc, char **argv)
         add("strings_non_ascii.dll", Simple(root));
     }
     {
+        // Every code unit from 0 to 0xFF (0 ends CompanyName), runs of those
+        // above, and a stride over all of them, for the 8-bit copies.
+        auto units = [](uint32_t first, uint32_t step) {
+            std::u16string s;
+            for (uint32_t i = 0; i < 255; i++)
+                s += char16_t(first + step * i);
+            return s;
+        };
+        add("strings_code_units.dll",
+            Simple(Root({StringFileInfo({Table(
+                u"040904E4",
+                {Text(u"CompanyName", units(1, 1)), Text(u"FileDescription", units(0x100, 1)),
+                 Text(u"InternalName", units(0x2000, 1)), Text(u"LegalCopyright", units(0x2100, 1)),
+                 Text(u"OriginalFilename", units(0xFF00, 1)), Text(u"Comments", units(0x280, 1)),
+                 Text(u"ProductName", units(0x100, 0x101))})})})));
+    }
+    {
         Bytes mixed = Simple(Root({StringFileInfo(
             {Table(u"040904e4", {Text(u"COMPANYNAME", u"upper"), Text(u"fileversion", u"2.0"),
                                  Text(u"ProductName\u212a", u"kelvin")})})}));
@@ -691,6 +708,66 @@ int main(int argc, char **argv)
         negative_seek.insert(negative_seek.end(), b.begin() + kSectionFile + layout.first_data,
                              b.end());
         add("resource_offset_negative.dll", negative_seek);
+        // Images with the version data against a section's edge: at the
+        // first byte of a second section (the first one's raw data ends at
+        // that address, and a gap in the file lies between them; the copy
+        // without an extension is for the parser), and at the end of the
+        // first, right before a section without access: Wine copies no byte
+        // past the resource.
+        Bytes at_start = b;
+        Put32(at_start, kSectionHeader + 16, 0x1000);
+        at_start.resize(kSectionFile + 0x1000 + 0x200, 0);
+        AddSection(at_start, 0x2000, size, uint32_t(at_start.size()), 0x400);
+        at_start.insert(at_start.end(), b.begin() + kSectionFile + layout.first_data,
+                        b.begin() + kSectionFile + layout.first_data + size);
+        at_start.resize(at_start.size() + 0x400 - size, 0);
+        Put32(at_start, kSectionFile + layout.data_entry, 0x2000);
+        add("version_data_at_section_start.dll", at_start);
+        add("version_data_at_section_start", at_start);
+        Bytes at_end = b;
+        Put32(at_end, kSectionHeader + 8, 0x1000);
+        Put32(at_end, kSectionHeader + 16, 0x1000);
+        at_end.resize(kSectionFile + 0x1000, 0);
+        std::copy_n(b.begin() + kSectionFile + layout.first_data, size, at_end.end() - size);
+        Put32(at_end, kSectionFile + layout.data_entry, 0x2000 - size);
+        AddSection(at_end, 0x2000, 0x200, uint32_t(at_end.size()), 0x200);
+        Put32(at_end, kSectionHeader + 40 + 36, 0x00000040);
+        at_end.resize(at_end.size() + 0x200, 0xff);
+        add("version_data_at_section_end.dll", at_end);
+        // The version data in a section without read, write or execute
+        // access; the directory's section is readable.
+        Bytes data_unreadable = at_start;
+        Put32(data_unreadable, kSectionHeader + 40 + 36, 0x00000040);
+        add("version_data_section_not_readable.dll", data_unreadable);
+        // For the parser (the loader refuses the machine): the version
+        // type's directory moved to the end of the section's raw data,
+        // claiming a second entry past it after the version name.
+        const uint32_t raw_size = uint32_t(b.size()) - kSectionFile;
+        Bytes overhang = machine;
+        std::copy_n(b.begin() + kSectionFile + 24, 24, overhang.end() - 24);
+        Put16(overhang, overhang.size() - 24 + 14, 2);
+        Put32(overhang, kSectionFile + layout.type_entry + 4, 0x80000000u | (raw_size - 24));
+        add("directory_entry_past_section.dll", overhang);
+        // For the parser too: en-US's data entry in the section's last 8
+        // bytes, where no directory would fit; the first entry, de, answers.
+        Layout two;
+        Bytes last = Image(
+            {{0x0407, Serialize(StandardRoot(u"de"))}, {0x0409, Serialize(StandardRoot(u"en"))}},
+            false, &two);
+        Put16(last, 64 + 4, 0x1234);
+        const uint32_t near_end = uint32_t(last.size()) - kSectionFile - 8;
+        std::copy_n(last.begin() + kSectionFile + two.data_entry + 16, 8, last.end() - 8);
+        Put32(last, kSectionFile + 64 + 8 + 4, near_end);
+        add("language_entry_in_last_16_bytes.dll", last);
+        // A writable section, not shared, over the headers and the resource
+        // section, with one sector of raw data (a copy of the headers): its
+        // data fills one page, and the resources show through past it.
+        Bytes writable = b;
+        AddSection(writable, 0, 0x1100, uint32_t(writable.size()), 0x200);
+        Put32(writable, kSectionHeader + 40 + 36, 0xC0000040u);
+        const Bytes own_headers(writable.begin(), writable.begin() + kSectionFile);
+        writable.insert(writable.end(), own_headers.begin(), own_headers.end());
+        add("section_writable_over_resources.dll", writable);
     }
     {
         Bytes tree = Serialize(StandardRoot());
@@ -705,6 +782,15 @@ int main(int argc, char **argv)
         odd.type = 0x80; // a negative char where Wine tells the layouts apart
         odd.value_length = 52;
         add("root_type_high_byte.dll", Simple(odd));
+        // The root's wLength ends inside CompanyName, after its key and
+        // before its value (the root's header 40 and fixed record 52,
+        // StringFileInfo's header 36, the table's 24: CompanyName at 152,
+        // its key up to 182, its value at 184). "FE2X" goes over the key's
+        // padding and the value's first character, and the 8-bit copies
+        // have no room.
+        Node short_root = StandardRoot();
+        short_root.length = 182;
+        add("string_value_past_root_length.dll", Simple(short_root));
         Bytes padded = tree;
         padded.resize(70000, 0);
         add("resource_larger_than_64k.dll", Image({{0x0409, padded}}, false));
@@ -743,6 +829,29 @@ int main(int argc, char **argv)
         add("ne_table_empty.exe", empty);
         add("ne_truncated_in_resource.exe", Bytes(ne.begin(), ne.begin() + 0x100 + 100));
         add("ne_truncated_in_header.exe", Bytes(ne.begin(), ne.begin() + kNeHeader + 30));
+        // Dialogs, one named and two numbered (one with the version's id),
+        // before the version type, whose resource follows a named one: the
+        // walk steps over each type's records. The name is a counted string
+        // after the table's last type.
+        Bytes types(87, 0);
+        Put16(types, 0, 4);
+        Put16(types, 2, 0x8005);
+        Put16(types, 4, 3);
+        const uint16_t dialogs[] = {80, 0x8001, 0x8002};
+        for (uint32_t i = 0; i < 3; i++) {
+            Put16(types, 12 + 12 * i, 2); // at offset 0: the file's start, not a version
+            Put16(types, 16 + 12 * i, dialogs[i]);
+        }
+        Put16(types, 46, 0x8010);
+        Put16(types, 48, 2);
+        Put16(types, 60, 80);
+        std::copy_n(ne.begin() + kNeName, 12, types.begin() + 66);
+        const char name[] = "\5ABOUT";
+        std::copy_n(name, 6, types.begin() + 80);
+        Bytes several = ne;
+        std::copy(types.begin(), types.end(), several.begin() + kNeResources);
+        Put16(several, kNeHeader + 38, 0x40 + uint32_t(types.size()));
+        add("ne_several_types.exe", several);
     }
     add("no_version_resource.dll", Image({}, false));
     add("empty_file.dll", Bytes());

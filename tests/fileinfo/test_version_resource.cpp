@@ -151,6 +151,12 @@ TEST(VersionField, AnswersLikeWine)
         {"ne_no_version_id.exe", "FileVersion", "<none>"},
         {"ne_table_cut_short.exe", "FileVersion", "<none>"},
         {"ne_length_below_fixed_info.exe", "FileVersion", "<none>"},
+        {"ne_several_types.exe", "CompanyName", "Example Company ne"},
+        // Read by the parser, at the first byte of a second section.
+        {"version_data_at_section_start", "CompanyName", "Example Company "},
+        // The directory readable, the data's section not: Wine's own
+        // functions crash copying it.
+        {"version_data_section_not_readable.dll", "FileVersion", "<none>"},
         // The file's own tables: those its translation list names first, in
         // its order, then 040904B0, 040904E4 and 04090000.
         {"tables_unicode_only.dll", "CompanyName", "<none>"},
@@ -301,6 +307,15 @@ TEST(VersionBlock, QueriesStayInsideTheBuffer)
                                   &pointer, &length));
     EXPECT_FALSE(VersionValueQuery(block.data(), 4, "\\", &pointer, &length));
     EXPECT_FALSE(qv::reader::VersionInfoRead(path.c_str(), 0, size, nullptr));
+    // Room for the tree and "FE2X" exactly: the signature is written.
+    block.assign(size, 0);
+    ASSERT_TRUE(qv::reader::VersionInfoRead(path.c_str(), 0, half + 4, block.data()));
+    EXPECT_EQ(std::memcmp(&block[half], "FE2X", 4), 0);
+    // Values that run one byte past the end of a view are not read.
+    const ByteView nine{{block.data(), 9}};
+    EXPECT_EQ(nine.Read<uint16_t>(8), std::nullopt);
+    EXPECT_EQ(nine.Read<uint32_t>(6), std::nullopt);
+    EXPECT_EQ(nine.Read<uint64_t>(2), std::nullopt);
 }
 
 // One query keeps the file it measured open for the read that follows; a
@@ -327,6 +342,12 @@ TEST(VersionSession, ReadFollowsThePathItIsGiven)
     VersionApiHandle api = OpenVersionApi();
     std::vector<unsigned char> block(4096, 0);
     EXPECT_TRUE(VersionInfoRead(*api, first.c_str(), 0, 4096, block.data())); // no size asked first
+    // Only the block last read is queried, not a copy of it.
+    const std::vector<unsigned char> copy = block;
+    void *pointer = nullptr;
+    unsigned length = 0;
+    EXPECT_TRUE(VersionValueQuery(*api, block.data(), "\\", &pointer, &length));
+    EXPECT_FALSE(VersionValueQuery(*api, copy.data(), "\\", &pointer, &length));
     uint32_t handle = 0;
     EXPECT_EQ(VersionInfoSize(*api, FilePath("no_version_resource.dll").c_str(), &handle), 0u);
     EXPECT_FALSE(

@@ -309,8 +309,10 @@ bool ReadImage(FileImage &image, const ImageMap &map, uint64_t rva, std::span<ui
     if (!RangeInside(rva, out.size(), map.size))
         return false;
     while (!out.empty()) {
+        // Every run holds at least the byte at `rva`; one of no length
+        // would never end the loop, so it fails the read instead.
         const Run run = RunAt(map, rva, out.size());
-        if (!run.readable)
+        if (!run.readable || run.length == 0)
             return false;
         const auto piece = out.first(static_cast<std::size_t>(run.length));
         if (!run.file)

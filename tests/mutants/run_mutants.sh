@@ -68,7 +68,8 @@ run() {
 
 # Each file on which the reader and Wine differ, with what Wine did there
 # (it crashes, or leaves its buffer). A difference that Wine's faults do
-# not explain is the reader's to mend: it is listed as such and shown.
+# not explain is the reader's to mend: it is listed as such and shown, and
+# the update fails, as the tests do on it.
 update() {
   local dir test_count header reads
   dir=$(make_batch 1 "$default_count")
@@ -79,7 +80,7 @@ update() {
   header="# Mutants (seed 1) on which the portable reader and Wine's version
 # functions answer differently, each with what Wine did there; where Wine
 # stays inside its buffers the difference is \"$unexplained\", the reader's
-# to mend. Made by ./qv mutants update at $(git rev-parse --short HEAD).
+# to mend, and fails. Made by ./qv mutants update at $(git rev-parse --short HEAD).
 # compare_with_wine.sh fails when a file listed here agrees, differs for
 # another cause or is not in the run."
   # Where Wine reads past its own heap blocks, its answer follows the heap's
@@ -103,6 +104,7 @@ update() {
   if [ -n "$found" ]; then
     log "$(grep -c . <<<"$found") differences that Wine's faults do not explain, listed as such:"
     head -20 <<<"$found" >&2
+    exit 1
   fi
 }
 

@@ -10,9 +10,9 @@
 # mutants builds them first) and keeps each batch in build/mutants.
 #
 # The lists hold the default run: the test's own batch (the first
-# QV_MUTANT_COUNT in CMakeLists.txt here) and the rest. A run of another
-# batch has no list: only differences that Wine's faults explain may occur
-# there.
+# QV_DIFFERENTIAL_MUTANTS in CMakeLists.txt here) and the rest; a shorter
+# run of seed 1 is held to their entries for its mutants. Another seed has
+# no list: any difference that Wine's faults explain may occur there.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -45,20 +45,35 @@ compare() { # LIST EXPECTED...
 }
 
 run() {
-  local count=${1:-$default_count} seed=${2:-1} dir failed=() preset
+  local count=${1:-$default_count} seed=${2:-1} dir pids=() i status
   dir=$(make_batch "$seed" "$count")
-  local lists=("$test_list" "$long_list")
-  if [ "$seed" != 1 ] || [ "$count" != "$default_count" ]; then
-    printf '* %s\n' "${wine_faults[@]}" >"$dir/wine_faults.txt"
-    lists=("$dir/wine_faults.txt")
+  if [ "$seed" = 1 ] && [ "$count" -le "$default_count" ]; then
+    # The first of the default run: what the lists say of them.
+    sed 's|.*/||' "$dir/list.txt" >"$dir/names.txt"
+    awk 'FILENAME == ARGV[1] { in_batch[$1] = 1; next } /^[#*]/ || ($1 in in_batch)' \
+      "$dir/names.txt" "$test_list" "$long_list" >"$dir/expected.txt"
+  else
+    printf '* %s\n' "${wine_faults[@]}" >"$dir/expected.txt"
   fi
-  log "the portable reader against Wine's version functions, $count mutants"
-  compare "$dir/list.txt" "${lists[@]}" >"$dir/differential.txt" || failed+=(differential)
-  grep -v '^differs: ' "$dir/differential.txt" >&2 || true
+  # The three side by side: each keeps a core busy.
+  log "$count mutants of seed $seed: the portable reader against Wine's version functions," \
+    "and the DLL of each Windows build in the guarded host"
+  compare "$dir/list.txt" "$dir/expected.txt" >"$dir/differential.txt" 2>&1 &
+  pids+=($!)
   for preset in win32 win64; do
-    log "the $preset DLL in the guarded host, $count mutants"
     bash tests/mutants/check_guarded_host.sh cmake/wine-run.sh "build/$preset/bin/guarded_host.exe" \
-      "$dir/list.txt" >&2 || failed+=("guarded host $preset")
+      "$dir/list.txt" >"$dir/guarded_$preset.txt" 2>&1 &
+    pids+=($!)
+  done
+  local names=(differential "guarded host win32" "guarded host win64")
+  local outputs=("$dir/differential.txt" "$dir/guarded_win32.txt" "$dir/guarded_win64.txt")
+  local failed=()
+  for i in 0 1 2; do
+    status=0
+    wait "${pids[$i]}" || status=$?
+    log "${names[$i]}:"
+    grep -v '^differs: ' "${outputs[$i]}" >&2 || true
+    [ "$status" = 0 ] || failed+=("${names[$i]}")
   done
   if [ ${#failed[@]} -gt 0 ]; then
     log "failed: ${failed[*]} (details in $dir)"
@@ -73,8 +88,8 @@ run() {
 update() {
   local dir test_count header reads
   dir=$(make_batch 1 "$default_count")
-  test_count=$(sed -n 's/^set(QV_MUTANT_COUNT \([0-9]*\))$/\1/p' tests/mutants/CMakeLists.txt)
-  [ -n "$test_count" ] || { log "no QV_MUTANT_COUNT in tests/mutants/CMakeLists.txt"; exit 1; }
+  test_count=$(sed -n 's/^set(QV_DIFFERENTIAL_MUTANTS \([0-9]*\))$/\1/p' tests/mutants/CMakeLists.txt)
+  [ -n "$test_count" ] || { log "no QV_DIFFERENTIAL_MUTANTS in tests/mutants/CMakeLists.txt"; exit 1; }
   compare "$dir/list.txt" >"$dir/differential.txt" || true # every difference unlisted
   head -n "$test_count" "$dir/list.txt" | sed 's|.*/||' >"$dir/test_names.txt"
   header="# Mutants (seed 1) on which the portable reader and Wine's version

@@ -13,22 +13,26 @@
 # in SKIP_LIST (base names; "-" for none) are left out: on the 64-bit build,
 # files that ask for memory a 32-bit process cannot get, where the portable
 # reader answers as the 32-bit DLL does. Every file must agree.
-# A Wine run that dies on a file is resumed after it; that file is reported
-# as "crashed in Wine". Each file must have an answer from both sides.
-# Each difference is put down to what Wine's run showed: it crashed, or it
-# wrote or read outside its buffer (query_versions reports both); or to
-# what the portable side reports that Wine cannot see: its loader uses
-# memory it never set (the reader then gives no answer, and says so);
-# "unexplained" otherwise. EXPECTED_DIFFERENCES lists the files that may
-# differ: the base name first on a line, then, if given, the cause. Any
-# other difference fails, and so does a listed file that agrees, differs
-# for another cause or is not in the run, so that a list cannot go stale.
-# A line "* CAUSE" lets any file differ for that cause. A cause "not
+# A Wine run that dies on a file is resumed after it, and that file marked
+# as crashed. Each file must have an answer from both sides.
+# Each difference is put down to one of the causes in wine_faults.sh: what
+# Wine's run showed (it crashed, or it wrote or read outside its buffer, as
+# query_versions reports), or what the portable side reports that Wine
+# cannot see (its loader uses memory it never set: the reader then gives no
+# answer, and says so); else it is unexplained.
+# EXPECTED_DIFFERENCES lists the files that may differ: the base name first
+# on a line, then, if given, the cause. Any other difference fails, and so
+# does an unexplained one, listed or not, and a listed file that agrees,
+# differs for another cause or is not in the run, so that a list cannot go
+# stale. A line "* CAUSE" lets any file differ for that cause. A cause "not
 # compared ..." leaves the file out: Wine's answer there comes from heap
 # bytes past a buffer of its own that query_versions cannot see, so it
-# changes from run to run. Prints one
-# "differs: NAME  CAUSE" line per difference and the counts by cause.
+# changes from run to run.
+# Prints one "differs: NAME  CAUSE" line per difference and the counts by
+# cause.
 set -u
+# shellcheck source=wine_faults.sh
+source "$(dirname "${BASH_SOURCE[0]}")/wine_faults.sh"
 mode=
 if [ "${1:-}" = --exports ]; then
   mode=--exports
@@ -96,7 +100,7 @@ while [ "$first" -lt "$total" ]; do
     # Keep the lines before the file that crashed, then mark it.
     awk -v n="$started" '$1 == "FILE" && $2 == n {exit} {print}' "$work/part.txt" >>"$work/wine.txt"
     grep "^FILE $started " "$work/part.txt" >>"$work/wine.txt"
-    echo "crashed in Wine" >>"$work/wine.txt"
+    echo "$crashed_in_wine" >>"$work/wine.txt"
     echo "END $started" >>"$work/wine.txt"
     first=$((started + 1))
   else
@@ -117,13 +121,15 @@ records "$work/wine.txt" >"$work/wine.rec"
 records "$work/native.txt" >"$work/native.rec"
 cat /dev/null "$@" | grep -v '^#' >"$work/expected"
 
-awk -F'\t' -v total="$total" '
+awk -F'\t' -v total="$total" -v crashed_marker="$crashed_in_wine" \
+    -v crashes="$wine_crashes" -v writes="$wine_writes_outside" -v reads="$wine_reads_outside" \
+    -v unset_memory="$wine_unset_memory" -v unexplained="$unexplained" '
   function cause(body, native_body) {
-    if (native_body ~ /Wine uses memory it never set/) return "Wine uses memory it never set"
-    if (body ~ /crashed in Wine/) return "Wine crashes"
-    if (body ~ /writes outside the buffer/) return "Wine writes outside its buffer"
-    if (body ~ /reads outside the buffer| outside/) return "Wine reads outside its buffer"
-    return "unexplained"
+    if (index(native_body, unset_memory)) return unset_memory
+    if (index(body, crashed_marker)) return crashes
+    if (body ~ /writes outside the buffer/) return writes
+    if (body ~ /reads outside the buffer| outside/) return reads
+    return unexplained
   }
   FILENAME == ARGV[1] {
     if ($0 ~ /^\* /) { any[substr($0, 3)] = 1; next }
@@ -144,7 +150,8 @@ awk -F'\t' -v total="$total" '
     if (name in listed && listed[name] != "" && listed[name] != c) {
       print "FAIL: listed as \"" listed[name] "\", but now: " name "  " c; bad++; next
     }
-    if (name in listed || c in any) { print "differs: " name "  " c; next }
+    # Listed or not, an unexplained difference fails.
+    if (c != unexplained && (name in listed || c in any)) { print "differs: " name "  " c; next }
     print "differs: " name "  " c "  (UNEXPECTED)"; print $1 >"/dev/stderr"; unexpected++; bad++
   }
   END {

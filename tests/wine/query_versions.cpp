@@ -138,7 +138,8 @@ static std::string Hex(const std::string &text)
 }
 
 /* "a.b.c.d" from the fixed record's two words at `words`; "" without a
- * whole record inside the block. */
+ * record of at least 52 bytes that lies inside the block whole, as long
+ * as the functions say it is. */
 static std::string FixedNumber(unsigned char *block, uint32_t length, size_t words)
 {
     void *pointer = NULL;
@@ -146,7 +147,7 @@ static std::string FixedNumber(unsigned char *block, uint32_t length, size_t wor
     if (!Query(block, length, "\\", &pointer, &n) || n < 52)
         return "";
     const auto *p = static_cast<const unsigned char *>(pointer);
-    if (p < block || p + 52 > block + length)
+    if (p < block || p > block + length || n > size_t(block + length - p))
         return "";
     uint32_t ms, ls;
     memcpy(&ms, p + words, 4);

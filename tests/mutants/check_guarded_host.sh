@@ -35,7 +35,7 @@ if [ "$files" = 0 ]; then
   exit 1
 fi
 faults=$(grep -c . "$work/faults")
-echo "guarded host: $files files, 16 calls each, $faults faulting files"
+echo "guarded host: $files files, $faults faulting files"
 if [ "$faults" -gt 0 ]; then
   sed 's/^[^:]*: \([^:]*\).*/\1/' "$work/faults" | sort | uniq -c | sort -rn
   head -20 "$work/faults"

@@ -54,6 +54,9 @@ expect "return=0${nl}FILEVERSION=0.0.0.0" '#2'
 expect "return=0${nl}FILEVERSION=5.0.2614.3500" --set FILEVERSION=5.0.2614.3500 '#2' '1.2.3'
 expect "return=0${nl}A=1" --set A=1 IsQarvellClientRunning
 expect "return=0" '#4'
+expect "return=0${nl}FileVersion=" GetFileVersionEx 'no such file, CompanyName'
+expect '{"export": "#5", "return": 0, "variables": [{"name": "FileVersion", "value": ""}]}' \
+  --json '#5' 'no such file'
 expect "return=0${nl}VersionDelta=-1" -- CompareVersions '1, 2'
 
 usage_error NoSuchExport '1, 2'

@@ -1,22 +1,19 @@
+// The rules of GetFileVersion and GetFileVersionEx: which sub-blocks each
+// asks of a file's checked version block (checked_block.h), in what order,
+// and what it answers from them.
 #include "fileinfo/version_field.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstring>
-#include <optional>
 #include <span>
 
-#include "fileinfo/version_api.h"
-#include "reader/byte_view.h"
+#include "fileinfo/checked_block.h"
 #include "reader/version_block.h"
-#include "reader/version_file.h"
 #include "text/text.h"
 
 namespace qv::fileinfo {
 namespace {
-
-using reader::ByteView;
 
 // A field a script may ask for, and the sub-block queried for it: only the
 // U.S. English / code page 1252 string table.
@@ -69,146 +66,6 @@ constexpr std::string_view kProductVersionNumber = "ProductVersionNumber";
 // Unicode, in code page 1252, and without a code page.
 constexpr std::array<uint32_t, 3> kDefaultTranslations = {0x040904B0, 0x040904E4, 0x04090000};
 
-// A file's version-information block, read through the version operations,
-// which keep answering queries on it.
-struct VersionBlock {
-    VersionApiHandle api;
-    memory::HeapPtr<uint8_t[]> bytes;
-    ByteView view;
-};
-
-// size + 1 bytes go to the platform, as the setup host's own plug-ins do,
-// and those are the block: nothing the platform points at outside them is
-// read. One more zero byte ends, for the platform, a key that runs to the
-// end. The buffer starts zero-filled so that bytes the platform leaves
-// unwritten cannot change an answer. Before any query the root's length
-// must fit the block.
-std::optional<VersionBlock> ReadVersionBlock(std::string_view path)
-{
-    // The path goes to the file system, which wants it terminated.
-    const memory::HeapPtr<char> terminated = memory::CopyText(path);
-    VersionApiHandle api = OpenVersionApi();
-    if (!terminated || !api)
-        return std::nullopt;
-    uint32_t handle = 0;
-    const uint32_t size = VersionInfoSize(*api, terminated.get(), &handle);
-    if (size == 0 || size >= reader::kMaxVersionBlockSize)
-        return std::nullopt;
-    auto bytes = memory::AllocateZeroed(std::size_t{size} + 2);
-    if (!bytes || !VersionInfoRead(*api, terminated.get(), handle, size + 1, bytes.get()) ||
-        !reader::VersionBlockFits(bytes.get(), size + 1))
-        return std::nullopt;
-    const ByteView view{{bytes.get(), std::size_t{size} + 1}};
-    return VersionBlock{std::move(api), std::move(bytes), view};
-}
-
-// The offset of `pointer` in `block` when the `count` bytes from there all
-// lie inside it. Worked out on addresses as integers: a pointer before the
-// block or far past it cannot wrap around into it.
-std::optional<uint32_t> OffsetInside(ByteView block, const void *pointer, uint64_t count)
-{
-    const uintptr_t delta =
-        reinterpret_cast<uintptr_t>(pointer) - reinterpret_cast<uintptr_t>(block.bytes.data());
-    if (pointer == nullptr || !reader::RangeInside(delta, count, block.size()))
-        return std::nullopt;
-    return static_cast<uint32_t>(delta);
-}
-
-// What the platform answers for a sub-block: nothing (or an empty value),
-// a value that does not lie inside the block, or one that does.
-enum class Found { nothing, outside, inside };
-
-struct Value {
-    Found found = Found::nothing;
-    uint32_t offset = 0;
-    unsigned length = 0;
-};
-
-Value QueryValue(const VersionBlock &block, const char *sub_block)
-{
-    void *pointer = nullptr;
-    unsigned length = 0;
-    if (!VersionValueQuery(*block.api, block.view.bytes.data(), sub_block, &pointer, &length) ||
-        pointer == nullptr || length == 0)
-        return {};
-    const auto offset = OffsetInside(block.view, pointer, length);
-    if (!offset)
-        return {Found::outside};
-    return {Found::inside, *offset, length};
-}
-
-// The string of a value inside the block, up to its first NUL; none when
-// no NUL ends it inside the block.
-std::optional<std::string_view> StringAt(const VersionBlock &block, uint32_t offset)
-{
-    const auto rest = block.view.bytes.subspan(offset);
-    const void *end = std::memchr(rest.data(), '\0', rest.size());
-    if (end == nullptr)
-        return std::nullopt;
-    return std::string_view{
-        reinterpret_cast<const char *>(rest.data()),
-        static_cast<std::size_t>(static_cast<const uint8_t *>(end) - rest.data())};
-}
-
-// "a.b.c.d" from two words of the fixed record (`ms_offset` and
-// `ls_offset` in it), or empty when the block has no whole fixed record.
-memory::HeapPtr<char> FixedVersionText(const VersionBlock &block, uint32_t ms_offset,
-                                       uint32_t ls_offset)
-{
-    const Value record = QueryValue(block, "\\");
-    if (record.found != Found::inside || record.length < reader::kFixedRecordSize)
-        return {};
-    const auto ms = block.view.Read<uint32_t>(uint64_t{record.offset} + ms_offset);
-    const auto ls = block.view.Read<uint32_t>(uint64_t{record.offset} + ls_offset);
-    if (!ms || !ls)
-        return {};
-    const std::array<uint32_t, 4> parts = {*ms >> 16, *ms & 0xffffu, *ls >> 16, *ls & 0xffffu};
-    // Four numbers of at most five digits, and three dots.
-    std::array<char, 4 * 6> version;
-    std::size_t used = 0;
-    std::array<char, text::kDecimalSize> number;
-    for (std::size_t i = 0; i < parts.size(); i++) {
-        if (i > 0)
-            version[used++] = '.';
-        const std::string_view digits = text::FormatDecimal(static_cast<int32_t>(parts[i]), number);
-        std::memcpy(version.data() + used, digits.data(), digits.size());
-        used += digits.size();
-    }
-    return memory::CopyText({version.data(), used});
-}
-
-// The file's translation list, "\\VarFileInfo\\Translation": pairs of a
-// WORD language and a WORD code page, each as one value language << 16 |
-// code page. Only whole entries inside the block count. They are copied
-// out first: the queries that follow write their 8-bit strings into the
-// block, where a damaged list may lie.
-struct Translations {
-    memory::HeapPtr<uint32_t[]> entries;
-    std::size_t count = 0;
-};
-
-std::optional<Translations> ReadTranslations(const VersionBlock &block)
-{
-    void *pointer = nullptr;
-    unsigned length = 0;
-    if (!VersionValueQuery(*block.api, block.view.bytes.data(), "\\VarFileInfo\\Translation",
-                           &pointer, &length))
-        return Translations{};
-    const auto offset = OffsetInside(block.view, pointer, 0);
-    if (!offset)
-        return Translations{};
-    const std::size_t count = std::min<std::size_t>(length, block.view.size() - *offset) / 4;
-    Translations list{memory::HeapPtr<uint32_t[]>(
-                          static_cast<uint32_t *>(std::malloc(count * sizeof(uint32_t) + 1))),
-                      count};
-    if (!list.entries)
-        return std::nullopt;
-    for (std::size_t i = 0; i < count; i++)
-        list.entries[i] = uint32_t{block.view.ReadOrZero<uint16_t>(*offset + 4 * i)} << 16 |
-                          block.view.ReadOrZero<uint16_t>(*offset + 4 * i + 2);
-    return list;
-}
-
 // "\\StringFileInfo\\LLLLCCCC\\FIELD", terminated, in `path`.
 void StringPath(uint32_t translation, std::string_view field, std::array<char, 64> &path)
 {
@@ -232,13 +89,10 @@ TableAnswer QueryTable(const VersionBlock &block, uint32_t translation, std::str
 {
     std::array<char, 64> path;
     StringPath(translation, field, path);
-    const Value value = QueryValue(block, path.data());
-    if (value.found == Found::nothing)
-        return TableAnswer::absent;
-    const auto string = value.found == Found::inside ? StringAt(block, value.offset) : std::nullopt;
-    if (!string)
+    const StringValue value = QueryString(block, path.data());
+    if (value.found == Found::outside)
         return TableAnswer::unsound;
-    text = *string;
+    text = value.text;
     return text.empty() ? TableAnswer::absent : TableAnswer::found;
 }
 
@@ -275,16 +129,13 @@ memory::HeapPtr<char> QueryVersionField(std::string_view path, std::string_view 
         return {};
     // A string found, but not inside the block, gives nothing: not the
     // fallback either.
-    const Value value = QueryValue(*block, field->sub_block);
-    if (value.found != Found::nothing) {
-        const auto text =
-            value.found == Found::inside ? StringAt(*block, value.offset) : std::nullopt;
-        return text ? memory::CopyText(*text) : memory::HeapPtr<char>{};
-    }
-    if (field == &kVersionFields[0])
-        return FixedVersionText(*block, reader::kProductVersionMSOffset,
-                                reader::kProductVersionLSOffset);
-    return {};
+    const StringValue value = QueryString(*block, field->sub_block);
+    if (value.found == Found::inside)
+        return memory::CopyText(value.text);
+    if (value.found == Found::outside || field != &kVersionFields[0])
+        return {};
+    return FixedVersionText(*block, reader::kProductVersionMSOffset,
+                            reader::kProductVersionLSOffset);
 }
 
 memory::HeapPtr<char> QueryVersionFieldEx(std::string_view path, std::string_view field_name)

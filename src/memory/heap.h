@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 namespace qv::memory {
@@ -39,6 +40,18 @@ using Owned = std::unique_ptr<T, ReleaseWith<Release>>;
 inline HeapPtr<uint8_t[]> AllocateZeroed(std::size_t count)
 {
     return HeapPtr<uint8_t[]>(static_cast<uint8_t *>(std::calloc(count, 1)));
+}
+
+// `count` Ts in a block from malloc, left unwritten; empty when they cannot
+// be had. T is a plain value (no constructor or destructor runs). A count
+// of 0 still gives a block, so that empty means only "no memory".
+template <typename T>
+HeapPtr<T[]> AllocateArray(std::size_t count)
+{
+    static_assert(std::is_trivial_v<T>);
+    if (count > SIZE_MAX / sizeof(T))
+        return {};
+    return HeapPtr<T[]>(static_cast<T *>(std::malloc(count == 0 ? 1 : count * sizeof(T))));
 }
 
 // A T in a block from malloc, or null when there is none; undone by

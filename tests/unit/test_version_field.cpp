@@ -1,13 +1,13 @@
-// QueryVersionField's checks on what the version functions hand back, linked
-// with a stand-in for them that fills a known block and answers each query
-// with a scripted pointer (as an offset from the block, which may lie before
-// it or past its end) and length.
+// QueryVersionField's and QueryVersionFieldEx's checks on what the version
+// functions hand back, linked with a stand-in for them that fills a known
+// block and answers each query with a scripted pointer (as an offset from the
+// block, which may lie before it or past its end) and length.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <string>
+#include <string_view>
 
 #include "fileinfo/version_field.h"
 #include "fileinfo/version_api.h"
@@ -20,18 +20,24 @@ struct Answer {
     unsigned length;
 };
 
+constexpr Answer kNone = {false, 0, 0};
+
 struct Script {
-    uint16_t root_length; // wLength at the block's start
-    uint8_t layout_byte;  // byte 4: below ' ' the 32-bit layout
-    Answer text;          // for the field's string path
-    Answer fixed;         // for "\"
-    int queries;
+    uint16_t root_length;       // wLength at the block's start
+    uint8_t layout_byte;        // byte 4: below ' ' the 32-bit layout
+    Answer text;                // for the first string path asked
+    Answer fixed;               // for "\"
+    Answer later = kNone;       // for each string path asked after it
+    Answer translation = kNone; // for "\VarFileInfo\Translation"
 };
 
 // The block is kSize + 1 bytes: "text" at 16, a fixed record at 40 with the
-// product version 5.6.7.8, and from 150 on no zero byte to its end.
+// file version 1.2.3.4 and the product version 5.6.7.8, and from 150 on no
+// zero byte to its end.
 constexpr uint32_t kSize = 200;
-Script *g_script = nullptr;
+const Script *g_script = nullptr;
+int g_queries = 0;
+int g_strings = 0; // string paths asked
 
 } // namespace
 
@@ -65,8 +71,8 @@ bool VersionInfoRead(VersionApi &, const char *, uint32_t, uint32_t length, void
     b[1] = uint8_t(g_script->root_length >> 8);
     b[4] = g_script->layout_byte;
     std::memcpy(b + 16, "text", 5);
-    const uint8_t product[8] = {6, 0, 5, 0, 8, 0, 7, 0};
-    std::memcpy(b + 40 + 16, product, sizeof product);
+    const uint8_t versions[16] = {2, 0, 1, 0, 4, 0, 3, 0, 6, 0, 5, 0, 8, 0, 7, 0};
+    std::memcpy(b + 40 + 8, versions, sizeof versions);
     std::memset(b + 150, 'A', length - 150);
     return true;
 }
@@ -74,8 +80,12 @@ bool VersionInfoRead(VersionApi &, const char *, uint32_t, uint32_t length, void
 bool VersionValueQuery(VersionApi &, const void *block, const char *sub_block, void **buffer,
                        unsigned *length)
 {
-    g_script->queries++;
-    const Answer &a = std::strcmp(sub_block, "\\") == 0 ? g_script->fixed : g_script->text;
+    const std::string_view path = sub_block;
+    const Answer &a = path == "\\"                           ? g_script->fixed
+                      : path == "\\VarFileInfo\\Translation" ? g_script->translation
+                      : g_strings++ == 0                     ? g_script->text
+                                                             : g_script->later;
+    g_queries++;
     if (!a.found)
         return false;
     *buffer = reinterpret_cast<void *>(reinterpret_cast<uintptr_t>(block) + a.offset);
@@ -87,9 +97,11 @@ bool VersionValueQuery(VersionApi &, const void *block, const char *sub_block, v
 
 namespace {
 
-constexpr Answer kNone = {false, 0, 0};
 constexpr Answer kText = {true, 16, 5};
 constexpr Answer kFixed = {true, 40, 52};
+
+using Rule = qv::memory::HeapPtr<char> (*)(std::string_view path, std::string_view field);
+constexpr Rule Ex = qv::fileinfo::QueryVersionFieldEx;
 
 TEST(VersionFieldChecks, AnswerOnlyFromInsideTheBlock)
 {
@@ -97,35 +109,48 @@ TEST(VersionFieldChecks, AnswerOnlyFromInsideTheBlock)
         const char *field;
         Script script;
         const char *expected;
+        Rule rule = qv::fileinfo::QueryVersionField;
     };
     const Case cases[] = {
-        {"CompanyName", {98, 0, kText, kNone, 0}, "text"},
-        {"FileVersion", {98, 0, kNone, kFixed, 0}, "5.6.7.8"},
-        {"FileVersion", {98, 0, {true, 16, 0}, kFixed, 0}, "5.6.7.8"}, // empty: fall back
+        {"CompanyName", {98, 0, kText, kNone}, "text"},
+        {"FileVersion", {98, 0, kNone, kFixed}, "5.6.7.8"},
+        {"FileVersion", {98, 0, {true, 16, 0}, kFixed}, "5.6.7.8"}, // empty: fall back
         // The root claims more than the block holds: never queried.
-        {"CompanyName", {kSize + 2, 0, kText, kNone, 0}, nullptr},
-        {"CompanyName", {kSize + 2, 'V', kText, kNone, 0}, nullptr}, // 16-bit layout
-        {"CompanyName", {0xffff, 0xff, kText, kNone, 0}, nullptr},
+        {"CompanyName", {kSize + 2, 0, kText, kNone}, nullptr},
+        {"CompanyName", {kSize + 2, 'V', kText, kNone}, nullptr}, // 16-bit layout
+        {"CompanyName", {0xffff, 0xff, kText, kNone}, nullptr},
+        {"CompanyName", {kSize + 2, 0, kText, kNone}, nullptr, Ex},
         // A string before the block, past it, running past it, or unended.
-        {"CompanyName", {98, 0, {true, -8, 5}, kNone, 0}, nullptr},
-        {"CompanyName", {98, 0, {true, kSize + 1, 1}, kNone, 0}, nullptr},
-        {"CompanyName", {98, 0, {true, 16, kSize}, kNone, 0}, nullptr},
-        {"CompanyName", {98, 0, {true, 150, 10}, kNone, 0}, nullptr},
+        {"CompanyName", {98, 0, {true, -8, 5}, kNone}, nullptr},
+        {"CompanyName", {98, 0, {true, kSize + 1, 1}, kNone}, nullptr},
+        {"CompanyName", {98, 0, {true, 16, kSize}, kNone}, nullptr},
+        {"CompanyName", {98, 0, {true, 150, 10}, kNone}, nullptr},
         // A fixed record short, before the block, past it, or across its end.
-        {"FileVersion", {98, 0, kNone, {true, 40, 51}, 0}, nullptr},
-        {"FileVersion", {98, 0, kNone, {true, -52, 52}, 0}, nullptr},
-        {"FileVersion", {98, 0, kNone, {true, 12 + kSize + 1, 22578}, 0}, nullptr},
-        {"FileVersion", {98, 0, kNone, {true, kSize + 1 - 40, 52}, 0}, nullptr},
+        {"FileVersion", {98, 0, kNone, {true, 40, 51}}, nullptr},
+        {"FileVersion", {98, 0, kNone, {true, -52, 52}}, nullptr},
+        {"FileVersion", {98, 0, kNone, {true, 12 + kSize + 1, 22578}}, nullptr},
+        {"FileVersion", {98, 0, kNone, {true, kSize + 1 - 40, 52}}, nullptr},
+        // GetFileVersionEx goes on to the next table when one has no string;
+        // one outside the block or unended ends the search: no later table,
+        // no fallback.
+        {"CompanyName", {98, 0, kNone, kNone, kText}, "text", Ex},
+        {"CompanyName", {98, 0, {true, -8, 5}, kNone, kText}, nullptr, Ex},
+        {"CompanyName", {98, 0, {true, kSize + 1, 1}, kNone, kText}, nullptr, Ex},
+        {"CompanyName", {98, 0, {true, 16, kSize}, kNone, kText}, nullptr, Ex},
+        {"CompanyName", {98, 0, {true, 150, 10}, kNone, kText}, nullptr, Ex},
+        {"FileVersion", {98, 0, kNone, kFixed}, "1.2.3.4", Ex},
+        {"FileVersion", {98, 0, {true, -8, 5}, kFixed}, nullptr, Ex},
+        {"ProductVersionNumber", {98, 0, kText, kFixed}, "5.6.7.8", Ex},
+        // A translation list not inside the block is no list.
+        {"CompanyName", {98, 0, kText, kNone, kNone, {true, -8, 8}}, "text", Ex},
     };
     for (const Case &c : cases) {
-        Script script = c.script;
-        g_script = &script;
-        const auto value = qv::fileinfo::QueryVersionField("file.dll", c.field);
-        EXPECT_STREQ(value.get(), c.expected)
-            << c.field << " root " << c.script.root_length << " text at " << c.script.text.offset
-            << " fixed at " << c.script.fixed.offset;
+        g_script = &c.script;
+        g_queries = g_strings = 0;
+        const auto value = c.rule("file.dll", c.field);
+        EXPECT_STREQ(value.get(), c.expected) << "row " << &c - cases;
         if (c.script.root_length > kSize + 1) {
-            EXPECT_EQ(script.queries, 0);
+            EXPECT_EQ(g_queries, 0) << "row " << &c - cases;
         }
     }
     g_script = nullptr;

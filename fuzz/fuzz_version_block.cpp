@@ -1,0 +1,82 @@
+// The version-block walker on raw bytes, which are the block: each of a fixed
+// set of paths, sound and malformed, is asked of the judge
+// (VersionQueryStaysInside), then of the query (VersionValueQuery), as the
+// Windows build asks before each VerQueryValueA. The block is a heap copy of
+// the input's size, so the sanitizer stops any access past it. The judge
+// writes nothing and says inside exactly when the query finds a value; a
+// miss writes nothing; a value starts inside the block or at its end, and a
+// string's 8-bit copy (a query that wrote) lies inside with its length. The
+// judge does not answer for a copy with no room, not written: Wine places it
+// past the tree and its signature, even past the block, and the caller
+// judges it.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "reader/version_block.h"
+
+namespace {
+
+using namespace qv::reader;
+
+const std::string kLongPath = "\\StringFileInfo\\040904E4\\" + std::string(300, 'A');
+
+const std::string_view kPaths[] = {
+    "\\",
+    "\\VarFileInfo\\Translation",
+    "\\StringFileInfo\\040904E4\\FileVersion",
+    "\\StringFileInfo\\040904B0\\CompanyName",
+    "\\StringFileInfo\\04090000\\ProductName",
+    "",
+    "\\\\StringFileInfo\\\\040904e4\\\\fileversion",
+    "\\StringFileInfo\\040904E4\\",
+    "StringFileInfo\\040904B0\\SpecialBuild",
+    "\\StringFileInfo\\040904E4\\Caf\xe9",
+    "\\\xc3\xa9\\\x80\xff",
+    {"\\StringFileInfo\0\\040904E4", 25},
+    kLongPath,
+};
+
+void Check(bool condition, const char *broken, std::string_view path)
+{
+    if (condition)
+        return;
+    std::fprintf(stderr, "%s, asked \"%.*s\"\n", broken, static_cast<int>(path.size()),
+                 path.data());
+    std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
+{
+    if (size > 0x10000)
+        return 0;
+    const auto length = static_cast<uint32_t>(size);
+    std::vector<uint8_t> block(data, data + size);
+    std::vector<uint8_t> before;
+    for (const std::string_view path : kPaths) {
+        before = block;
+        const bool inside = VersionQueryStaysInside(block.data(), length, path);
+        Check(block == before, "the judge wrote", path);
+        void *value = nullptr;
+        unsigned value_length = 0;
+        const bool found = VersionValueQuery(block.data(), length, path, &value, &value_length);
+        Check(found == inside, "the judge and the query disagree", path);
+        const bool wrote = block != before;
+        Check(found || !wrote, "a query that found nothing wrote", path);
+        if (!found)
+            continue;
+        const uintptr_t offset =
+            reinterpret_cast<uintptr_t>(value) - reinterpret_cast<uintptr_t>(block.data());
+        const uint32_t copies =
+            ByteView{{block.data(), size}}.ReadOrZero<uint16_t>(kNodeLengthOffset) +
+            sizeof kBlockSignature;
+        Check(offset <= length || (!wrote && offset >= copies), "the value starts outside", path);
+        Check(!wrote || value_length <= length - offset, "the string runs past the end", path);
+    }
+    return 0;
+}

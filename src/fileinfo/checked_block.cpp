@@ -1,0 +1,139 @@
+#include "fileinfo/checked_block.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "reader/version_block.h"
+#include "reader/version_file.h"
+#include "text/text.h"
+
+namespace qv::fileinfo {
+namespace {
+
+using reader::ByteView;
+
+// The offset of `pointer` in `block` when the `count` bytes from there all
+// lie inside it. Worked out on addresses as integers: a pointer before the
+// block or far past it cannot wrap around into it.
+std::optional<uint32_t> OffsetInside(ByteView block, const void *pointer, uint64_t count)
+{
+    const uintptr_t delta =
+        reinterpret_cast<uintptr_t>(pointer) - reinterpret_cast<uintptr_t>(block.bytes.data());
+    if (pointer == nullptr || !reader::RangeInside(delta, count, block.size()))
+        return std::nullopt;
+    return static_cast<uint32_t>(delta);
+}
+
+struct Value {
+    Found found = Found::nothing;
+    uint32_t offset = 0;
+    unsigned length = 0;
+};
+
+Value QueryValue(const VersionBlock &block, const char *sub_block)
+{
+    void *pointer = nullptr;
+    unsigned length = 0;
+    if (!VersionValueQuery(*block.api, block.view.bytes.data(), sub_block, &pointer, &length) ||
+        pointer == nullptr || length == 0)
+        return {};
+    const auto offset = OffsetInside(block.view, pointer, length);
+    if (!offset)
+        return {Found::outside};
+    return {Found::inside, *offset, length};
+}
+
+} // namespace
+
+// size + 1 bytes go to the platform, as the setup host's own plug-ins do,
+// and those are the block: nothing the platform points at outside them is
+// read. One more zero byte ends, for the platform, a key that runs to the
+// end. The buffer starts zero-filled so that bytes the platform leaves
+// unwritten cannot change an answer. Before any query the root's length
+// must fit the block.
+std::optional<VersionBlock> ReadVersionBlock(std::string_view path)
+{
+    // The path goes to the file system, which wants it terminated.
+    const memory::HeapPtr<char> terminated = memory::CopyText(path);
+    VersionApiHandle api = OpenVersionApi();
+    if (!terminated || !api)
+        return std::nullopt;
+    uint32_t handle = 0;
+    const uint32_t size = VersionInfoSize(*api, terminated.get(), &handle);
+    if (size == 0 || size >= reader::kMaxVersionBlockSize)
+        return std::nullopt;
+    auto bytes = memory::AllocateZeroed(std::size_t{size} + 2);
+    if (!bytes || !VersionInfoRead(*api, terminated.get(), handle, size + 1, bytes.get()) ||
+        !reader::VersionBlockFits(bytes.get(), size + 1))
+        return std::nullopt;
+    const ByteView view{{bytes.get(), std::size_t{size} + 1}};
+    return VersionBlock{std::move(api), std::move(bytes), view};
+}
+
+// The string runs from the value to its first NUL, which must lie inside.
+StringValue QueryString(const VersionBlock &block, const char *sub_block)
+{
+    const Value value = QueryValue(block, sub_block);
+    if (value.found != Found::inside)
+        return {value.found};
+    const auto rest = block.view.bytes.subspan(value.offset);
+    const void *end = std::memchr(rest.data(), '\0', rest.size());
+    if (end == nullptr)
+        return {Found::outside};
+    return {Found::inside,
+            {reinterpret_cast<const char *>(rest.data()),
+             static_cast<std::size_t>(static_cast<const uint8_t *>(end) - rest.data())}};
+}
+
+memory::HeapPtr<char> FixedVersionText(const VersionBlock &block, uint32_t ms_offset,
+                                       uint32_t ls_offset)
+{
+    const Value record = QueryValue(block, "\\");
+    if (record.found != Found::inside || record.length < reader::kFixedRecordSize)
+        return {};
+    const auto ms = block.view.Read<uint32_t>(uint64_t{record.offset} + ms_offset);
+    const auto ls = block.view.Read<uint32_t>(uint64_t{record.offset} + ls_offset);
+    if (!ms || !ls)
+        return {};
+    const std::array<uint32_t, 4> parts = {*ms >> 16, *ms & 0xffffu, *ls >> 16, *ls & 0xffffu};
+    // Four numbers of at most five digits, and three dots.
+    std::array<char, 4 * 6> version;
+    std::size_t used = 0;
+    std::array<char, text::kDecimalSize> number;
+    for (std::size_t i = 0; i < parts.size(); i++) {
+        if (i > 0)
+            version[used++] = '.';
+        const std::string_view digits = text::FormatDecimal(static_cast<int32_t>(parts[i]), number);
+        std::memcpy(version.data() + used, digits.data(), digits.size());
+        used += digits.size();
+    }
+    return memory::CopyText({version.data(), used});
+}
+
+std::optional<Translations> ReadTranslations(const VersionBlock &block)
+{
+    void *pointer = nullptr;
+    unsigned length = 0;
+    if (!VersionValueQuery(*block.api, block.view.bytes.data(), "\\VarFileInfo\\Translation",
+                           &pointer, &length))
+        return Translations{};
+    const auto offset = OffsetInside(block.view, pointer, 0);
+    if (!offset)
+        return Translations{};
+    const std::size_t count =
+        std::min<std::size_t>(length, block.view.size() - *offset) / kTranslationEntrySize;
+    Translations list{memory::AllocateArray<uint32_t>(count), count};
+    if (!list.entries)
+        return std::nullopt;
+    for (std::size_t i = 0; i < count; i++) {
+        const uint32_t entry =
+            block.view.ReadOrZero<uint32_t>(*offset + uint64_t{kTranslationEntrySize} * i);
+        const uint32_t language = entry & 0xffffu;
+        const uint32_t code_page = entry >> 16;
+        list.entries[i] = language << 16 | code_page;
+    }
+    return list;
+}
+
+} // namespace qv::fileinfo

@@ -1,0 +1,69 @@
+// A file's version-information block, read once through the version
+// operations (fileinfo/version_api.h) and queried through them. Every
+// pointer and length they hand back is judged against the block before a
+// byte there is read: the rules of GetFileVersion and GetFileVersionEx
+// (version_field.cpp) see only what lies inside it.
+#ifndef QV_FILEINFO_CHECKED_BLOCK_H
+#define QV_FILEINFO_CHECKED_BLOCK_H
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "fileinfo/version_api.h"
+#include "memory/heap.h"
+#include "reader/byte_view.h"
+
+namespace qv::fileinfo {
+
+// The block and the operations that keep answering queries on it.
+struct VersionBlock {
+    VersionApiHandle api;
+    memory::HeapPtr<uint8_t[]> bytes;
+    reader::ByteView view;
+};
+
+// The block of the file at `path`; none when the file has none, or when
+// its root claims more bytes than were read.
+std::optional<VersionBlock> ReadVersionBlock(std::string_view path);
+
+// What a query gives: nothing (or an empty value); a value that does not
+// lie inside the block (for a string: or that no NUL ends inside it); or
+// one that does.
+enum class Found { nothing, outside, inside };
+
+struct StringValue {
+    Found found = Found::nothing;
+    std::string_view text = {}; // inside the block, up to its NUL
+};
+
+// The string at `sub_block`, as the platform's 8-bit copy of it.
+StringValue QueryString(const VersionBlock &block, const char *sub_block);
+
+// "a.b.c.d" from two words of the fixed record (`ms_offset` and
+// `ls_offset` in it, reader/version_block.h), or empty when the block has
+// no whole fixed record inside it.
+memory::HeapPtr<char> FixedVersionText(const VersionBlock &block, uint32_t ms_offset,
+                                       uint32_t ls_offset);
+
+// An entry of the translation list, "\VarFileInfo\Translation": a WORD
+// language, then a WORD code page. Read as one little-endian DWORD, the
+// language is its low WORD and the code page its high one.
+inline constexpr uint32_t kTranslationEntrySize = 4;
+
+// The list's whole entries inside the block, each as one value language
+// << 16 | code page; no list when the file has none or it lies outside the
+// block. Copied out: later queries write their 8-bit strings into the
+// block, where a damaged list may lie.
+struct Translations {
+    memory::HeapPtr<uint32_t[]> entries;
+    std::size_t count = 0;
+};
+
+// None only when there is no memory for the copy.
+std::optional<Translations> ReadTranslations(const VersionBlock &block);
+
+} // namespace qv::fileinfo
+
+#endif

@@ -12,7 +12,8 @@ namespace qv::fileinfo {
 // The text of `field` (one of the eight names of the version field table,
 // any ASCII case) from the "040904E4" string table of the file at `path`;
 // for "FileVersion", the fixed record's product version when that string
-// is missing or empty. A terminated heap string, or empty.
+// is missing or its length is 0 (a string holding only its terminator is
+// there, and gives ""). A terminated heap string, or empty.
 memory::HeapPtr<char> QueryVersionField(std::string_view path, std::string_view field);
 
 // The text of `field` as the file's own string tables give it: one of

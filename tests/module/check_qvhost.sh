@@ -2,9 +2,9 @@
 # qvhost's interface: output forms, --set, ordinals, --help and --version,
 # and usage errors that end with status 2 and one LF-ended line pointing to
 # --help instead of a crash.
-#   check_qvhost.sh EMULATOR QVHOST VERSION     (EMULATOR may be empty)
+#   check_qvhost.sh EMULATOR QVHOST VERSION FIXTURES    (EMULATOR may be empty)
 set -u
-emulator=$1 qvhost=$2 version=$3
+emulator=$1 qvhost=$2 version=$3 fixtures=$4
 run() { if [ -n "$emulator" ]; then "$emulator" "$qvhost" "$@"; else "$qvhost" "$@"; fi; }
 fail=0
 nl=$'\n'
@@ -44,11 +44,18 @@ expect "return=0" --name-width 14 CompareVersions '1, 2'
 expect "return=0${nl}ABC=1" --name-width 6 --set ABC=1 CompareVersions '1, 2'
 expect '{"export": "#3", "return": 0, "variables": [{"name": "Q", "value": "a\"b\\c\u0009"}, {"name": "VersionDelta", "value": "1"}]}' \
   --json --set "Q=a\"b\\c	" '#3' '2,1'
-# Bytes map to U+0000..U+00FF. Linux passes the argument's UTF-8 bytes C3 A9;
-# Wine hands a Windows program the code page 1252 byte E9.
+# JSON and --utf8 read the table as code page 1252. Linux passes the
+# argument's UTF-8 bytes C3 A9; Wine hands a Windows program the code page
+# 1252 byte E9.
 if [ -n "$emulator" ]; then accent="é"; else accent="Ã©"; fi
 expect '{"export": "CompareVersions", "return": 0, "variables": [{"name": "V", "value": "'"$accent"'"}]}' \
   --json --set "V=é" --capacity 1 CompareVersions '2,1'
+# Bytes 80 81 99 FF: € U+0081 (undefined in 1252, as Wine maps it) ™ ÿ.
+utf8=$'\xe2\x82\xac\xc2\x81\xe2\x84\xa2\xc3\xbf'
+if [ -n "$emulator" ]; then cp1252=$utf8; else cp1252=$'\x80\x81\x99\xff'; fi
+expect '{"export": "#3", "return": 0, "variables": [{"name": "V", "value": "'"$utf8"'"}]}' \
+  --json --set "V=$cp1252" --capacity 1 '#3'
+expect "return=0${nl}V=$utf8" --utf8 --set "V=$cp1252" --capacity 1 '#3'
 expect "return=0${nl}FILEVERSION=4.72.0.3110" --set FILEVERSION=4.72.3110 NormalizeMSIEVersion
 expect "return=0${nl}FILEVERSION=0.0.0.0" '#2'
 expect "return=0${nl}FILEVERSION=5.0.2614.3500" --set FILEVERSION=5.0.2614.3500 '#2' '1.2.3'
@@ -58,6 +65,15 @@ expect "return=0${nl}FileVersion=" GetFileVersionEx 'no such file, CompanyName'
 expect '{"export": "#5", "return": 0, "variables": [{"name": "FileVersion", "value": ""}]}' \
   --json '#5' 'no such file'
 expect "return=0${nl}VersionDelta=-1" -- CompareVersions '1, 2'
+
+# A file's strings: text keeps the module's bytes, --utf8 and JSON decode them.
+cd "$fixtures" || exit 1
+company="Société Générale – “quoted” €5" description="Adam Lódz Ørsted ß µ ™"
+expect "return=0${nl}FileVersion=Adam L"$'\xf3'"dz "$'\xd8'"rsted "$'\xdf \xb5 \x99' \
+  GetFileVersionEx 'non_ascii.dll, FileDescription'
+expect "return=0${nl}FileVersion=$description" --utf8 GetFileVersionEx 'non_ascii.dll, FileDescription'
+expect '{"export": "GetFileVersionEx", "return": 0, "variables": [{"name": "FileVersion", "value": "'"$company"'"}]}' \
+  --json GetFileVersionEx 'non_ascii.dll, CompanyName'
 
 usage_error NoSuchExport '1, 2'
 usage_error '#abc' '1, 2'
@@ -79,7 +95,7 @@ usage_error CompareVersions '1, 2' extra
 for option in --help -h; do
   run $option >"$tmp/out" 2>"$tmp/err"; status=$?
   for want in "usage: qvhost" "--dll PATH" "#1 GetFileVersion" "#2 NormalizeMSIEVersion" \
-    "#3 CompareVersions" "#4 IsQarvellClientRunning"; do
+    "#3 CompareVersions" "#4 IsQarvellClientRunning" "--utf8" "ANSI code page"; do
     grep -qF -- "$want" "$tmp/out" || { echo "FAIL: qvhost $option lacks '$want'"; fail=1; }
   done
   if [ $status != 0 ] || [ -s "$tmp/err" ] || grep -q $'\r' "$tmp/out"; then

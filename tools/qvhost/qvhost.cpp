@@ -2,10 +2,11 @@
 // and prints the return value and the variable table afterwards.
 //
 // qvhost [--dll PATH] [--set NAME=VALUE]... [--capacity N] [--name-width N]
-//        [--value-width N] [--json] EXPORT [PARAMETER_TEXT]
+//        [--value-width N] [--json] [--utf8] EXPORT [PARAMETER_TEXT]
 // qvhost --help | --version
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +20,9 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
+#else
+#include "reader/cp1252.h"
 #endif
 
 #include "../loader/module_loader.h"
@@ -42,7 +46,8 @@ constexpr char kHelp[] =
     "  --capacity N      entries the variable table can hold (default 64)\n"
     "  --name-width N    bytes per name slot (default 64)\n"
     "  --value-width N   bytes per value slot (default 1024)\n"
-    "  --json            print the result as one JSON object\n"
+    "  --json            print the result as one JSON object in UTF-8\n"
+    "  --utf8            print text in UTF-8 instead of the module's bytes\n"
     "  -h, --help        print this help and exit\n"
     "  --version         print qvhost's version and exit\n"
     "\n"
@@ -52,6 +57,10 @@ constexpr char kHelp[] =
     "  #3 CompareVersions         \"first, second\"   writes VersionDelta\n"
     "  #4 IsQarvellClientRunning  no parameters     returns 1 when the client runs\n"
     "  #5 GetFileVersionEx        \"path[, field]\"   writes FileVersion\n"
+    "\n"
+    "The module writes code page 1252 on Linux and the system's ANSI code page\n"
+    "on Windows. Text output keeps those bytes; --json and --utf8 convert them\n"
+    "to UTF-8 from that code page.\n"
     "\n"
     "Exit status: 0 after a call, 2 on bad usage or when the module or export\n"
     "cannot be found.\n";
@@ -69,6 +78,7 @@ struct Options {
     uint32_t name_width = 64;
     uint32_t value_width = 1024;
     bool json = false;
+    bool utf8 = false;
     std::string export_name;
     std::optional<std::string> parameter_text; // none when no PARAMETER_TEXT was given
 };
@@ -184,8 +194,8 @@ Result<Options> ParseCommandLine(const std::vector<std::string_view> &args)
             o.request = Request::ShowVersion;
             return o;
         }
-        if (option == "--json") {
-            o.json = true;
+        if (option == "--json" || option == "--utf8") {
+            (option == "--json" ? o.json : o.utf8) = true;
             continue;
         }
         if (!TakesValue(option))
@@ -309,21 +319,74 @@ std::vector<Variable> Variables(const HostParamBlock &block)
     return variables;
 }
 
-// return=N, then NAME=VALUE for each variable, the bytes as they are.
-void PrintText(int32_t result, const std::vector<Variable> &variables)
+#ifdef _WIN32
+// The module's text as UTF-8, from the system's ANSI code page, in which the
+// system's version functions answer and the command line arrives.
+std::string Utf8FromHost(std::string_view text)
+{
+    if (text.empty() || text.size() > INT_MAX / 3)
+        return {};
+    const int size = static_cast<int>(text.size());
+    const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    if (units <= 0 || units > size)
+        return {};
+    std::wstring wide(static_cast<size_t>(units), L'\0');
+    if (MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), units) != units)
+        return {};
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0 || bytes > 3 * units)
+        return {};
+    std::string out(static_cast<size_t>(bytes), '\0');
+    if (WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, out.data(), bytes, nullptr, nullptr) !=
+        bytes)
+        return {};
+    return out;
+}
+#else
+// The module's text as UTF-8, from code page 1252, in which the portable
+// reader answers. Each byte is one code unit below U+FFFF.
+std::string Utf8FromHost(std::string_view text)
+{
+    std::string out;
+    for (char byte : text) {
+        const uint16_t unit = qv::reader::Utf16FromCp1252(static_cast<uint8_t>(byte));
+        if (unit < 0x80) {
+            out += static_cast<char>(unit);
+        } else if (unit < 0x800) {
+            out += static_cast<char>(0xc0 | (unit >> 6));
+            out += static_cast<char>(0x80 | (unit & 0x3f));
+        } else {
+            out += static_cast<char>(0xe0 | (unit >> 12));
+            out += static_cast<char>(0x80 | ((unit >> 6) & 0x3f));
+            out += static_cast<char>(0x80 | (unit & 0x3f));
+        }
+    }
+    return out;
+}
+#endif
+
+// The module's text as text output shows it: its bytes, or with --utf8 UTF-8.
+std::string Shown(const Options &o, std::string_view text)
+{
+    return o.utf8 ? Utf8FromHost(text) : std::string(text);
+}
+
+// return=N, then NAME=VALUE for each variable.
+void PrintText(const Options &o, int32_t result, const std::vector<Variable> &variables)
 {
     std::string out = "return=" + std::to_string(result) + "\n";
     for (const Variable &v : variables)
-        out.append(v.name).append("=").append(v.value).append("\n");
+        out.append(Shown(o, v.name)).append("=").append(Shown(o, v.value)).append("\n");
     Write(out);
 }
 
-// JSON string of 8-bit text: byte n is code point U+00nn.
-std::string JsonString(std::string_view text)
+// JSON string of UTF-8 text.
+std::string JsonString(std::string_view utf8)
 {
     constexpr char kHex[] = "0123456789abcdef";
     std::string out = "\"";
-    for (char byte : text) {
+    for (char byte : utf8) {
         auto c = static_cast<unsigned char>(byte);
         if (c == '"' || c == '\\') {
             out += '\\';
@@ -332,26 +395,29 @@ std::string JsonString(std::string_view text)
             out += "\\u00";
             out += kHex[c >> 4];
             out += kHex[c & 0xf];
-        } else if (c < 0x80) {
-            out += byte;
         } else {
-            out += static_cast<char>(0xc0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3f));
+            out += byte;
         }
     }
     out += '"';
     return out;
 }
 
+// JSON string of the module's text.
+std::string JsonHostString(std::string_view text)
+{
+    return JsonString(Utf8FromHost(text));
+}
+
 // One line: {"export": ..., "return": N, "variables": [{"name": ..., "value": ...}, ...]}
 void PrintJson(std::string_view export_name, int32_t result, const std::vector<Variable> &variables)
 {
-    std::string out = "{\"export\": " + JsonString(export_name) +
+    std::string out = "{\"export\": " + JsonHostString(export_name) +
                       ", \"return\": " + std::to_string(result) + ", \"variables\": [";
     for (size_t i = 0; i < variables.size(); i++) {
         out += i ? ", " : "";
-        out += "{\"name\": " + JsonString(variables[i].name) +
-               ", \"value\": " + JsonString(variables[i].value) + "}";
+        out += "{\"name\": " + JsonHostString(variables[i].name) +
+               ", \"value\": " + JsonHostString(variables[i].value) + "}";
     }
     out += "]}\n";
     Write(out);
@@ -390,7 +456,7 @@ int RunCall(LoadedModule *module, const Options &o)
     if (o.json)
         PrintJson(o.export_name, result, Variables(block));
     else
-        PrintText(result, Variables(block));
+        PrintText(o, result, Variables(block));
     fflush(stdout);
     return 0;
 }

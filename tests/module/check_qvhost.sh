@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# qvhost's interface: output forms, --set, ordinals, --help and --version,
-# and usage errors that end with status 2 and one LF-ended line pointing to
-# --help instead of a crash.
+# qvhost's interface: output forms, --set, ordinals, --fields, --help and
+# --version, and usage errors that end with status 2 and one LF-ended line
+# pointing to --help instead of a crash.
 #   check_qvhost.sh EMULATOR QVHOST VERSION FIXTURES    (EMULATOR may be empty)
 set -u
 emulator=$1 qvhost=$2 version=$3 fixtures=$4
@@ -9,10 +9,10 @@ run() { if [ -n "$emulator" ]; then "$emulator" "$qvhost" "$@"; else "$qvhost" "
 fail=0
 nl=$'\n'
 
-expect() { # expect EXPECTED_STDOUT ARGS...
+expect() { # [want_status=N] expect EXPECTED_STDOUT ARGS...
   local want=$1; shift
   local got; got=$(run "$@" 2>&1); local status=$?
-  if [ "$got" != "$want" ] || [ $status != 0 ]; then
+  if [ "$got" != "$want" ] || [ $status != "${want_status:-0}" ]; then
     echo "FAIL: qvhost $* (status $status)"; echo "--- expected"; echo "$want"; echo "--- got"; echo "$got"
     fail=1
   fi
@@ -74,6 +74,30 @@ expect "return=0${nl}FileVersion=Adam L"$'\xf3'"dz "$'\xd8'"rsted "$'\xdf \xb5 \
 expect "return=0${nl}FileVersion=$description" --utf8 GetFileVersionEx 'non_ascii.dll, FileDescription'
 expect '{"export": "GetFileVersionEx", "return": 0, "variables": [{"name": "FileVersion", "value": "'"$company"'"}]}' \
   --json GetFileVersionEx 'non_ascii.dll, CompanyName'
+expect "file=non_ascii.dll${nl}status=ok${nl}FileVersion=1.0.0.0${nl}CompanyName=$company
+FileDescription=$description${nl}InternalName=tab	and ÿ${nl}LegalCopyright=${nl}OriginalFilename=
+ProductName=?? and emoji ??${nl}$(printf '%s=\n' ProductVersion Comments LegalTrademarks PrivateBuild \
+  SpecialBuild)${nl}FileVersionNumber=1.0.0.0${nl}ProductVersionNumber=1.0.0.0" --utf8 --fields non_ascii.dll
+expect '{"file": "non_ascii.dll", "status": "ok", "FileVersion": "1.0.0.0", "CompanyName": "'"$company"'", "FileDescription": "'"$description"'", "InternalName": "tab\u0009and ÿ", "LegalCopyright": "", "OriginalFilename": "", "ProductName": "?? and emoji ??", "ProductVersion": "", "Comments": "", "LegalTrademarks": "", "PrivateBuild": "", "SpecialBuild": "", "FileVersionNumber": "1.0.0.0", "ProductVersionNumber": "1.0.0.0"}' \
+  --json --fields non_ascii.dll
+# Exit 1: a file without version information (every field empty); 3: a file
+# that does not open and read, before 1.
+empty=$(printf '%s=\n' FileVersion CompanyName FileDescription InternalName LegalCopyright \
+  OriginalFilename ProductName ProductVersion Comments LegalTrademarks PrivateBuild SpecialBuild \
+  FileVersionNumber ProductVersionNumber)
+want_status=1 expect "file=plain_text.txt${nl}status=none${nl}$empty" --fields plain_text.txt
+want_status=3 expect "file=.${nl}status=missing${nl}$empty${nl}file=no_version.dll${nl}status=none${nl}$empty" \
+  --fields . no_version.dll
+# A file's name reaches Windows in code page 1252 and comes back in UTF-8.
+want_status=3 expect "file=né.dll${nl}status=missing${nl}$empty" --utf8 --fields né.dll
+exits() { # exits STATUS ARGS...
+  local want=$1; shift
+  run "$@" >/dev/null 2>&1; local status=$?
+  [ $status = "$want" ] || { echo "FAIL: qvhost $* exits $status, not $want"; fail=1; }
+}
+exits 1 --fields no_version.dll all_fields.dll
+exits 3 --fields no-such-file.dll all_fields.dll
+exits 0 --fields all_fields.dll other_translation.dll
 
 usage_error NoSuchExport '1, 2'
 usage_error '#abc' '1, 2'
@@ -90,12 +114,16 @@ usage_error --bogus CompareVersions
 usage_error --capacity
 usage_error
 usage_error CompareVersions '1, 2' extra
+usage_error --fields
+usage_error --fields all_fields.dll 'a,b.dll'
+usage_error --fields ' all_fields.dll'
+usage_error --set A=1 --fields all_fields.dll
 
 # --help and -h: the usage and every export on stdout, status 0, LF only.
 for option in --help -h; do
   run $option >"$tmp/out" 2>"$tmp/err"; status=$?
   for want in "usage: qvhost" "--dll PATH" "#1 GetFileVersion" "#2 NormalizeMSIEVersion" \
-    "#3 CompareVersions" "#4 IsQarvellClientRunning" "--utf8" "ANSI code page"; do
+    "#3 CompareVersions" "#4 IsQarvellClientRunning" "--fields" "--utf8" "ANSI code page"; do
     grep -qF -- "$want" "$tmp/out" || { echo "FAIL: qvhost $option lacks '$want'"; fail=1; }
   done
   if [ $status != 0 ] || [ -s "$tmp/err" ] || grep -q $'\r' "$tmp/out"; then

@@ -1,8 +1,10 @@
 // qvhost: calls one export of the QVSETUP module the way a setup host does
-// and prints the return value and the variable table afterwards.
+// and prints the return value and the variable table afterwards, or prints
+// every GetFileVersionEx field of some files.
 //
 // qvhost [--dll PATH] [--set NAME=VALUE]... [--capacity N] [--name-width N]
 //        [--value-width N] [--json] [--utf8] EXPORT [PARAMETER_TEXT]
+// qvhost [--dll PATH] [--json] [--utf8] --fields FILE...
 // qvhost --help | --version
 #include <algorithm>
 #include <charconv>
@@ -12,6 +14,7 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -26,6 +29,7 @@
 #endif
 
 #include "../loader/module_loader.h"
+#include "host/parameters.h"
 #include "qvsetup.h"
 
 namespace {
@@ -36,9 +40,17 @@ constexpr uint64_t kMaxTableBytes = 256u * 1024u * 1024u;
 
 constexpr char kHelp[] =
     "usage: qvhost [OPTION]... EXPORT [PARAMETER_TEXT]\n"
+    "       qvhost [--dll PATH] [--json] [--utf8] --fields FILE...\n"
     "\n"
     "Loads the QVSETUP module, calls EXPORT the way a setup host does and prints\n"
     "return=N and then each variable of the table as NAME=VALUE.\n"
+    "\n"
+    "With --fields, asks GetFileVersionEx for each field of each FILE and prints\n"
+    "file=FILE, status=ok, none (every field is empty) or missing (the file\n"
+    "cannot be opened and read), then the fourteen fields as NAME=VALUE:\n"
+    "FileVersion CompanyName FileDescription InternalName LegalCopyright\n"
+    "OriginalFilename ProductName ProductVersion Comments LegalTrademarks\n"
+    "PrivateBuild SpecialBuild FileVersionNumber ProductVersionNumber.\n"
     "\n"
     "Options:\n"
     "  --dll PATH        the module to load (default: the one beside qvhost)\n"
@@ -46,8 +58,10 @@ constexpr char kHelp[] =
     "  --capacity N      entries the variable table can hold (default 64)\n"
     "  --name-width N    bytes per name slot (default 64)\n"
     "  --value-width N   bytes per value slot (default 1024)\n"
-    "  --json            print the result as one JSON object in UTF-8\n"
+    "  --json            print the result as one JSON object in UTF-8 (one line\n"
+    "                    per FILE with --fields)\n"
     "  --utf8            print text in UTF-8 instead of the module's bytes\n"
+    "  --fields          print every GetFileVersionEx field of each FILE\n"
     "  -h, --help        print this help and exit\n"
     "  --version         print qvhost's version and exit\n"
     "\n"
@@ -63,10 +77,11 @@ constexpr char kHelp[] =
     "to UTF-8 from that code page.\n"
     "\n"
     "Exit status: 0 after a call, 2 on bad usage or when the module or export\n"
-    "cannot be found.\n";
+    "cannot be found. With --fields: 0 when every FILE has version information,\n"
+    "1 when one has none, 3 when one is missing (3 before 1).\n";
 
-// What to do besides calling an export.
-enum class Request { CallExport, ShowHelp, ShowVersion };
+// What to do: call an export, print the fields of files, or neither.
+enum class Request { CallExport, ListFields, ShowHelp, ShowVersion };
 
 // The command line. The texts handed on to the loader and the export are
 // owned copies, so they keep their terminating NUL.
@@ -77,10 +92,12 @@ struct Options {
     uint32_t capacity = 64;
     uint32_t name_width = 64;
     uint32_t value_width = 1024;
+    bool table_options = false; // --set or a table size was given
     bool json = false;
     bool utf8 = false;
     std::string export_name;
     std::optional<std::string> parameter_text; // none when no PARAMETER_TEXT was given
+    std::vector<std::string_view> files;       // with --fields
 };
 
 // Why qvhost stops without a call: one line on stderr, exit status 2.
@@ -149,6 +166,7 @@ std::optional<uint32_t> ParseNumber(std::string_view text)
 // Takes the value of an option that has one.
 std::optional<Error> SetOption(Options &o, std::string_view option, std::string_view value)
 {
+    o.table_options = o.table_options || option != "--dll";
     if (option == "--dll") {
         o.dll = std::string(value);
     } else if (option == "--set") {
@@ -172,6 +190,21 @@ std::optional<Error> SetOption(Options &o, std::string_view option, std::string_
 bool IsOption(std::string_view arg)
 {
     return arg.starts_with("--") || arg == "-h";
+}
+
+// The FILEs after --fields. Each reaches the export as the first item of
+// "FILE, FIELD", so one with a comma or a blank at either end cannot.
+Result<Options> ParseFiles(Options o, std::span<const std::string_view> files)
+{
+    if (o.table_options)
+        return UsageError("--fields takes no --set and no table size");
+    if (files.empty())
+        return UsageError("no FILE given");
+    for (std::string_view file : files)
+        if (file.find(',') != std::string_view::npos || qv::host::TrimBlanks(file) != file)
+            return UsageError("the export cannot take a FILE with a comma or an outer blank", file);
+    o.files.assign(files.begin(), files.end());
+    return o;
 }
 
 // Options come first and end at the first other argument or at "--"; --help
@@ -198,6 +231,10 @@ Result<Options> ParseCommandLine(const std::vector<std::string_view> &args)
             (option == "--json" ? o.json : o.utf8) = true;
             continue;
         }
+        if (option == "--fields") {
+            o.request = Request::ListFields;
+            continue;
+        }
         if (!TakesValue(option))
             return UsageError("unknown option", option);
         if (i + 1 >= args.size())
@@ -205,6 +242,8 @@ Result<Options> ParseCommandLine(const std::vector<std::string_view> &args)
         if (std::optional<Error> error = SetOption(o, option, args[++i]))
             return *error;
     }
+    if (o.request == Request::ListFields)
+        return ParseFiles(std::move(o), std::span(args).subspan(i));
     if (i >= args.size())
         return UsageError("no EXPORT given");
     o.export_name = args[i++];
@@ -343,6 +382,12 @@ std::string Utf8FromHost(std::string_view text)
         return {};
     return out;
 }
+
+// A FILE argument as UTF-8: it arrives in the ANSI code page.
+std::string Utf8FromArgument(std::string_view text)
+{
+    return Utf8FromHost(text);
+}
 #else
 // The module's text as UTF-8, from code page 1252, in which the portable
 // reader answers. Each byte is one code unit below U+FFFF.
@@ -363,6 +408,13 @@ std::string Utf8FromHost(std::string_view text)
         }
     }
     return out;
+}
+
+// A FILE argument as UTF-8: Linux hands on the name's bytes, in the locale's
+// encoding, UTF-8 today.
+std::string Utf8FromArgument(std::string_view text)
+{
+    return std::string(text);
 }
 #endif
 
@@ -461,6 +513,107 @@ int RunCall(LoadedModule *module, const Options &o)
     return 0;
 }
 
+// The fields --fields prints, in this order.
+constexpr std::string_view kFields[] = {
+    "FileVersion",       "CompanyName",          "FileDescription", "InternalName",
+    "LegalCopyright",    "OriginalFilename",     "ProductName",     "ProductVersion",
+    "Comments",          "LegalTrademarks",      "PrivateBuild",    "SpecialBuild",
+    "FileVersionNumber", "ProductVersionNumber",
+};
+
+// What --fields found in one FILE, from best to worst.
+enum class FileStatus { Ok, None, Missing };
+constexpr std::string_view kFileStatusNames[] = {"ok", "none", "missing"};
+constexpr int kFileStatusExits[] = {0, 1, 3};
+
+// --fields asks with a one-entry table whose value slot holds any version
+// string: a string's block has a 16-bit length.
+constexpr uint32_t kFieldValueWidth = 65536;
+
+struct FileFields {
+    FileStatus status = FileStatus::Missing;
+    std::vector<std::string> values; // one per field of kFields
+};
+
+// Whether the file opens and reads: a folder opens on Linux, but does not
+// read.
+bool Readable(std::string_view path)
+{
+    FILE *file = fopen(std::string(path).c_str(), "rb");
+    if (file == nullptr)
+        return false;
+    fgetc(file);
+    const bool readable = !ferror(file);
+    fclose(file);
+    return readable;
+}
+
+// Asks the export for each field of the file. None when every answer is
+// empty; no question for a file that does not read.
+FileFields AskFields(QvSetupExport function, std::string_view file)
+{
+    FileFields fields;
+    fields.values.resize(std::size(kFields));
+    if (!Readable(file))
+        return fields;
+    Options shape;
+    shape.capacity = 1;
+    shape.value_width = kFieldValueWidth;
+    Table table{std::vector<char>(shape.name_width), std::vector<char>(shape.value_width)};
+    fields.status = FileStatus::None;
+    for (size_t i = 0; i < std::size(kFields); i++) {
+        shape.parameter_text = std::string(file).append(", ").append(kFields[i]);
+        HostParamBlock block = BlockFor(table, shape);
+        function(&block);
+        for (const Variable &v : Variables(block))
+            if (v.name == "FileVersion")
+                fields.values[i] = v.value;
+        if (!fields.values[i].empty())
+            fields.status = FileStatus::Ok;
+    }
+    return fields;
+}
+
+// file=FILE, status=..., then NAME=VALUE for each field; or the same as one
+// JSON object on one line.
+void PrintFields(const Options &o, std::string_view file, const FileFields &fields)
+{
+    const std::string status(kFileStatusNames[static_cast<size_t>(fields.status)]);
+    std::string out;
+    if (o.json) {
+        out =
+            "{\"file\": " + JsonString(Utf8FromArgument(file)) + ", \"status\": \"" + status + "\"";
+        for (size_t i = 0; i < std::size(kFields); i++)
+            out.append(", ")
+                .append(JsonString(kFields[i]))
+                .append(": ")
+                .append(JsonHostString(fields.values[i]));
+        out += "}\n";
+    } else {
+        out = "file=" + (o.utf8 ? Utf8FromArgument(file) : std::string(file)) +
+              "\nstatus=" + status + "\n";
+        for (size_t i = 0; i < std::size(kFields); i++)
+            out.append(kFields[i]).append("=").append(Shown(o, fields.values[i])).append("\n");
+    }
+    Write(out);
+}
+
+// Prints the fields of each FILE; the exit status is that of the worst.
+int RunFields(LoadedModule *module, const Options &o)
+{
+    Result<QvSetupExport> function = ResolveExport(module, "GetFileVersionEx");
+    if (const Error *error = std::get_if<Error>(&function))
+        return Report(*error);
+    FileStatus worst = FileStatus::Ok;
+    for (std::string_view file : o.files) {
+        FileFields fields = AskFields(std::get<QvSetupExport>(function), file);
+        PrintFields(o, file, fields);
+        worst = std::max(worst, fields.status);
+    }
+    fflush(stdout);
+    return kFileStatusExits[static_cast<size_t>(worst)];
+}
+
 // The module named by --dll, or else the one beside qvhost.
 std::optional<std::string> ModulePath(const Options &o)
 {
@@ -472,7 +625,8 @@ std::optional<std::string> ModulePath(const Options &o)
     return std::string(path);
 }
 
-int CallExport(const Options &o)
+// Loads the module, then calls the export or prints the fields.
+int RunWithModule(const Options &o)
 {
     std::optional<std::string> path = ModulePath(o);
     if (!path)
@@ -480,7 +634,7 @@ int CallExport(const Options &o)
     LoadedModule *module = OpenModule(path->c_str());
     if (module == nullptr)
         return Report(UsageError("cannot load the module", *path));
-    int status = RunCall(module, o);
+    int status = o.request == Request::ListFields ? RunFields(module, o) : RunCall(module, o);
     CloseModule(module);
     return status;
 }
@@ -509,7 +663,8 @@ int main(int argc, char **argv)
         Write("qvhost " QVSETUP_VERSION_STRING "\n");
         return 0;
     case Request::CallExport:
+    case Request::ListFields:
         break;
     }
-    return CallExport(options);
+    return RunWithModule(options);
 }

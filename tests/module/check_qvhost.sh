@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
-# qvhost's interface: output forms, --set, ordinals, --help and --version,
-# and usage errors that end with status 2 and one LF-ended line pointing to
-# --help instead of a crash.
-#   check_qvhost.sh EMULATOR QVHOST VERSION     (EMULATOR may be empty)
+# qvhost's interface: output forms, --set, ordinals, --fields, --help and
+# --version, and usage errors that end with status 2 and one LF-ended line
+# pointing to --help instead of a crash.
+#   check_qvhost.sh EMULATOR QVHOST VERSION FIXTURES    (EMULATOR may be empty)
 set -u
-emulator=$1 qvhost=$2 version=$3
+emulator=$1 qvhost=$2 version=$3 fixtures=$4
 run() { if [ -n "$emulator" ]; then "$emulator" "$qvhost" "$@"; else "$qvhost" "$@"; fi; }
 fail=0
 nl=$'\n'
 
-expect() { # expect EXPECTED_STDOUT ARGS...
+expect() { # [want_status=N] expect EXPECTED_STDOUT ARGS...
   local want=$1; shift
   local got; got=$(run "$@" 2>&1); local status=$?
-  if [ "$got" != "$want" ] || [ $status != 0 ]; then
+  if [ "$got" != "$want" ] || [ $status != "${want_status:-0}" ]; then
     echo "FAIL: qvhost $* (status $status)"; echo "--- expected"; echo "$want"; echo "--- got"; echo "$got"
     fail=1
   fi
@@ -44,11 +44,18 @@ expect "return=0" --name-width 14 CompareVersions '1, 2'
 expect "return=0${nl}ABC=1" --name-width 6 --set ABC=1 CompareVersions '1, 2'
 expect '{"export": "#3", "return": 0, "variables": [{"name": "Q", "value": "a\"b\\c\u0009"}, {"name": "VersionDelta", "value": "1"}]}' \
   --json --set "Q=a\"b\\c	" '#3' '2,1'
-# Bytes map to U+0000..U+00FF. Linux passes the argument's UTF-8 bytes C3 A9;
-# Wine hands a Windows program the code page 1252 byte E9.
+# JSON and --utf8 read the table as code page 1252. Linux passes the
+# argument's UTF-8 bytes C3 A9; Wine hands a Windows program the code page
+# 1252 byte E9.
 if [ -n "$emulator" ]; then accent="é"; else accent="Ã©"; fi
 expect '{"export": "CompareVersions", "return": 0, "variables": [{"name": "V", "value": "'"$accent"'"}]}' \
   --json --set "V=é" --capacity 1 CompareVersions '2,1'
+# Bytes 80 81 99 FF: € U+0081 (undefined in 1252, as Wine maps it) ™ ÿ.
+utf8=$'\xe2\x82\xac\xc2\x81\xe2\x84\xa2\xc3\xbf'
+if [ -n "$emulator" ]; then cp1252=$utf8; else cp1252=$'\x80\x81\x99\xff'; fi
+expect '{"export": "#3", "return": 0, "variables": [{"name": "V", "value": "'"$utf8"'"}]}' \
+  --json --set "V=$cp1252" --capacity 1 '#3'
+expect "return=0${nl}V=$utf8" --utf8 --set "V=$cp1252" --capacity 1 '#3'
 expect "return=0${nl}FILEVERSION=4.72.0.3110" --set FILEVERSION=4.72.3110 NormalizeMSIEVersion
 expect "return=0${nl}FILEVERSION=0.0.0.0" '#2'
 expect "return=0${nl}FILEVERSION=5.0.2614.3500" --set FILEVERSION=5.0.2614.3500 '#2' '1.2.3'
@@ -58,6 +65,39 @@ expect "return=0${nl}FileVersion=" GetFileVersionEx 'no such file, CompanyName'
 expect '{"export": "#5", "return": 0, "variables": [{"name": "FileVersion", "value": ""}]}' \
   --json '#5' 'no such file'
 expect "return=0${nl}VersionDelta=-1" -- CompareVersions '1, 2'
+
+# A file's strings: text keeps the module's bytes, --utf8 and JSON decode them.
+cd "$fixtures" || exit 1
+company="Société Générale – “quoted” €5" description="Adam Lódz Ørsted ß µ ™"
+expect "return=0${nl}FileVersion=Adam L"$'\xf3'"dz "$'\xd8'"rsted "$'\xdf \xb5 \x99' \
+  GetFileVersionEx 'non_ascii.dll, FileDescription'
+expect "return=0${nl}FileVersion=$description" --utf8 GetFileVersionEx 'non_ascii.dll, FileDescription'
+expect '{"export": "GetFileVersionEx", "return": 0, "variables": [{"name": "FileVersion", "value": "'"$company"'"}]}' \
+  --json GetFileVersionEx 'non_ascii.dll, CompanyName'
+expect "file=non_ascii.dll${nl}status=ok${nl}FileVersion=1.0.0.0${nl}CompanyName=$company
+FileDescription=$description${nl}InternalName=tab	and ÿ${nl}LegalCopyright=${nl}OriginalFilename=
+ProductName=?? and emoji ??${nl}$(printf '%s=\n' ProductVersion Comments LegalTrademarks PrivateBuild \
+  SpecialBuild)${nl}FileVersionNumber=1.0.0.0${nl}ProductVersionNumber=1.0.0.0" --utf8 --fields non_ascii.dll
+expect '{"file": "non_ascii.dll", "status": "ok", "FileVersion": "1.0.0.0", "CompanyName": "'"$company"'", "FileDescription": "'"$description"'", "InternalName": "tab\u0009and ÿ", "LegalCopyright": "", "OriginalFilename": "", "ProductName": "?? and emoji ??", "ProductVersion": "", "Comments": "", "LegalTrademarks": "", "PrivateBuild": "", "SpecialBuild": "", "FileVersionNumber": "1.0.0.0", "ProductVersionNumber": "1.0.0.0"}' \
+  --json --fields non_ascii.dll
+# Exit 1: a file without version information (every field empty); 3: a file
+# that does not open and read, before 1.
+empty=$(printf '%s=\n' FileVersion CompanyName FileDescription InternalName LegalCopyright \
+  OriginalFilename ProductName ProductVersion Comments LegalTrademarks PrivateBuild SpecialBuild \
+  FileVersionNumber ProductVersionNumber)
+want_status=1 expect "file=plain_text.txt${nl}status=none${nl}$empty" --fields plain_text.txt
+want_status=3 expect "file=.${nl}status=missing${nl}$empty${nl}file=no_version.dll${nl}status=none${nl}$empty" \
+  --fields . no_version.dll
+# A file's name reaches Windows in code page 1252 and comes back in UTF-8.
+want_status=3 expect "file=né.dll${nl}status=missing${nl}$empty" --utf8 --fields né.dll
+exits() { # exits STATUS ARGS...
+  local want=$1; shift
+  run "$@" >/dev/null 2>&1; local status=$?
+  [ $status = "$want" ] || { echo "FAIL: qvhost $* exits $status, not $want"; fail=1; }
+}
+exits 1 --fields no_version.dll all_fields.dll
+exits 3 --fields no-such-file.dll all_fields.dll
+exits 0 --fields all_fields.dll other_translation.dll
 
 usage_error NoSuchExport '1, 2'
 usage_error '#abc' '1, 2'
@@ -74,12 +114,16 @@ usage_error --bogus CompareVersions
 usage_error --capacity
 usage_error
 usage_error CompareVersions '1, 2' extra
+usage_error --fields
+usage_error --fields all_fields.dll 'a,b.dll'
+usage_error --fields ' all_fields.dll'
+usage_error --set A=1 --fields all_fields.dll
 
 # --help and -h: the usage and every export on stdout, status 0, LF only.
 for option in --help -h; do
   run $option >"$tmp/out" 2>"$tmp/err"; status=$?
   for want in "usage: qvhost" "--dll PATH" "#1 GetFileVersion" "#2 NormalizeMSIEVersion" \
-    "#3 CompareVersions" "#4 IsQarvellClientRunning"; do
+    "#3 CompareVersions" "#4 IsQarvellClientRunning" "--fields" "--utf8" "ANSI code page"; do
     grep -qF -- "$want" "$tmp/out" || { echo "FAIL: qvhost $option lacks '$want'"; fail=1; }
   done
   if [ $status != 0 ] || [ -s "$tmp/err" ] || grep -q $'\r' "$tmp/out"; then

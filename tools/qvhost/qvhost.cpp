@@ -1,16 +1,20 @@
 // qvhost: calls one export of the QVSETUP module the way a setup host does
-// and prints the return value and the variable table afterwards.
+// and prints the return value and the variable table afterwards, or prints
+// every GetFileVersionEx field of some files.
 //
 // qvhost [--dll PATH] [--set NAME=VALUE]... [--capacity N] [--name-width N]
-//        [--value-width N] [--json] EXPORT [PARAMETER_TEXT]
+//        [--value-width N] [--json] [--utf8] EXPORT [PARAMETER_TEXT]
+// qvhost [--dll PATH] [--json] [--utf8] --fields FILE...
 // qvhost --help | --version
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -19,9 +23,13 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
+#else
+#include "reader/cp1252.h"
 #endif
 
 #include "../loader/module_loader.h"
+#include "host/parameters.h"
 #include "qvsetup.h"
 
 namespace {
@@ -32,9 +40,17 @@ constexpr uint64_t kMaxTableBytes = 256u * 1024u * 1024u;
 
 constexpr char kHelp[] =
     "usage: qvhost [OPTION]... EXPORT [PARAMETER_TEXT]\n"
+    "       qvhost [--dll PATH] [--json] [--utf8] --fields FILE...\n"
     "\n"
     "Loads the QVSETUP module, calls EXPORT the way a setup host does and prints\n"
     "return=N and then each variable of the table as NAME=VALUE.\n"
+    "\n"
+    "With --fields, asks GetFileVersionEx for each field of each FILE and prints\n"
+    "file=FILE, status=ok, none (every field is empty) or missing (the file\n"
+    "cannot be opened and read), then the fourteen fields as NAME=VALUE:\n"
+    "FileVersion CompanyName FileDescription InternalName LegalCopyright\n"
+    "OriginalFilename ProductName ProductVersion Comments LegalTrademarks\n"
+    "PrivateBuild SpecialBuild FileVersionNumber ProductVersionNumber.\n"
     "\n"
     "Options:\n"
     "  --dll PATH        the module to load (default: the one beside qvhost)\n"
@@ -42,7 +58,10 @@ constexpr char kHelp[] =
     "  --capacity N      entries the variable table can hold (default 64)\n"
     "  --name-width N    bytes per name slot (default 64)\n"
     "  --value-width N   bytes per value slot (default 1024)\n"
-    "  --json            print the result as one JSON object\n"
+    "  --json            print the result as one JSON object in UTF-8 (one line\n"
+    "                    per FILE with --fields)\n"
+    "  --utf8            print text in UTF-8 instead of the module's bytes\n"
+    "  --fields          print every GetFileVersionEx field of each FILE\n"
     "  -h, --help        print this help and exit\n"
     "  --version         print qvhost's version and exit\n"
     "\n"
@@ -53,11 +72,16 @@ constexpr char kHelp[] =
     "  #4 IsQarvellClientRunning  no parameters     returns 1 when the client runs\n"
     "  #5 GetFileVersionEx        \"path[, field]\"   writes FileVersion\n"
     "\n"
+    "The module writes code page 1252 on Linux and the system's ANSI code page\n"
+    "on Windows. Text output keeps those bytes; --json and --utf8 convert them\n"
+    "to UTF-8 from that code page.\n"
+    "\n"
     "Exit status: 0 after a call, 2 on bad usage or when the module or export\n"
-    "cannot be found.\n";
+    "cannot be found. With --fields: 0 when every FILE has version information,\n"
+    "1 when one has none, 3 when one is missing (3 before 1).\n";
 
-// What to do besides calling an export.
-enum class Request { CallExport, ShowHelp, ShowVersion };
+// What to do: call an export, print the fields of files, or neither.
+enum class Request { CallExport, ListFields, ShowHelp, ShowVersion };
 
 // The command line. The texts handed on to the loader and the export are
 // owned copies, so they keep their terminating NUL.
@@ -68,9 +92,12 @@ struct Options {
     uint32_t capacity = 64;
     uint32_t name_width = 64;
     uint32_t value_width = 1024;
+    bool table_options = false; // --set or a table size was given
     bool json = false;
+    bool utf8 = false;
     std::string export_name;
     std::optional<std::string> parameter_text; // none when no PARAMETER_TEXT was given
+    std::vector<std::string_view> files;       // with --fields
 };
 
 // Why qvhost stops without a call: one line on stderr, exit status 2.
@@ -139,6 +166,7 @@ std::optional<uint32_t> ParseNumber(std::string_view text)
 // Takes the value of an option that has one.
 std::optional<Error> SetOption(Options &o, std::string_view option, std::string_view value)
 {
+    o.table_options = o.table_options || option != "--dll";
     if (option == "--dll") {
         o.dll = std::string(value);
     } else if (option == "--set") {
@@ -164,6 +192,21 @@ bool IsOption(std::string_view arg)
     return arg.starts_with("--") || arg == "-h";
 }
 
+// The FILEs after --fields. Each reaches the export as the first item of
+// "FILE, FIELD", so one with a comma or a blank at either end cannot.
+Result<Options> ParseFiles(Options o, std::span<const std::string_view> files)
+{
+    if (o.table_options)
+        return UsageError("--fields takes no --set and no table size");
+    if (files.empty())
+        return UsageError("no FILE given");
+    for (std::string_view file : files)
+        if (file.find(',') != std::string_view::npos || qv::host::TrimBlanks(file) != file)
+            return UsageError("the export cannot take a FILE with a comma or an outer blank", file);
+    o.files.assign(files.begin(), files.end());
+    return o;
+}
+
 // Options come first and end at the first other argument or at "--"; --help
 // and --version end the reading where they stand.
 Result<Options> ParseCommandLine(const std::vector<std::string_view> &args)
@@ -184,8 +227,12 @@ Result<Options> ParseCommandLine(const std::vector<std::string_view> &args)
             o.request = Request::ShowVersion;
             return o;
         }
-        if (option == "--json") {
-            o.json = true;
+        if (option == "--json" || option == "--utf8") {
+            (option == "--json" ? o.json : o.utf8) = true;
+            continue;
+        }
+        if (option == "--fields") {
+            o.request = Request::ListFields;
             continue;
         }
         if (!TakesValue(option))
@@ -195,6 +242,8 @@ Result<Options> ParseCommandLine(const std::vector<std::string_view> &args)
         if (std::optional<Error> error = SetOption(o, option, args[++i]))
             return *error;
     }
+    if (o.request == Request::ListFields)
+        return ParseFiles(std::move(o), std::span(args).subspan(i));
     if (i >= args.size())
         return UsageError("no EXPORT given");
     o.export_name = args[i++];
@@ -309,21 +358,87 @@ std::vector<Variable> Variables(const HostParamBlock &block)
     return variables;
 }
 
-// return=N, then NAME=VALUE for each variable, the bytes as they are.
-void PrintText(int32_t result, const std::vector<Variable> &variables)
+#ifdef _WIN32
+// The module's text as UTF-8, from the system's ANSI code page, in which the
+// system's version functions answer and the command line arrives.
+std::string Utf8FromHost(std::string_view text)
+{
+    if (text.empty() || text.size() > INT_MAX / 3)
+        return {};
+    const int size = static_cast<int>(text.size());
+    const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    if (units <= 0 || units > size)
+        return {};
+    std::wstring wide(static_cast<size_t>(units), L'\0');
+    if (MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), units) != units)
+        return {};
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0 || bytes > 3 * units)
+        return {};
+    std::string out(static_cast<size_t>(bytes), '\0');
+    if (WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, out.data(), bytes, nullptr, nullptr) !=
+        bytes)
+        return {};
+    return out;
+}
+
+// A FILE argument as UTF-8: it arrives in the ANSI code page.
+std::string Utf8FromArgument(std::string_view text)
+{
+    return Utf8FromHost(text);
+}
+#else
+// The module's text as UTF-8, from code page 1252, in which the portable
+// reader answers. Each byte is one code unit below U+FFFF.
+std::string Utf8FromHost(std::string_view text)
+{
+    std::string out;
+    for (char byte : text) {
+        const uint16_t unit = qv::reader::Utf16FromCp1252(static_cast<uint8_t>(byte));
+        if (unit < 0x80) {
+            out += static_cast<char>(unit);
+        } else if (unit < 0x800) {
+            out += static_cast<char>(0xc0 | (unit >> 6));
+            out += static_cast<char>(0x80 | (unit & 0x3f));
+        } else {
+            out += static_cast<char>(0xe0 | (unit >> 12));
+            out += static_cast<char>(0x80 | ((unit >> 6) & 0x3f));
+            out += static_cast<char>(0x80 | (unit & 0x3f));
+        }
+    }
+    return out;
+}
+
+// A FILE argument as UTF-8: Linux hands on the name's bytes, in the locale's
+// encoding, UTF-8 today.
+std::string Utf8FromArgument(std::string_view text)
+{
+    return std::string(text);
+}
+#endif
+
+// The module's text as text output shows it: its bytes, or with --utf8 UTF-8.
+std::string Shown(const Options &o, std::string_view text)
+{
+    return o.utf8 ? Utf8FromHost(text) : std::string(text);
+}
+
+// return=N, then NAME=VALUE for each variable.
+void PrintText(const Options &o, int32_t result, const std::vector<Variable> &variables)
 {
     std::string out = "return=" + std::to_string(result) + "\n";
     for (const Variable &v : variables)
-        out.append(v.name).append("=").append(v.value).append("\n");
+        out.append(Shown(o, v.name)).append("=").append(Shown(o, v.value)).append("\n");
     Write(out);
 }
 
-// JSON string of 8-bit text: byte n is code point U+00nn.
-std::string JsonString(std::string_view text)
+// JSON string of UTF-8 text.
+std::string JsonString(std::string_view utf8)
 {
     constexpr char kHex[] = "0123456789abcdef";
     std::string out = "\"";
-    for (char byte : text) {
+    for (char byte : utf8) {
         auto c = static_cast<unsigned char>(byte);
         if (c == '"' || c == '\\') {
             out += '\\';
@@ -332,26 +447,29 @@ std::string JsonString(std::string_view text)
             out += "\\u00";
             out += kHex[c >> 4];
             out += kHex[c & 0xf];
-        } else if (c < 0x80) {
-            out += byte;
         } else {
-            out += static_cast<char>(0xc0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3f));
+            out += byte;
         }
     }
     out += '"';
     return out;
 }
 
+// JSON string of the module's text.
+std::string JsonHostString(std::string_view text)
+{
+    return JsonString(Utf8FromHost(text));
+}
+
 // One line: {"export": ..., "return": N, "variables": [{"name": ..., "value": ...}, ...]}
 void PrintJson(std::string_view export_name, int32_t result, const std::vector<Variable> &variables)
 {
-    std::string out = "{\"export\": " + JsonString(export_name) +
+    std::string out = "{\"export\": " + JsonHostString(export_name) +
                       ", \"return\": " + std::to_string(result) + ", \"variables\": [";
     for (size_t i = 0; i < variables.size(); i++) {
         out += i ? ", " : "";
-        out += "{\"name\": " + JsonString(variables[i].name) +
-               ", \"value\": " + JsonString(variables[i].value) + "}";
+        out += "{\"name\": " + JsonHostString(variables[i].name) +
+               ", \"value\": " + JsonHostString(variables[i].value) + "}";
     }
     out += "]}\n";
     Write(out);
@@ -390,9 +508,110 @@ int RunCall(LoadedModule *module, const Options &o)
     if (o.json)
         PrintJson(o.export_name, result, Variables(block));
     else
-        PrintText(result, Variables(block));
+        PrintText(o, result, Variables(block));
     fflush(stdout);
     return 0;
+}
+
+// The fields --fields prints, in this order.
+constexpr std::string_view kFields[] = {
+    "FileVersion",       "CompanyName",          "FileDescription", "InternalName",
+    "LegalCopyright",    "OriginalFilename",     "ProductName",     "ProductVersion",
+    "Comments",          "LegalTrademarks",      "PrivateBuild",    "SpecialBuild",
+    "FileVersionNumber", "ProductVersionNumber",
+};
+
+// What --fields found in one FILE, from best to worst.
+enum class FileStatus { Ok, None, Missing };
+constexpr std::string_view kFileStatusNames[] = {"ok", "none", "missing"};
+constexpr int kFileStatusExits[] = {0, 1, 3};
+
+// --fields asks with a one-entry table whose value slot holds any version
+// string: a string's block has a 16-bit length.
+constexpr uint32_t kFieldValueWidth = 65536;
+
+struct FileFields {
+    FileStatus status = FileStatus::Missing;
+    std::vector<std::string> values; // one per field of kFields
+};
+
+// Whether the file opens and reads: a folder opens on Linux, but does not
+// read.
+bool Readable(std::string_view path)
+{
+    FILE *file = fopen(std::string(path).c_str(), "rb");
+    if (file == nullptr)
+        return false;
+    fgetc(file);
+    const bool readable = !ferror(file);
+    fclose(file);
+    return readable;
+}
+
+// Asks the export for each field of the file. None when every answer is
+// empty; no question for a file that does not read.
+FileFields AskFields(QvSetupExport function, std::string_view file)
+{
+    FileFields fields;
+    fields.values.resize(std::size(kFields));
+    if (!Readable(file))
+        return fields;
+    Options shape;
+    shape.capacity = 1;
+    shape.value_width = kFieldValueWidth;
+    Table table{std::vector<char>(shape.name_width), std::vector<char>(shape.value_width)};
+    fields.status = FileStatus::None;
+    for (size_t i = 0; i < std::size(kFields); i++) {
+        shape.parameter_text = std::string(file).append(", ").append(kFields[i]);
+        HostParamBlock block = BlockFor(table, shape);
+        function(&block);
+        for (const Variable &v : Variables(block))
+            if (v.name == "FileVersion")
+                fields.values[i] = v.value;
+        if (!fields.values[i].empty())
+            fields.status = FileStatus::Ok;
+    }
+    return fields;
+}
+
+// file=FILE, status=..., then NAME=VALUE for each field; or the same as one
+// JSON object on one line.
+void PrintFields(const Options &o, std::string_view file, const FileFields &fields)
+{
+    const std::string status(kFileStatusNames[static_cast<size_t>(fields.status)]);
+    std::string out;
+    if (o.json) {
+        out =
+            "{\"file\": " + JsonString(Utf8FromArgument(file)) + ", \"status\": \"" + status + "\"";
+        for (size_t i = 0; i < std::size(kFields); i++)
+            out.append(", ")
+                .append(JsonString(kFields[i]))
+                .append(": ")
+                .append(JsonHostString(fields.values[i]));
+        out += "}\n";
+    } else {
+        out = "file=" + (o.utf8 ? Utf8FromArgument(file) : std::string(file)) +
+              "\nstatus=" + status + "\n";
+        for (size_t i = 0; i < std::size(kFields); i++)
+            out.append(kFields[i]).append("=").append(Shown(o, fields.values[i])).append("\n");
+    }
+    Write(out);
+}
+
+// Prints the fields of each FILE; the exit status is that of the worst.
+int RunFields(LoadedModule *module, const Options &o)
+{
+    Result<QvSetupExport> function = ResolveExport(module, "GetFileVersionEx");
+    if (const Error *error = std::get_if<Error>(&function))
+        return Report(*error);
+    FileStatus worst = FileStatus::Ok;
+    for (std::string_view file : o.files) {
+        FileFields fields = AskFields(std::get<QvSetupExport>(function), file);
+        PrintFields(o, file, fields);
+        worst = std::max(worst, fields.status);
+    }
+    fflush(stdout);
+    return kFileStatusExits[static_cast<size_t>(worst)];
 }
 
 // The module named by --dll, or else the one beside qvhost.
@@ -406,7 +625,8 @@ std::optional<std::string> ModulePath(const Options &o)
     return std::string(path);
 }
 
-int CallExport(const Options &o)
+// Loads the module, then calls the export or prints the fields.
+int RunWithModule(const Options &o)
 {
     std::optional<std::string> path = ModulePath(o);
     if (!path)
@@ -414,7 +634,7 @@ int CallExport(const Options &o)
     LoadedModule *module = OpenModule(path->c_str());
     if (module == nullptr)
         return Report(UsageError("cannot load the module", *path));
-    int status = RunCall(module, o);
+    int status = o.request == Request::ListFields ? RunFields(module, o) : RunCall(module, o);
     CloseModule(module);
     return status;
 }
@@ -443,7 +663,8 @@ int main(int argc, char **argv)
         Write("qvhost " QVSETUP_VERSION_STRING "\n");
         return 0;
     case Request::CallExport:
+    case Request::ListFields:
         break;
     }
-    return CallExport(options);
+    return RunWithModule(options);
 }

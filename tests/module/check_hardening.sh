@@ -5,6 +5,11 @@
 #     DYNAMIC_BASE with relocations, NX_COMPAT, HIGH_ENTROPY_VA (x64) or
 #     NO_SEH (x86); no section both writable and executable, none writable
 #     and shared; functions that call the stack-check failure path.
+#   check_hardening.sh elf READELF FORTIFIED FILE...
+#     each file (and FORTIFIED): position-independent (an executable with
+#     DF_1_PIE), full RELRO (GNU_RELRO and BIND_NOW), __stack_chk_fail
+#     imported; FORTIFIED, a program built with the same flags around a copy
+#     of known size, also imports a checked *_chk function.
 set -u
 fail=0
 problem() { echo "FAIL: $*"; fail=1; }
@@ -73,8 +78,29 @@ check_pe() { # OBJDUMP DLL
   [ $fail = 0 ] && echo "hardened: $(echo $flags), $calls stack checks, no W+X or shared writable section"
 }
 
+check_elf() { # READELF FORTIFIED FILE...
+  local readelf=$1 fortified=$2 file dynamic imports
+  shift 2
+  for file in "$fortified" "$@"; do
+    dynamic=$("$readelf" -dW "$file")
+    imports=$("$readelf" --dyn-syms -W "$file" | awk '$7 == "UND" {sub(/@.*/, "", $8); print $8}')
+    grep -q '^ *Type: *DYN ' <("$readelf" -hW "$file") || problem "$file is not position-independent"
+    if grep -q '^ *INTERP ' <("$readelf" -lW "$file"); then
+      grep -Eq '\(FLAGS_1\).* PIE' <<<"$dynamic" || problem "$file is an executable without DF_1_PIE"
+    fi
+    grep -q '^ *GNU_RELRO ' <("$readelf" -lW "$file") || problem "$file has no GNU_RELRO segment"
+    grep -Eq '\(FLAGS\).*BIND_NOW|\(FLAGS_1\).* NOW' <<<"$dynamic" ||
+      problem "$file is not bound at load (no BIND_NOW): partial RELRO"
+    grep -qx __stack_chk_fail <<<"$imports" || problem "$file does not import __stack_chk_fail"
+  done
+  "$readelf" --dyn-syms -W "$fortified" | awk '$7 == "UND" {print $8}' | grep -v '^__stack_chk_fail@' |
+    grep -q '_chk@' || problem "$fortified imports no *_chk function: built without _FORTIFY_SOURCE"
+  [ $fail = 0 ] && echo "hardened: PIE, full RELRO, stack protector: $(basename -a "$@" | xargs); fortified: $(basename "$fortified")"
+}
+
 case "${1:-}" in
   pe) check_pe "$2" "$3" ;;
-  *) echo "usage: check_hardening.sh pe OBJDUMP DLL"; exit 2 ;;
+  elf) shift; check_elf "$@" ;;
+  *) echo "usage: check_hardening.sh pe OBJDUMP DLL | elf READELF FORTIFIED FILE..."; exit 2 ;;
 esac
 exit $fail

@@ -5,24 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "fixture_path.h"
 #include "host_table.h"
 #include "module_beside.h"
 
 namespace {
-
-std::string InFolder(const char *variable, const char *fallback, const std::string &name)
-{
-    const char *folder = std::getenv(variable);
-    std::string path = folder ? folder : fallback;
-#ifdef _WIN32
-    if (!path.empty() && path[0] == '/')
-        path = "Z:" + path; // a Unix path under Wine: drive Z: is the root
-#endif
-    return path + "/" + name;
-}
 
 std::string Fixture(const std::string &name)
 {

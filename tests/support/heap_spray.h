@@ -20,12 +20,13 @@
 inline constexpr size_t kSpraySizes[] = {8,   16,  24,   40,   64,   100,  128,
                                          256, 500, 1024, 2000, 4096, 16384};
 
+// Each round takes, for each size, a block kept live (when `keep`) and one
+// freed, from the C runtime's heap (when `crt`) and then the process heap.
 struct SprayShape {
     std::span<const size_t> sizes = kSpraySizes;
-    int rounds = 2;      // passes over the sizes
-    int crt_blocks = 2;  // blocks of each size a pass takes from the C runtime's heap,
-    int heap_blocks = 2; // then from the process heap
-    bool keep = true;    // every other block of a heap stays live; else all are freed
+    int rounds = 2;
+    bool crt = true;
+    bool keep = true;
 };
 
 struct HeapSpray {
@@ -37,8 +38,7 @@ struct HeapSpray {
     SprayShape shape;
     std::vector<Block> live;
 
-    HeapSpray() = default;
-    explicit HeapSpray(const SprayShape &s) : shape(s) {}
+    explicit HeapSpray(const SprayShape &s = {}) : shape(s) {}
     HeapSpray(const HeapSpray &) = delete;
     HeapSpray &operator=(const HeapSpray &) = delete;
     ~HeapSpray() { Clear(); }
@@ -47,17 +47,13 @@ struct HeapSpray {
     {
         Clear();
         std::vector<Block> freed;
-        for (int round = 0; round < shape.rounds; round++) {
-            for (size_t size : shape.sizes) {
-                for (int i = 0; i < shape.crt_blocks + shape.heap_blocks; i++) {
-                    const bool crt = i < shape.crt_blocks;
-                    void *p = crt ? std::malloc(size) : HeapTake(size);
-                    if (p != nullptr)
-                        (shape.keep && i % 2 == 0 ? live : freed)
-                            .push_back({std::memset(p, fill, size), size, crt});
-                }
-            }
-        }
+        for (int round = 0; round < shape.rounds; round++)
+            for (size_t size : shape.sizes)
+                for (int crt = shape.crt; crt >= 0; crt--)
+                    for (int kept = shape.keep; kept >= 0; kept--)
+                        if (void *p = crt ? std::malloc(size) : HeapTake(size))
+                            (kept ? live : freed)
+                                .push_back({std::memset(p, fill, size), size, !!crt});
         for (const Block &b : freed)
             Release(b);
     }
@@ -79,25 +75,25 @@ struct HeapSpray {
         live.clear();
     }
 
-private:
+#ifdef _WIN32
     static void *HeapTake(size_t size)
     {
-#ifdef _WIN32
         return HeapAlloc(GetProcessHeap(), 0, size);
-#else
-        return std::malloc(size);
-#endif
     }
     static void Release(const Block &b)
     {
-#ifdef _WIN32
-        if (!b.crt) {
-            HeapFree(GetProcessHeap(), 0, b.p);
-            return;
-        }
-#endif
+        b.crt ? std::free(b.p) : void(HeapFree(GetProcessHeap(), 0, b.p));
+    }
+#else
+    static void *HeapTake(size_t size)
+    {
+        return std::malloc(size);
+    }
+    static void Release(const Block &b)
+    {
         std::free(b.p);
     }
+#endif
 };
 
 #endif

@@ -32,15 +32,12 @@ struct HostShape {
 
 class HostTable {
 public:
-    static constexpr unsigned char kSentinel = 0xA5;
-
     HostTable(uint32_t capacity = 16, uint32_t name_width = 64, uint32_t value_width = 256)
         : HostTable(HostShape{capacity, name_width, value_width})
     {
     }
     explicit HostTable(const HostShape &shape)
-        : shape_(shape), names_(size_t(shape.capacity) * shape.name_width, shape.guard),
-          values_(size_t(shape.capacity) * shape.value_width, shape.guard)
+        : shape_(shape), names_(shape, shape.name_width), values_(shape, shape.value_width)
     {
         Reset();
     }
@@ -49,11 +46,10 @@ public:
     void Reset()
     {
         std::memset(&frame_, shape_.fill, sizeof frame_);
-        HostParamBlock &b = frame_.block;
-        b = HostParamBlock{0x11111111u,        0x22222222u, shape_.capacity, shape_.name_width,
-                           shape_.value_width, 0,           names_.Slots(),  values_.Slots(),
-                           0x88888888u,        0x99999999u, nullptr};
-        host_block_ = b;
+        frame_.block = {0x11111111u,        0x22222222u, shape_.capacity, shape_.name_width,
+                        shape_.value_width, 0,           names_.Slots(),  values_.Slots(),
+                        0x88888888u,        0x99999999u, nullptr};
+        host_frame_ = frame_;
         names_.Reset(shape_.fill);
         values_.Reset(shape_.fill);
     }
@@ -64,35 +60,34 @@ public:
     // The call's parameter text (null: none), as the host sets it.
     void Parameters(const char *text)
     {
-        frame_.block.ParameterText = host_block_.ParameterText = text;
+        frame_.block.ParameterText = host_frame_.block.ParameterText = text;
     }
 
     // Appends an entry with a raw key ('%Name%') as the host stores it.
     void Append(std::string_view key, std::string_view value)
     {
-        const uint32_t i = frame_.block.VariableCount++;
-        SetName(i, key);
-        SetValue(i, value);
+        SetName(count(), key);
+        SetValue(count(), value);
+        frame_.block.VariableCount++;
     }
 
     // The host writes `text` into slot i, cut to the slot, with its
     // terminator when that fits.
-    void SetName(uint32_t i, std::string_view text) { names_.Write(i, shape_.name_width, text); }
-    void SetValue(uint32_t i, std::string_view text) { values_.Write(i, shape_.value_width, text); }
-
+    void SetName(uint32_t i, std::string_view text) { names_.Write(i, text); }
+    void SetValue(uint32_t i, std::string_view text) { values_.Write(i, text); }
     // The host's bytes for the slot arrays, from their start.
     void SetSlotBytes(std::string_view names, std::string_view values)
     {
-        names_.WriteAt(0, names);
-        values_.WriteAt(0, values);
+        names_.Put(0, names);
+        values_.Put(0, values);
     }
 
-    // The slot arrays' bytes as they are now.
-    std::string_view Names() const { return names_.View(); }
-    std::string_view Values() const { return values_.View(); }
-
-    std::string Key(uint32_t i) const { return ReadSlot(Names(), i, shape_.name_width); }
-    std::string Value(uint32_t i) const { return ReadSlot(Values(), i, shape_.value_width); }
+    // The slot arrays' bytes as they are now, and what one slot holds up to
+    // its terminator.
+    std::string_view Names() const { return names_.View().substr(shape_.guard, names_.size); }
+    std::string_view Values() const { return values_.View().substr(shape_.guard, values_.size); }
+    std::string Key(uint32_t i) const { return names_.Read(i); }
+    std::string Value(uint32_t i) const { return values_.Read(i); }
 
     // Value of the first entry keyed '%name%'; `missing` when there is none.
     std::string Get(const std::string &name, const std::string &missing = "<missing>") const
@@ -108,100 +103,86 @@ public:
     // use that changed holds a terminator with the host's bytes after it.
     bool Intact() const
     {
-        const HostParamBlock &b = frame_.block;
-        HostParamBlock expected = host_block_;
-        expected.VariableCount = b.VariableCount;
-        const uint32_t used = std::min(b.VariableCount, shape_.capacity);
-        return std::memcmp(&b, &expected, sizeof b) == 0 && Filled(frame_.before) &&
-               Filled(frame_.after) && names_.Intact(used, shape_.name_width, shape_.fill) &&
-               values_.Intact(used, shape_.value_width, shape_.fill);
+        Frame expected = host_frame_;
+        expected.block.VariableCount = count();
+        const uint32_t used = std::min(count(), shape_.capacity);
+        return std::memcmp(&expected, &frame_, sizeof frame_) == 0 && names_.Intact(used) &&
+               values_.Intact(used);
     }
 
     // All bytes of both arrays and the count, to see that nothing changed.
     std::string Snapshot() const
     {
-        return std::string(names_.All()) + '|' + std::string(values_.All()) + '|' +
+        return std::string(names_.View()) + '|' + std::string(values_.View()) + '|' +
                std::to_string(count());
     }
 
 private:
-    // One slot array between its guard regions, and a shadow of what the
-    // host wrote there. The allocation is exactly the guards and the slots.
+    // One slot array between its guard regions (one allocation of exactly
+    // that size), and a shadow of what the host wrote there.
     struct SlotArray {
-        SlotArray(size_t slots, size_t guard_bytes)
-            : size(slots), guard(guard_bytes), bytes(new char[slots + 2 * guard_bytes]),
-              host(new char[slots + 2 * guard_bytes])
+        SlotArray(const HostShape &shape, uint32_t slot_width)
+            : width(slot_width), guard(shape.guard), size(size_t(shape.capacity) * slot_width),
+              bytes(new char[size + 2 * guard])
         {
         }
         char *Slots() const { return bytes.get() + guard; }
-        std::string_view View() const { return {Slots(), size}; }
-        std::string_view All() const { return {bytes.get(), size + 2 * guard}; }
+        std::string_view View() const { return {bytes.get(), size + 2 * guard}; }
 
         void Reset(unsigned char fill)
         {
             std::memset(bytes.get(), fill, size + 2 * guard);
-            std::memset(host.get(), fill, size + 2 * guard);
+            host = View();
         }
-        void WriteAt(size_t offset, std::string_view text)
+        void Put(size_t at, std::string_view text)
         {
-            const size_t n = std::min(text.size(), size - std::min(offset, size));
-            std::memcpy(Slots() + offset, text.data(), n);
-            std::memcpy(host.get() + guard + offset, text.data(), n);
+            text = text.substr(0, size - std::min(at, size));
+            std::copy(text.begin(), text.end(), Slots() + at);
+            std::copy(text.begin(), text.end(), host.begin() + long(guard + at));
         }
-        void Write(uint32_t i, uint32_t width, std::string_view text)
+        void Write(uint32_t i, std::string_view text)
         {
-            const size_t at = size_t(i) * width;
-            WriteAt(at, text.substr(0, width));
+            Put(size_t(i) * width, text.substr(0, width));
             if (text.size() < width)
-                WriteAt(at + text.size(), std::string_view("", 1));
+                Put(size_t(i) * width + text.size(), std::string_view("", 1));
         }
-
-        bool Intact(uint32_t used, uint32_t width, unsigned char fill) const
+        std::string Read(uint32_t i) const
         {
-            const char *now = bytes.get();
-            const char *was = host.get();
-            for (size_t i = 0; i < guard; i++)
-                if (static_cast<unsigned char>(now[i]) != fill ||
-                    static_cast<unsigned char>(now[guard + size + i]) != fill)
-                    return false;
-            for (size_t start = guard; width != 0 && start < guard + size; start += width) {
-                if (std::memcmp(now + start, was + start, width) == 0)
-                    continue;
-                const void *end = std::memchr(now + start, 0, width);
-                const size_t after = end ? static_cast<const char *>(end) - now + 1 : 0;
-                if ((start - guard) / width >= used || end == nullptr ||
-                    std::memcmp(now + after, was + after, start + width - after) != 0)
+            const std::string_view slot = View().substr(guard + size_t(i) * width, width);
+            return std::string(slot.substr(0, slot.find('\0')));
+        }
+        bool Intact(uint32_t used) const
+        {
+            const std::string_view now = View(), was = host;
+            if (now.substr(0, guard) != was.substr(0, guard) ||
+                now.substr(guard + size) != was.substr(guard + size))
+                return false;
+            for (size_t i = 0; width != 0 && i < size / width; i++) {
+                const std::string_view slot = now.substr(guard + i * width, width);
+                const std::string_view kept = was.substr(guard + i * width, width);
+                const size_t end = slot.find('\0');
+                if (slot != kept &&
+                    (i >= used || end == slot.npos || slot.substr(end + 1) != kept.substr(end + 1)))
                     return false;
             }
             return true;
         }
 
-        size_t size, guard;
-        std::unique_ptr<char[]> bytes, host;
+        uint32_t width;
+        size_t guard, size;
+        std::unique_ptr<char[]> bytes;
+        std::string host;
     };
 
-    static std::string ReadSlot(std::string_view array, uint32_t i, uint32_t width)
-    {
-        const std::string_view slot = array.substr(size_t(i) * width, width);
-        return std::string(slot.substr(0, slot.find('\0')));
-    }
-
-    static constexpr size_t kBlockGuard = 64;
-
-    bool Filled(const unsigned char (&guard)[kBlockGuard]) const
-    {
-        return std::all_of(guard, guard + kBlockGuard,
-                           [this](unsigned char c) { return c == shape_.fill; });
-    }
+    struct Frame {
+        unsigned char before[64];
+        HostParamBlock block;
+        unsigned char after[64];
+    };
 
     HostShape shape_;
     SlotArray names_, values_;
-    struct {
-        unsigned char before[kBlockGuard];
-        HostParamBlock block;
-        unsigned char after[kBlockGuard];
-    } frame_;
-    HostParamBlock host_block_;
+    Frame frame_, host_frame_;
 };
 
 #endif

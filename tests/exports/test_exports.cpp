@@ -35,29 +35,7 @@ asm(".text\n"
     "  ret\n");
 #endif
 
-class Module : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        module_ = LoadModuleBesideProgram();
-        ASSERT_NE(module_, nullptr) << "cannot load the module beside the program";
-    }
-    static void TearDownTestSuite()
-    {
-        CloseModule(module_);
-        module_ = nullptr;
-    }
-
-    static QvSetupExport ByName(const char *name) { return FindModuleExport(module_, name, 0); }
-    static QvSetupExport ByOrdinal(unsigned ordinal)
-    {
-        return FindModuleExport(module_, "", ordinal);
-    }
-
-    static LoadedModule *module_;
-};
-
-LoadedModule *Module::module_ = nullptr;
+class Module : public ModuleBeside {};
 
 TEST_F(Module, ExportsByNameAndOrdinalAgree)
 {

@@ -92,19 +92,16 @@ const FileVersionCase kGeneratedCases[] = {
     {"version_data_section_not_readable.dll", nullptr, ""},
 };
 
-class FileVersion : public ::testing::Test {
+class FileVersion : public ModuleBeside {
 protected:
     void SetUp() override
     {
-        module_ = LoadModuleBesideProgram();
-        ASSERT_NE(module_, nullptr) << "cannot load the module beside the program";
-        get_ = FindModuleExport(module_, "GetFileVersion", 0);
-        get_ex_ = FindModuleExport(module_, "GetFileVersionEx", 0);
+        get_ = ByName("GetFileVersion");
+        get_ex_ = ByName("GetFileVersionEx");
         ASSERT_NE(get_, nullptr);
-        ASSERT_EQ(get_, FindModuleExport(module_, "", 1));
+        ASSERT_EQ(get_, ByOrdinal(1));
         ASSERT_NE(get_ex_, nullptr);
     }
-    void TearDown() override { CloseModule(module_); }
 
     std::string Call(const char *parameters, uint32_t value_width = 8192, bool ex = false)
     {
@@ -119,7 +116,6 @@ protected:
         return t.Get("FileVersion");
     }
 
-    LoadedModule *module_ = nullptr;
     QvSetupExport get_ = nullptr;
     QvSetupExport get_ex_ = nullptr;
 };

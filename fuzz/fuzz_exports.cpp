@@ -4,20 +4,20 @@
 // that may exceed the capacity), a parameter text or none, and which export
 // to call. Each slot array is allocated at exactly capacity x width bytes,
 // so AddressSanitizer sees any access past it. After the call:
+//   - the block's host fields are unchanged,
 //   - the count is never above the capacity unless it already was,
 //   - only the export's own variable changed (one value slot, or one
 //     appended entry),
 //   - the caller's parameter text is unchanged,
-//   - a changed value is terminated inside its slot.
+//   - a changed slot is terminated inside it, the bytes after kept.
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
-#include <memory>
 #include <string>
 #include <string_view>
 
+#include "host_table.h"
 #include "qvsetup.h"
 
 namespace {
@@ -68,41 +68,14 @@ constexpr std::array<Export, 4> kExports = {{
     {GetFileVersionEx, "%FileVersion%"},
 }};
 
-// A slot array of exactly `size` bytes, so AddressSanitizer sees any access
-// past it; an empty one still has an address of its own.
-struct SlotArray {
-    explicit SlotArray(std::size_t n) : size(n), bytes(std::make_unique<char[]>(n)) {}
-    SlotArray(const SlotArray &other) : SlotArray(other.size)
-    {
-        std::memcpy(bytes.get(), other.bytes.get(), size);
-    }
-    char *At(std::size_t offset) const { return bytes.get() + offset; }
-    bool operator==(const SlotArray &other) const
-    {
-        return size == other.size && std::memcmp(bytes.get(), other.bytes.get(), size) == 0;
-    }
-
-    std::size_t size;
-    std::unique_ptr<char[]> bytes;
-};
-
-// Copies `text` and its terminator into a slot of `width` bytes, cut to it.
-void WriteSlot(char *slot, uint32_t width, std::string_view text)
-{
-    std::copy_n(text.begin(), std::min<std::size_t>(text.size(), width), slot);
-    if (text.size() < width)
-        slot[text.size()] = '\0';
-}
-
 // Index of the first entry the library may match for `key`, or `entries`.
-uint32_t FirstMatch(const SlotArray &names, uint32_t width, uint32_t entries, std::string_view key)
+uint32_t FirstMatch(std::string_view names, uint32_t width, uint32_t entries, std::string_view key)
 {
-    const std::size_t need = key.size() + 1;
-    if (need > width)
+    if (key.size() + 1 > width)
         return entries;
     for (uint32_t i = 0; i < entries; i++) {
-        const char *slot = names.At(std::size_t{i} * width);
-        if (std::memcmp(slot, key.data(), key.size()) == 0 && slot[key.size()] == '\0')
+        const std::string_view slot = names.substr(std::size_t{i} * width, width);
+        if (slot.starts_with(key) && slot[key.size()] == '\0')
             return i;
     }
     return entries;
@@ -120,66 +93,61 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     const uint32_t count = in.TakeByte() % 12; // may exceed the capacity
     const bool has_text = in.TakeByte() & 1;
 
-    const std::size_t names_size = std::size_t{capacity} * name_width;
-    const std::size_t values_size = std::size_t{capacity} * value_width;
+    // Each slot array is exactly capacity x width bytes, without guards.
+    HostTable table(
+        {.capacity = capacity, .name_width = name_width, .value_width = value_width, .guard = 0});
     // Slot bytes come from the input; keys and values are laid over them.
-    SlotArray names(names_size), values(values_size);
-    for (std::size_t i = 0; i < names_size; i++)
-        *names.At(i) = static_cast<char>(in.TakeByte());
-    for (std::size_t i = 0; i < values_size; i++)
-        *values.At(i) = static_cast<char>(in.TakeByte());
+    std::string names(std::size_t{capacity} * name_width, '\0');
+    std::string values(std::size_t{capacity} * value_width, '\0');
+    for (char &c : names)
+        c = static_cast<char>(in.TakeByte());
+    for (char &c : values)
+        c = static_cast<char>(in.TakeByte());
+    table.SetSlotBytes(names, values);
     for (uint32_t i = 0; i < capacity && i < count; i++) {
         const uint8_t choice = in.TakeByte();
         if (choice & 0x80)
-            WriteSlot(names.At(std::size_t{i} * name_width), name_width, kNearKeys[choice % 10]);
-        WriteSlot(values.At(std::size_t{i} * value_width), value_width, in.TakeText(399));
+            table.SetName(i, kNearKeys[choice % 10]);
+        table.SetValue(i, in.TakeText(399));
     }
+    table.block()->VariableCount = count;
     const std::string text(in.TakeText(511));
     const std::string text_before = text;
-    const SlotArray names_before = names, values_before = values;
+    table.Parameters(has_text ? text.c_str() : nullptr);
+    const std::string names_before(table.Names()), values_before(table.Values());
 
-    HostParamBlock block = {};
-    block.VariableCapacity = capacity;
-    block.NameWidth = name_width;
-    block.ValueWidth = value_width;
-    block.VariableCount = count;
-    block.NameSlots = names.At(0);
-    block.ValueSlots = values.At(0);
-    block.ParameterText = has_text ? text.c_str() : nullptr;
+    call.function(table.block());
 
-    call.function(&block);
-
+    const uint32_t now = table.count();
     if (text != text_before)
         std::abort(); // the parameter text was modified
-    if (block.VariableCount > capacity && block.VariableCount != count)
+    if (now > capacity && now != count)
         std::abort(); // the count rose past the capacity
-    const bool appended = block.VariableCount == count + 1;
-    if (block.VariableCount != count && !(appended && count < capacity))
+    const bool appended = now == count + 1;
+    if (now != count && !(appended && count < capacity))
         std::abort(); // more than one entry appended
+    if (!table.Intact())
+        std::abort(); // a host field changed, or a changed slot is not terminated in it
 
     const uint32_t entries = std::min(count, capacity);
     const uint32_t target = FirstMatch(names_before, name_width, entries, call.key);
-    SlotArray names_expected = names_before;
+    std::string names_expected = names_before;
     if (appended) {
         if (target != entries)
             std::abort(); // appended although the variable existed
-        char *slot = names_expected.At(std::size_t{target} * name_width);
-        std::memcpy(slot, call.key.data(), call.key.size());
-        slot[call.key.size()] = '\0';
+        names_expected.replace(std::size_t{target} * name_width, call.key.size() + 1,
+                               std::string(call.key) + '\0');
     }
-    if (names != names_expected)
+    if (table.Names() != names_expected)
         std::abort(); // a name slot changed, or the appended one lacks the key
     // The one value slot that may change: the variable's, when it exists or
     // was appended.
     const uint32_t allowed = target < entries || appended ? target : UINT32_MAX;
     for (uint32_t i = 0; i < capacity; i++) {
-        const char *slot = values.At(std::size_t{i} * value_width);
-        const char *before = values_before.At(std::size_t{i} * value_width);
-        const bool changed = std::memcmp(slot, before, value_width) != 0;
-        if (changed && i != allowed)
+        const std::size_t at = std::size_t{i} * value_width;
+        if (i != allowed && table.Values().substr(at, value_width) !=
+                                std::string_view(values_before).substr(at, value_width))
             std::abort(); // another variable's value changed
-        if (changed && std::memchr(slot, '\0', value_width) == nullptr)
-            std::abort(); // the written value is not terminated in its slot
     }
     return 0;
 }

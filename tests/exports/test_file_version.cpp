@@ -5,24 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "fixture_path.h"
 #include "host_table.h"
 #include "module_beside.h"
 
 namespace {
-
-std::string InFolder(const char *variable, const char *fallback, const std::string &name)
-{
-    const char *folder = std::getenv(variable);
-    std::string path = folder ? folder : fallback;
-#ifdef _WIN32
-    if (!path.empty() && path[0] == '/')
-        path = "Z:" + path; // a Unix path under Wine: drive Z: is the root
-#endif
-    return path + "/" + name;
-}
 
 std::string Fixture(const std::string &name)
 {
@@ -103,26 +92,23 @@ const FileVersionCase kGeneratedCases[] = {
     {"version_data_section_not_readable.dll", nullptr, ""},
 };
 
-class FileVersion : public ::testing::Test {
+class FileVersion : public ModuleBeside {
 protected:
     void SetUp() override
     {
-        module_ = LoadModuleBesideProgram();
-        ASSERT_NE(module_, nullptr) << "cannot load the module beside the program";
-        get_ = FindModuleExport(module_, "GetFileVersion", 0);
-        get_ex_ = FindModuleExport(module_, "GetFileVersionEx", 0);
+        get_ = ByName("GetFileVersion");
+        get_ex_ = ByName("GetFileVersionEx");
         ASSERT_NE(get_, nullptr);
-        ASSERT_EQ(get_, FindModuleExport(module_, "", 1));
+        ASSERT_EQ(get_, ByOrdinal(1));
         ASSERT_NE(get_ex_, nullptr);
     }
-    void TearDown() override { CloseModule(module_); }
 
     std::string Call(const char *parameters, uint32_t value_width = 8192, bool ex = false)
     {
         HostTable t(4, 64, value_width);
         t.Append("%FILEVERSION%", "other variable");
         t.Append("%FileVersion%", "stale");
-        t.block()->ParameterText = parameters;
+        t.Parameters(parameters);
         EXPECT_EQ((ex ? get_ex_ : get_)(t.block()), 0);
         EXPECT_EQ(t.count(), 2u);
         EXPECT_EQ(t.Get("FILEVERSION"), "other variable");
@@ -130,7 +116,6 @@ protected:
         return t.Get("FileVersion");
     }
 
-    LoadedModule *module_ = nullptr;
     QvSetupExport get_ = nullptr;
     QvSetupExport get_ex_ = nullptr;
 };

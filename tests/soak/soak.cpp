@@ -5,49 +5,27 @@
 // Each export but GetFileVersion is called CALLS times; GetFileVersion
 // FILE_CALLS times, cycling over the fixtures and fields.
 #include <windows.h>
-#include <psapi.h>
 
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <span>
+#include <string>
 
+#include "fixture_path.h"
+#include "host_table.h"
 #include "loader/module_loader.h"
 #include "qvsetup.h"
+#include "watchdog.h"
 
 namespace {
 
-// The process's private committed memory (its commit charge). Wine 8
-// leaves PrivateUsage at 0 but keeps PagefileUsage, which Windows defines
-// as the same commit charge.
-SIZE_T PrivateBytes()
+// The table a script hands each call: one variable set, room for seven more.
+void ResetTable(HostTable &t, const char *parameters)
 {
-    PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
-        return 0;
-    return counters.PagefileUsage;
-}
-
-struct Table {
-    char names[8][64];
-    char values[8][1024];
-    HostParamBlock block;
-};
-
-void ResetTable(Table &t, const char *parameters)
-{
-    t.block = {};
-    t.block.VariableCapacity = 8;
-    t.block.NameWidth = sizeof t.names[0];
-    t.block.ValueWidth = sizeof t.values[0];
-    t.block.NameSlots = t.names[0];
-    t.block.ValueSlots = t.values[0];
-    t.block.ParameterText = parameters;
-    std::strcpy(t.names[0], "%FILEVERSION%");
-    std::strcpy(t.values[0], "4.72.3110");
-    t.block.VariableCount = 1;
+    t.Reset();
+    t.Append("%FILEVERSION%", "4.72.3110");
+    t.Parameters(parameters);
 }
 
 constexpr std::array<const char *, 4> kFields = {"FileVersion", "CompanyName", "ProductVersion",
@@ -59,20 +37,19 @@ using Exports = std::array<QvSetupExport, 5>;
 
 void Run(const Exports &exports, long calls, long file_calls, std::span<char *const> fixtures)
 {
-    Table t;
+    HostTable t(8, 64, 1024);
     for (long i = 0; i < calls; i++) {
         ResetTable(t, (i & 1) ? "4.72.3110, 5.0.2614.3500" : "1.2.3, 1.2.3.0");
-        exports[2](&t.block);
-        exports[1](&t.block);
-        exports[3](&t.block);
+        exports[2](t.block());
+        exports[1](t.block());
+        exports[3](t.block());
     }
     const long count = static_cast<long>(fixtures.size());
-    std::array<char, 4096> parameters;
     for (long i = 0; i < file_calls; i++) {
-        std::snprintf(parameters.data(), parameters.size(), "%s, %s", fixtures[i % count],
-                      kFields[(i / count) % kFields.size()]);
-        ResetTable(t, parameters.data());
-        exports[(i & 1) ? 4 : 0](&t.block);
+        const std::string parameters =
+            HostPath(fixtures[i % count]) + ", " + kFields[(i / count) % kFields.size()];
+        ResetTable(t, parameters.c_str());
+        exports[(i & 1) ? 4 : 0](t.block());
     }
 }
 
@@ -104,9 +81,9 @@ int main(int argc, char **argv)
     }
     // A short warm-up first: the heap and the loader settle.
     Run(exports, 1000, 100, fixtures);
-    const SIZE_T before = PrivateBytes();
+    const SIZE_T before = CommittedBytes();
     Run(exports, calls, file_calls, fixtures);
-    const SIZE_T after = PrivateBytes();
+    const SIZE_T after = CommittedBytes();
     const long growth = static_cast<long>(after) - static_cast<long>(before);
     std::printf("soak: %ld calls of each export, %ld of GetFileVersion; private bytes %lu -> %lu "
                 "(growth %ld bytes)\n",

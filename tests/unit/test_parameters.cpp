@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "host/parameters.h"
+#include "host_table.h"
 
 namespace {
 
@@ -21,9 +22,9 @@ struct Split {
 // The items of SplitParameter.
 Split DoSplit(const char *text)
 {
-    HostParamBlock block = {};
-    block.ParameterText = text;
-    const ParameterList list = SplitParameter(&block);
+    HostTable t;
+    t.Parameters(text);
+    const ParameterList list = SplitParameter(t.block());
     Split result{list.count, {}};
     EXPECT_EQ(ParameterItem(list, 0).data(), nullptr);
     for (uint32_t i = 1; i < list.count; i++)
@@ -63,17 +64,17 @@ TEST(Parameters, SplitsAndTrims)
 TEST(Parameters, NoTextNoList)
 {
     EXPECT_EQ(SplitParameter(nullptr).count, 0u);
-    HostParamBlock block = {};
-    EXPECT_EQ(SplitParameter(&block).count, 0u);
+    HostTable t;
+    EXPECT_EQ(SplitParameter(t.block()).count, 0u);
 }
 
 TEST(Parameters, CallersTextIsNeverModified)
 {
     const std::string original = "  1.0 , 2.0 ,3  ";
     std::string text = original;
-    HostParamBlock block = {};
-    block.ParameterText = text.c_str();
-    SplitParameter(&block);
+    HostTable t;
+    t.Parameters(text.c_str());
+    SplitParameter(t.block());
     EXPECT_EQ(text, original);
 }
 

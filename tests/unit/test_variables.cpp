@@ -145,10 +145,9 @@ TEST(Variables, UnterminatedValueSlotIsReadOnlyToItsEnd)
 TEST(Variables, NullArrays)
 {
     char out[8] = "x";
-    HostParamBlock block = {};
-    block.VariableCapacity = 8;
-    block.NameWidth = 32;
-    block.ValueWidth = 32;
+    HostTable t(8, 32, 32);
+    HostParamBlock &block = *t.block();
+    block.NameSlots = block.ValueSlots = nullptr;
     SetVariable(block, "V", "1");
     EXPECT_EQ(block.VariableCount, 0u);
     GetVariable(block, "V", out);

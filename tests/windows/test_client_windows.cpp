@@ -40,7 +40,7 @@ private:
     HWND window_;
 };
 
-class ClientWindows : public ::testing::Test {
+class ClientWindows : public ModuleBeside {
 protected:
     static bool HasDisplay() { return std::getenv("DISPLAY") != nullptr; }
 
@@ -55,13 +55,7 @@ protected:
             wc.lpszClassName = name;
             ASSERT_NE(RegisterClassA(&wc), 0) << name;
         }
-        module_ = LoadModuleBesideProgram();
-        ASSERT_NE(module_, nullptr) << "cannot load the module beside the program";
-    }
-    static void TearDownTestSuite()
-    {
-        CloseModule(module_);
-        module_ = nullptr;
+        ModuleBeside::SetUpTestSuite();
     }
 
     void SetUp() override
@@ -69,11 +63,7 @@ protected:
         if (!HasDisplay())
             GTEST_SKIP() << "no DISPLAY (./qv test provides one)";
     }
-
-    static LoadedModule *module_;
 };
-
-LoadedModule *ClientWindows::module_ = nullptr;
 
 TEST_F(ClientWindows, HiddenWindowsAreFoundByClass)
 {
@@ -102,8 +92,8 @@ TEST_F(ClientWindows, AnswersFromTheWindowsThatExist)
         {"another class titled as the second", {{kOther, kSecond}}, 0},
         {"back to no window", {}, 0},
     };
-    QvSetupExport by_name = FindModuleExport(module_, "IsQarvellClientRunning", 0);
-    QvSetupExport by_ordinal = FindModuleExport(module_, "", 4);
+    QvSetupExport by_name = ByName("IsQarvellClientRunning");
+    QvSetupExport by_ordinal = ByOrdinal(4);
     ASSERT_NE(by_name, nullptr);
     ASSERT_EQ(by_name, by_ordinal);
     for (const Case &c : cases) {
@@ -114,7 +104,7 @@ TEST_F(ClientWindows, AnswersFromTheWindowsThatExist)
         }
         HostTable t;
         t.Append("%FILEVERSION%", "4.72.3110");
-        t.block()->ParameterText = "OverHereVornt";
+        t.Parameters("OverHereVornt");
         std::string before = t.Snapshot();
         EXPECT_EQ(by_name(t.block()), c.result) << c.what;
         EXPECT_EQ(t.Snapshot(), before) << c.what;

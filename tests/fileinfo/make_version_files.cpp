@@ -758,6 +758,45 @@ Files NeFiles()
     };
 }
 
+// GetFileVersionEx's choice of table, in a folder of their own: the
+// mutation tests take their sources from the top folder only, and their
+// batches stay as they are.
+Files TableChoiceFiles()
+{
+    const std::vector<Node> both = {Table(u"040904E4", StandardStrings(u"ansi")),
+                                    Table(u"040904B0", StandardStrings(u"unicode"))};
+    std::vector<Node> twelve;
+    for (const char16_t *field :
+         {u"FileVersion", u"CompanyName", u"FileDescription", u"InternalName", u"LegalCopyright",
+          u"OriginalFilename", u"ProductName", u"ProductVersion", u"Comments", u"LegalTrademarks",
+          u"PrivateBuild", u"SpecialBuild"})
+        twelve.push_back(Text(field, field + std::u16string(u" text")));
+    return {
+        // Of the default tables, 040904B0 comes first, whatever the file's
+        // order, with no list or with one naming neither.
+        {"table_choice/defaults_without_list.dll", Simple(Root({StringFileInfo(both)}))},
+        {"table_choice/defaults_list_names_neither.dll",
+         Simple(Listed(both, {0x07, 0x04, 0xB0, 0x04}))},
+        // The first listed table lacks the field; the second listed one has
+        // it, and so does a default table: the second listed one answers.
+        {"table_choice/second_listed_before_default.dll",
+         Simple(Listed({Table(u"040704E4", {Text(u"FileDescription", u"Datei")}),
+                        Table(u"040904B0", StandardStrings(u"default")),
+                        Table(u"040C04B0", StandardStrings(u"second listed"))},
+                       {0x07, 0x04, 0xE4, 0x04, 0x0C, 0x04, 0xB0, 0x04}))},
+        // Every string field, each with its own text.
+        {"table_choice/all_twelve_fields.dll",
+         Simple(Listed({Table(u"040904B0", twelve)}, {0x09, 0x04, 0xB0, 0x04}))},
+        // A list of one entry and a half, before the tables: the half
+        // entry's padding, two zeros, would name 04090000, which is there,
+        // and is tried before the defaults if the half entry counts.
+        {"table_choice/partial_entry_padding_names_table.dll",
+         Simple(Root({VarFileInfo({0x07, 0x04, 0xB0, 0x04, 0x09, 0x04}),
+                      StringFileInfo({Table(u"04090000", StandardStrings(u"padding")),
+                                      Table(u"040904E4", StandardStrings(u"ansi"))})}))},
+    };
+}
+
 bool Write(const std::filesystem::path &path, const Bytes &b)
 {
     std::error_code error;
@@ -779,7 +818,8 @@ int main(int argc, char **argv)
     }
     const std::filesystem::path dir = argv[1];
     const Bytes plain = Simple(StandardRoot());
-    for (const Files &family : {TreeFiles(), DamagedFiles(plain), SectionFiles(plain), NeFiles()}) {
+    for (const Files &family :
+         {TreeFiles(), DamagedFiles(plain), SectionFiles(plain), NeFiles(), TableChoiceFiles()}) {
         for (const auto &[name, bytes] : family) {
             if (!Write(dir / name, bytes)) {
                 std::fprintf(stderr, "cannot write %s\n", (dir / name).string().c_str());

@@ -175,6 +175,15 @@ TEST(VersionField, AnswersLikeWine)
         {"translation_first_string_empty.dll", "FileVersion", "1.2.3.4", true},
         {"translation_first_string_empty.dll", "ProductVersionNumber", "5.6.7.8", true},
         {"root_without_fixed_info.dll", "FileVersionNumber", "<none>", true},
+        {"basic_pe32.dll", "fileversionnumber", "1.2.3.4", true},
+        {"basic_pe32.dll", "PRODUCTVERSIONNUMBER", "5.6.7.8", true},
+        {"table_choice/defaults_without_list.dll", "CompanyName", "Example Company unicode", true},
+        {"table_choice/defaults_list_names_neither.dll", "Comments", "Comment unicode", true},
+        {"table_choice/second_listed_before_default.dll", "CompanyName",
+         "Example Company second listed", true},
+        {"table_choice/all_twelve_fields.dll", "specialbuild", "SpecialBuild text", true},
+        {"table_choice/partial_entry_padding_names_table.dll", "CompanyName",
+         "Example Company ansi", true},
     };
     char here[4096];
     ASSERT_NE(getcwd(here, sizeof here), nullptr);

@@ -62,7 +62,7 @@ void CompareExport(benchmark::State &state)
         table.Append("%Var" + std::to_string(i) + "%", "value");
     for (auto _ : state) {
         for (const char *parameters : kParameters) {
-            table.block()->ParameterText = parameters;
+            table.Parameters(parameters);
             benchmark::DoNotOptimize(CompareVersions(table.block()));
         }
     }

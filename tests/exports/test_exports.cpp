@@ -79,7 +79,7 @@ TEST_F(Module, ExportsByNameAndOrdinalAgree)
 TEST_F(Module, CalleeRemovesItsArgument)
 {
     HostTable t;
-    t.block()->ParameterText = "1, 2";
+    t.Parameters("1, 2");
     EXPECT_EQ(StackLeftByCall(ByName("CompareVersions"), t.block()), 0);
     EXPECT_EQ(t.Get("VersionDelta"), "-1");
     t.Append("%FILEVERSION%", "4.72.3110");
@@ -98,7 +98,7 @@ TEST_F(Module, CompareVersionsEdgeCases)
             HostTable t;
             t.Append("%Before%", "1");
             t.Append("%VersionDelta%", "stale");
-            t.block()->ParameterText = c.parameters;
+            t.Parameters(c.parameters);
             EXPECT_EQ(compare(t.block()), 0);
             EXPECT_EQ(t.Get("VersionDelta"), c.delta) << (c.parameters ? c.parameters : "(null)");
             EXPECT_EQ(t.count(), 2u);
@@ -111,7 +111,7 @@ TEST_F(Module, CompareVersionsEdgeCases)
 TEST_F(Module, CompareVersionsAppendsIntoRoom)
 {
     HostTable t(4);
-    t.block()->ParameterText = "2.0, 1.9";
+    t.Parameters("2.0, 1.9");
     ByName("CompareVersions")(t.block());
     ASSERT_EQ(t.count(), 1u);
     EXPECT_EQ(t.Key(0), "%VersionDelta%");
@@ -123,13 +123,13 @@ TEST_F(Module, CompareVersionsRespectsNarrowAndFullTables)
 {
     HostTable full(1);
     full.Append("%X%", "1");
-    full.block()->ParameterText = "1, 2";
+    full.Parameters("1, 2");
     std::string before = full.Snapshot();
     ByName("CompareVersions")(full.block());
     EXPECT_EQ(full.Snapshot(), before);
 
     HostTable narrow(4, 64, 2); // room for one character and the terminator
-    narrow.block()->ParameterText = "1, 2";
+    narrow.Parameters("1, 2");
     ByName("CompareVersions")(narrow.block());
     EXPECT_EQ(narrow.Value(0), "-");
     EXPECT_TRUE(narrow.Intact());
@@ -141,7 +141,7 @@ TEST_F(Module, ParameterTextIsNotModified)
 {
     char text[] = " 4.72b.3 , 4.72.3 ";
     HostTable t;
-    t.block()->ParameterText = text;
+    t.Parameters(text);
     ByName("CompareVersions")(t.block());
     EXPECT_STREQ(text, " 4.72b.3 , 4.72.3 ");
     EXPECT_EQ(t.Get("VersionDelta"), "-3");
@@ -179,7 +179,7 @@ TEST_F(Module, IsQarvellClientRunningWithoutClient)
         ASSERT_NE(probe, nullptr);
         HostTable t;
         t.Append("%A%", "1");
-        t.block()->ParameterText = "QarvellWobexAppClass";
+        t.Parameters("QarvellWobexAppClass");
         std::string before = t.Snapshot();
         EXPECT_EQ(probe(t.block()), 0);
         EXPECT_EQ(t.Snapshot(), before);

@@ -122,7 +122,7 @@ protected:
         HostTable t(4, 64, value_width);
         t.Append("%FILEVERSION%", "other variable");
         t.Append("%FileVersion%", "stale");
-        t.block()->ParameterText = parameters;
+        t.Parameters(parameters);
         EXPECT_EQ((ex ? get_ex_ : get_)(t.block()), 0);
         EXPECT_EQ(t.count(), 2u);
         EXPECT_EQ(t.Get("FILEVERSION"), "other variable");

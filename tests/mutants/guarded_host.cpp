@@ -20,9 +20,7 @@
 // call that runs for more than 20 s, or that takes the process's memory
 // past 1 GiB, with "hang" or "memory" (status 4).
 #include <windows.h>
-#include <psapi.h>
 
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -31,8 +29,13 @@
 #include <string>
 #include <vector>
 
+#include "fixture_path.h"
+#include "heap_spray.h"
+#include "hex.h"
+#include "host_table.h"
 #include "loader/module_loader.h"
 #include "qvsetup.h"
+#include "watchdog.h"
 
 namespace {
 
@@ -47,7 +50,7 @@ const FieldCall kCalls[] = {
     {true, "CompanyName"},   {true, "ProductVersionNumber"},
 };
 const uint8_t kPassFill[2] = {0x41, 0xa5};
-const uint8_t kGuardFill = 0x6b; // host guards and unused slots
+const uint8_t kGuardFill = 0x6b; // host guards and slots
 const uint8_t kCanary = 0xfd;    // slack of a guard block
 
 // One block of the guard allocator: committed pages ending at `user` +
@@ -61,8 +64,11 @@ struct GuardBlock {
     size_t size;
 };
 
-// The run's state: the import hooks and the crash filter have no other way
-// to reach it.
+void PrintFault(const char *what);
+
+// The run's state: the import hooks, the crash filter and the watchdog have
+// no other way to reach it. The watchdog ends a call that runs for more
+// than 20 s, or takes the process's memory past 1 GiB.
 struct Host {
     bool guard = false;
     uint8_t fill = 0;
@@ -73,9 +79,14 @@ struct Host {
     const char *name = "";
     const char *field = "";
     int pass = 0;
-    std::atomic<bool> calling{false};
-    std::atomic<ULONGLONG> call_start{0};
+    Watchdog watchdog{.limit_ms = 20000, .memory_limit = SIZE_T(1) << 30, .report = PrintFault};
 } g;
+
+void PrintFault(const char *what)
+{
+    std::printf("FAULT %ld %s %s %d: %s\n", g.index, g.name, g.field, g.pass, what);
+    std::fflush(stdout);
+}
 
 void Fault(const std::string &what)
 {
@@ -271,93 +282,10 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS *e)
                               "%s past a DLL block: %ld bytes past a block of %lu", op,
                               long(at - (b.user + b.size)), static_cast<unsigned long>(b.size));
     }
-    std::printf("FAULT %ld %s %s %d: %s\n", g.index, g.name, g.field, g.pass, what);
-    std::fflush(stdout);
+    PrintFault(what);
     TerminateProcess(GetCurrentProcess(), 3);
     return EXCEPTION_EXECUTE_HANDLER;
 }
-
-// Ends the process when a call runs too long or takes too much memory.
-DWORD WINAPI Watchdog(void *)
-{
-    for (;;) {
-        Sleep(100);
-        if (!g.calling)
-            continue;
-        PROCESS_MEMORY_COUNTERS c;
-        std::memset(&c, 0, sizeof c);
-        c.cb = sizeof c;
-        const char *what = nullptr;
-        if (GetTickCount64() - g.call_start > 20000)
-            what = "hang: the call has run for 20 s";
-        else if (GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof c) &&
-                 c.PagefileUsage > (1u << 30))
-            what = "memory: the process has committed more than 1 GiB";
-        if (what != nullptr && g.calling) {
-            std::printf("FAULT %ld %s %s %d: %s\n", g.index, g.name, g.field, g.pass, what);
-            std::fflush(stdout);
-            TerminateProcess(GetCurrentProcess(), 4);
-        }
-    }
-}
-
-// Blocks of known bytes on both heaps the DLL and the system's version
-// functions use: the C runtime's and the process heap. Every other one is
-// freed again, so that freed memory holds the pattern too, between live
-// blocks that show a write running past a block.
-struct Spray {
-    struct Block {
-        void *p;
-        size_t size;
-        bool crt;
-    };
-    std::vector<Block> live;
-
-    static void Release(const Block &b)
-    {
-        if (b.crt)
-            std::free(b.p);
-        else
-            HeapFree(GetProcessHeap(), 0, b.p);
-    }
-
-    void Clear()
-    {
-        for (const Block &b : live)
-            Release(b);
-        live.clear();
-    }
-
-    void Fill(uint8_t fill)
-    {
-        static const size_t kSizes[] = {8,   16,  24,   40,   64,   100,  128,
-                                        256, 500, 1024, 2000, 4096, 16384};
-        Clear();
-        std::vector<Block> holes;
-        for (int round = 0; round < 2; round++) {
-            for (size_t size : kSizes) {
-                for (int i = 0; i < 4; i++) {
-                    bool crt = i < 2;
-                    void *p = crt ? std::malloc(size) : HeapAlloc(GetProcessHeap(), 0, size);
-                    if (p != nullptr)
-                        (i % 2 ? holes : live).push_back({std::memset(p, fill, size), size, crt});
-                }
-            }
-        }
-        for (const Block &b : holes)
-            Release(b);
-    }
-
-    bool Kept(uint8_t fill) const
-    {
-        static uint8_t pattern[16384];
-        std::memset(pattern, fill, sizeof pattern);
-        for (const Block &b : live)
-            if (std::memcmp(b.p, pattern, b.size) != 0)
-                return false;
-        return true;
-    }
-};
 
 bool HeapsValid()
 {
@@ -369,93 +297,44 @@ bool HeapsValid()
     return true;
 }
 
-// The host's side of a call: its block and slot arrays, each between
-// guard bytes, with one variable set before the call.
-constexpr uint32_t kCapacity = 4, kNameWidth = 64, kValueWidth = 1024, kGuard = 64;
-struct Frame {
-    uint8_t before[kGuard];
-    HostParamBlock block;
-    uint8_t after[kGuard];
-    uint8_t names[kGuard + kCapacity * kNameWidth + kGuard];
-    uint8_t values[kGuard + kCapacity * kValueWidth + kGuard];
-};
-
-void Prepare(Frame &f, const char *parameters)
-{
-    std::memset(&f, kGuardFill, sizeof f);
-    f.block = HostParamBlock{0x48570000,
-                             0x48570001,
-                             kCapacity,
-                             kNameWidth,
-                             kValueWidth,
-                             1,
-                             reinterpret_cast<char *>(f.names + kGuard),
-                             reinterpret_cast<char *>(f.values + kGuard),
-                             0x48570008,
-                             0x48570009,
-                             parameters};
-    std::strcpy(f.block.NameSlots, "%Other%");
-    std::strcpy(f.block.ValueSlots, "kept");
-}
-
-// What the frame must hold after the call, given the answer it got:
-// "%FileVersion%" appended, the answer in its value slot, nothing else.
-bool FrameAsExpected(const Frame &after, const char *parameters, std::string &answer)
-{
-    const char *slot = after.block.ValueSlots + kValueWidth;
-    answer.assign(slot, strnlen(slot, kValueWidth - 1));
-    Frame expected;
-    Prepare(expected, parameters);
-    expected.block.VariableCount = 2;
-    std::memcpy(expected.block.NameSlots + kNameWidth, "%FileVersion%", sizeof "%FileVersion%");
-    std::memcpy(expected.block.ValueSlots + kValueWidth, answer.c_str(), answer.size() + 1);
-    // The slot arrays of the frame that was called.
-    expected.block.NameSlots =
-        const_cast<char *>(reinterpret_cast<const char *>(after.names + kGuard));
-    expected.block.ValueSlots =
-        const_cast<char *>(reinterpret_cast<const char *>(after.values + kGuard));
-    return std::memcmp(&expected, &after, offsetof(Frame, names)) == 0 &&
-           std::memcmp(expected.names, after.names, sizeof after.names) == 0 &&
-           std::memcmp(expected.values, after.values, sizeof after.values) == 0;
-}
-
-// One call; returns the fault found, or "".
-std::string Call(QvSetupExport get_file_version, Spray &spray, const std::string &parameters,
+// One call, in a host table (guard bytes around the block and each slot
+// array) holding one variable; returns the fault found, or "". The table
+// must then hold "%FileVersion%" appended, the answer in its value slot,
+// and nothing else changed.
+std::string Call(QvSetupExport get_file_version, HeapSpray &spray, const std::string &parameters,
                  std::string &answer)
 {
     uint8_t fill = kPassFill[g.pass];
     spray.Fill(fill);
+    static HostTable table(
+        {.capacity = 4, .name_width = 64, .value_width = 1024, .fill = kGuardFill});
+    table.Reset();
+    table.Append("%Other%", "kept");
     std::string text = parameters;
-    static Frame frame;
-    Prepare(frame, text.c_str());
+    table.Parameters(text.c_str());
     g.guard = g.pass == 0;
     g.fill = fill;
     g.fault.clear();
-    g.call_start = GetTickCount64();
-    g.calling = true;
-    get_file_version(&frame.block);
-    g.calling = false;
+    g.watchdog.Begin();
+    get_file_version(table.block());
+    g.watchdog.End();
     g.guard = false;
     if (!g.fault.empty())
         return g.fault;
     if (g.live != 0)
         return "block not freed: " + std::to_string(g.live) + " of the DLL's blocks still live";
-    if (!FrameAsExpected(frame, text.c_str(), answer) || text != parameters)
+    answer = table.Value(1);
+    if (!table.Intact() || table.count() != 2 || table.Key(0) != "%Other%" ||
+        table.Value(0) != "kept" || table.Key(1) != "%FileVersion%" || text != parameters)
         return "host memory changed: the host block, its slots or its parameter text";
     if (!spray.Kept(fill))
         return "host memory changed: a sprayed heap block";
     return "";
 }
 
-std::string Hex(const std::string &s)
+std::string Shown(const std::string &bytes)
 {
-    std::string out;
-    char b[4];
-    for (unsigned char c : s) {
-        std::snprintf(b, sizeof b, "%02x", c);
-        out += b;
-    }
-    return out.empty() ? "''" : out;
+    return bytes.empty() ? "''" : Hex(bytes);
 }
 
 } // namespace
@@ -468,7 +347,7 @@ int main(int argc, char **argv)
     }
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetUnhandledExceptionFilter(OnCrash);
-    CloseHandle(CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
+    StartWatchdog(g.watchdog);
     char module_path[MAX_PATH];
     LoadedModule *module =
         DefaultModulePath(module_path, sizeof module_path) ? OpenModule(module_path) : nullptr;
@@ -482,7 +361,7 @@ int main(int argc, char **argv)
         return 2;
     }
     long first = argc > 2 ? std::atol(argv[2]) : 0;
-    Spray spray;
+    HeapSpray spray;
     char line[4096];
     for (long n = 0; std::fgets(line, sizeof line, list) != nullptr; n++) {
         line[std::strcspn(line, "\r\n")] = '\0';
@@ -493,9 +372,7 @@ int main(int argc, char **argv)
         g.name = slash ? slash + 1 : line;
         std::printf("FILE %ld %s\n", n, g.name);
         std::fflush(stdout);
-        std::string path = std::string(line[0] == '/' ? "Z:" : "") + line;
-        for (char &c : path)
-            c = c == '/' ? '\\' : c;
+        const std::string path = HostPath(line);
         for (const FieldCall &call : kCalls) {
             const std::string label = std::string(call.ex ? "Ex:" : "") + call.field;
             const char *field = label.c_str();
@@ -505,10 +382,9 @@ int main(int argc, char **argv)
                 std::string fault =
                     Call(exports[call.ex], spray, path + "," + call.field, answers[g.pass]);
                 if (fault.empty() && answers[g.pass] != answers[0])
-                    fault = "answer depends on memory: " + Hex(answers[0]) +
-                            " with the guard "
-                            "allocator, " +
-                            Hex(answers[g.pass]) + " on the sprayed heap";
+                    fault = "answer depends on memory: " + Shown(answers[0]) +
+                            " with the guard allocator, " + Shown(answers[g.pass]) +
+                            " on the sprayed heap";
                 if (!fault.empty()) {
                     std::printf("FAULT %ld %s %s %d: %s\n", n, g.name, field, g.pass,
                                 fault.c_str());
@@ -524,7 +400,6 @@ int main(int argc, char **argv)
         std::printf("END %ld\n", n);
     }
     std::printf("DONE\n");
-    spray.Clear();
     std::fclose(list);
     return 0;
 }

@@ -20,7 +20,7 @@ inline void CheckNormalizeCases(QvSetupExport normalize)
         if (c.present)
             t.Append("%FILEVERSION%", c.before);
         t.Append("%After%", "1");
-        t.block()->ParameterText = "1.2.3"; // ignored
+        t.Parameters("1.2.3"); // ignored
         std::string before = t.Snapshot();
         EXPECT_EQ(normalize(t.block()), 0);
         EXPECT_EQ(t.Get("FILEVERSION"), c.after) << '"' << c.before << '"';

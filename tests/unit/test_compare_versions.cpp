@@ -11,7 +11,7 @@ TEST(CompareVersionsLinked, EdgeCases)
     for (const CompareCase &c : kCompareCases) {
         HostTable t;
         t.Append("%Other%", "keep");
-        t.block()->ParameterText = c.parameters;
+        t.Parameters(c.parameters);
         EXPECT_EQ(CompareVersions(t.block()), 0);
         EXPECT_EQ(t.Get("VersionDelta"), c.delta) << (c.parameters ? c.parameters : "(null)");
         EXPECT_EQ(t.Get("Other"), "keep");

@@ -114,7 +114,7 @@ TEST_F(ClientWindows, AnswersFromTheWindowsThatExist)
         }
         HostTable t;
         t.Append("%FILEVERSION%", "4.72.3110");
-        t.block()->ParameterText = "OverHereVornt";
+        t.Parameters("OverHereVornt");
         std::string before = t.Snapshot();
         EXPECT_EQ(by_name(t.block()), c.result) << c.what;
         EXPECT_EQ(t.Snapshot(), before) << c.what;

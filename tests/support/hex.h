@@ -1,0 +1,23 @@
+// Bytes as text a report can carry: two lowercase hex digits a byte.
+#ifndef QV_TESTS_HEX_H
+#define QV_TESTS_HEX_H
+
+#include <string>
+#include <string_view>
+
+// `before_each` goes before every byte: "" gives "0a1b", " " gives " 0a 1b".
+inline std::string Hex(std::string_view bytes, std::string_view before_each = "")
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(bytes.size() * (2 + before_each.size()));
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        out.append(before_each);
+        out += kDigits[b >> 4];
+        out += kDigits[b & 15];
+    }
+    return out;
+}
+
+#endif

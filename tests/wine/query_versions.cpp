@@ -101,44 +101,27 @@ bool WineUsesUnsetMemory(const char *path)
 }
 #endif
 
-constexpr const char *kSubBlocks[] = {
-    "\\",
-    "\\StringFileInfo\\040904E4\\FileVersion",
-    "\\StringFileInfo\\040904E4\\CompanyName",
-    "\\StringFileInfo\\040904E4\\FileDescription",
-    "\\StringFileInfo\\040904E4\\InternalName",
-    "\\StringFileInfo\\040904E4\\LegalCopyright",
-    "\\StringFileInfo\\040904E4\\OriginalFilename",
-    "\\StringFileInfo\\040904E4\\ProductName",
-    "\\StringFileInfo\\040904E4\\ProductVersion",
-    "\\StringFileInfo\\040904E4\\Comments",
-    "\\VarFileInfo\\Translation",
+// GetFileVersionEx's fields: its twelve strings, its two numbers, a name in
+// another case and an unknown one. The first nine are GetFileVersion's.
+constexpr std::string_view kExFields[] = {
+    "FileVersion",       "CompanyName",          "FileDescription", "InternalName",
+    "LegalCopyright",    "OriginalFilename",     "ProductName",     "ProductVersion",
+    "Comments",          "LegalTrademarks",      "PrivateBuild",    "SpecialBuild",
+    "FileVersionNumber", "ProductVersionNumber", "companyname",     "Unknown",
 };
+constexpr auto kExStrings = std::span(kExFields).first(12);
+constexpr auto kVersionFields = std::span(kExFields).first(9);
 
-// The fields asked of GetFileVersion: each known one, one in another case,
-// and none (the default field).
-constexpr std::string_view kFields[] = {
-    "FileVersion",
-    "CompanyName",
-    "FileDescription",
-    "InternalName",
-    "LegalCopyright",
-    "OriginalFilename",
-    "ProductName",
-    "ProductVersion",
-    "Comments",
-    "companyname",
-    "",
-};
-
-// GetFileVersionEx's string fields, then the rest of what is asked of it.
-constexpr std::array<std::string_view, 12> kExStrings = {
-    "FileVersion",    "CompanyName",      "FileDescription", "InternalName",
-    "LegalCopyright", "OriginalFilename", "ProductName",     "ProductVersion",
-    "Comments",       "LegalTrademarks",  "PrivateBuild",    "SpecialBuild",
-};
-constexpr std::string_view kExOthers[] = {"FileVersionNumber", "ProductVersionNumber",
-                                          "companyname", "Unknown"};
+// The sub-blocks queried: the fixed record, GetFileVersion's strings and the
+// translation list.
+std::vector<std::string> SubBlocks()
+{
+    std::vector<std::string> paths = {"\\"};
+    for (std::string_view field : kVersionFields)
+        paths.push_back("\\StringFileInfo\\040904E4\\" + std::string(field));
+    paths.push_back("\\VarFileInfo\\Translation");
+    return paths;
+}
 
 std::string Hex32(uint32_t v)
 {
@@ -295,13 +278,13 @@ bool Report(const std::string &path, uint8_t fill, std::string &out)
     const std::span<uint8_t> block(buffer.data(), size + 1);
     const bool ok = InfoRead(path.c_str(), block);
     out += "info " + std::to_string(ok) + " checksum " + Hex32(Checksum(block)) + "\n";
-    for (const char *sub_block : kSubBlocks) {
+    for (const std::string &sub_block : SubBlocks()) {
         if (!ok)
             break;
         void *pointer = nullptr;
         unsigned length = 12345;
-        const bool found = Query(block, sub_block, &pointer, &length);
-        out += std::string(sub_block) + " " + std::to_string(found) + " " + std::to_string(length);
+        const bool found = Query(block, sub_block.c_str(), &pointer, &length);
+        out += sub_block + " " + std::to_string(found) + " " + std::to_string(length);
         const auto *p = static_cast<const uint8_t *>(pointer);
         if (found && p != nullptr) {
             const size_t shown = std::min<size_t>(length, 256);
@@ -314,16 +297,13 @@ bool Report(const std::string &path, uint8_t fill, std::string &out)
         }
         out += "\n";
     }
-    for (const auto &fields : {std::span<const std::string_view>(kExStrings),
-                               std::span<const std::string_view>(kExOthers)}) {
-        for (std::string_view field : fields) {
+    for (std::string_view field : kExFields) {
 #ifdef _WIN32
-            const std::string value = ok ? Hex(ExRule(block, field)) : "";
+        const std::string value = ok ? Hex(ExRule(block, field)) : "";
 #else
-            const std::string value = CallExport(GetFileVersionEx, path, field);
+        const std::string value = CallExport(GetFileVersionEx, path, field);
 #endif
-            out += "ex " + std::string(field) + "\t" + value + "\n";
-        }
+        out += "ex " + std::string(field) + "\t" + value + "\n";
     }
     return std::all_of(buffer.begin() + size + 2, buffer.end(),
                        [fill](uint8_t b) { return b == fill; });
@@ -358,13 +338,15 @@ Exports FindExports()
 // fields of one file, as a host calls them.
 void ReportExports(const Exports &exports, const std::string &path)
 {
-    for (std::string_view field : kFields)
+    // Each of GetFileVersion's fields, one in another case, and none (the
+    // default field).
+    std::vector<std::string_view> fields(kVersionFields.begin(), kVersionFields.end());
+    fields.insert(fields.end(), {"companyname", ""});
+    for (std::string_view field : fields)
         Print(std::string(field) + "\t" + CallExport(exports.get_file_version, path, field) + "\n");
-    for (const auto &fields : {std::span<const std::string_view>(kExStrings),
-                               std::span<const std::string_view>(kExOthers)})
-        for (std::string_view field : fields)
-            Print("ex " + std::string(field) + "\t" +
-                  CallExport(exports.get_file_version_ex, path, field) + "\n");
+    for (std::string_view field : kExFields)
+        Print("ex " + std::string(field) + "\t" +
+              CallExport(exports.get_file_version_ex, path, field) + "\n");
 }
 
 } // namespace
@@ -376,10 +358,8 @@ int main(int argc, char **argv)
     // A file that keeps the run from going on (Wine's functions looping, or
     // a heap an earlier file's overrun has spoiled) ends it after 60 s, as
     // a crash does: the comparison then resumes after that file.
-    static Watchdog watchdog;
-    watchdog.limit_ms = 60000;
-    watchdog.status = 3;
-    watchdog.report = [](const char *what) { std::fprintf(stderr, "query_versions: %s\n", what); };
+    static Watchdog watchdog{
+        60000, 0, 3, [](const char *what) { std::fprintf(stderr, "query_versions: %s\n", what); }};
     StartWatchdog(watchdog);
 #endif
     const bool exports_mode = argc > 1 && std::strcmp(argv[1], "--exports") == 0;

@@ -3,7 +3,6 @@
 // block-level answers where the conventions matter.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -13,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "fixture_path.h"
 #include "fileinfo/version_api.h"
 #include "fileinfo/version_field.h"
 #include "reader/version_block.h"
@@ -25,8 +25,7 @@ using namespace qv::reader;
 
 std::string FilePath(const char *name)
 {
-    const char *dir = std::getenv("QV_VERSION_FILES");
-    return std::string(dir != nullptr ? dir : "version_files") + "/" + name;
+    return InFolder("QV_VERSION_FILES", "version_files", name);
 }
 
 // A copy of a generated file whose 16-bit section count at `at` is `count`.

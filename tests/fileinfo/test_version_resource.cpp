@@ -3,7 +3,6 @@
 // block-level answers where the conventions matter.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -13,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "fixture_path.h"
 #include "fileinfo/version_api.h"
 #include "fileinfo/version_field.h"
 #include "reader/version_block.h"
@@ -25,8 +25,7 @@ using namespace qv::reader;
 
 std::string FilePath(const char *name)
 {
-    const char *dir = std::getenv("QV_VERSION_FILES");
-    return std::string(dir != nullptr ? dir : "version_files") + "/" + name;
+    return InFolder("QV_VERSION_FILES", "version_files", name);
 }
 
 // A copy of a generated file whose 16-bit section count at `at` is `count`.
@@ -175,6 +174,15 @@ TEST(VersionField, AnswersLikeWine)
         {"translation_first_string_empty.dll", "FileVersion", "1.2.3.4", true},
         {"translation_first_string_empty.dll", "ProductVersionNumber", "5.6.7.8", true},
         {"root_without_fixed_info.dll", "FileVersionNumber", "<none>", true},
+        {"basic_pe32.dll", "fileversionnumber", "1.2.3.4", true},
+        {"basic_pe32.dll", "PRODUCTVERSIONNUMBER", "5.6.7.8", true},
+        {"table_choice/defaults_without_list.dll", "CompanyName", "Example Company unicode", true},
+        {"table_choice/defaults_list_names_neither.dll", "Comments", "Comment unicode", true},
+        {"table_choice/second_listed_before_default.dll", "CompanyName",
+         "Example Company second listed", true},
+        {"table_choice/all_twelve_fields.dll", "specialbuild", "SpecialBuild text", true},
+        {"table_choice/partial_entry_padding_names_table.dll", "CompanyName",
+         "Example Company ansi", true},
     };
     char here[4096];
     ASSERT_NE(getcwd(here, sizeof here), nullptr);

@@ -83,7 +83,6 @@ fi
 
 "$native" $mode "$list" | tr -d '\r' >"$work/native.txt"
 
-sed 's|^|Z:|; s|/|\\|g' "$list" >"$work/list_wine.txt"
 total=$(grep -c . "$list")
 if [ "$total" = 0 ]; then
   echo "FAIL: no files to compare"
@@ -92,7 +91,7 @@ fi
 first=0
 : >"$work/wine.txt"
 while [ "$first" -lt "$total" ]; do
-  "$runner" "$wine_exe" $mode "$work/list_wine.txt" "$first" 2>/dev/null </dev/null |
+  "$runner" "$wine_exe" $mode "$list" "$first" 2>/dev/null </dev/null |
     tr -d '\r' >"$work/part.txt"
   last=$(awk '/^END / {n = $2} END {print (n == "" ? -1 : n)}' "$work/part.txt")
   started=$(awk '/^FILE / {n = $2} END {print (n == "" ? -1 : n)}' "$work/part.txt")

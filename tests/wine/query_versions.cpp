@@ -258,7 +258,7 @@ constexpr size_t kTail = 0x20000;
 // own buffers from, filled with one byte: what they read past those then
 // depends on it.
 constexpr size_t kSpraySizes[] = {16, 32, 64, 128, 256, 512, 1024, 2048, 4096, 8192};
-constexpr SprayShape kSprayShape{kSpraySizes, 4, 0, 1, false};
+constexpr SprayShape kSprayShape{kSpraySizes, 4, false, false};
 
 // Queries one file with the bytes past the buffer, and the free memory of
 // the heap, set to `fill`; appends the report to `out`. False when the

@@ -1,8 +1,11 @@
-// The CompareVersions export linked in.
+// The CompareVersions and NormalizeMSIEVersion exports linked in.
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "export_cases.h"
 #include "host_table.h"
+#include "normalize_check.h"
 
 namespace {
 
@@ -22,6 +25,21 @@ TEST(CompareVersionsLinked, EdgeCases)
 TEST(CompareVersionsLinked, NullBlockWritesNothing)
 {
     EXPECT_EQ(CompareVersions(nullptr), 0);
+}
+
+TEST(NormalizeMSIEVersionLinked, Cases)
+{
+    CheckNormalizeCases(NormalizeMSIEVersion);
+}
+
+TEST(NormalizeMSIEVersionLinked, FullTableAndNullBlock)
+{
+    HostTable full(1);
+    full.Append("%FileVersion%", "4.72.3110");
+    std::string before = full.Snapshot();
+    EXPECT_EQ(NormalizeMSIEVersion(full.block()), 0);
+    EXPECT_EQ(full.Snapshot(), before);
+    EXPECT_EQ(NormalizeMSIEVersion(nullptr), 0);
 }
 
 } // namespace

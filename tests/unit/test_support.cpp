@@ -24,7 +24,8 @@ TEST(Support, HostTableSeesEveryStrayWrite)
     const std::pair<const char *, Write> writes[] = {
         {"guard before the names", [](HostParamBlock &b) { b.NameSlots[-1] = 0; }},
         {"guard after the values", [](HostParamBlock &b) { b.ValueSlots[2 * 8] = 0; }},
-        {"guard after the block", [](HostParamBlock &b) { reinterpret_cast<char *>(&b + 1)[0] = 0; }},
+        {"guard after the block",
+         [](HostParamBlock &b) { reinterpret_cast<char *>(&b + 1)[0] = 0; }},
         {"host word", [](HostParamBlock &b) { b.HostWord9 = 0; }},
         {"capacity", [](HostParamBlock &b) { b.VariableCapacity = 3; }},
         {"slot array", [](HostParamBlock &b) { b.ValueSlots++; }},

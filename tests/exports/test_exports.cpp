@@ -12,7 +12,6 @@
 
 #include "export_cases.h"
 #include "host_table.h"
-#include "normalize_check.h"
 #include "module_beside.h"
 
 namespace {
@@ -70,20 +69,8 @@ TEST_F(Module, CalleeRemovesItsArgument)
 
 TEST_F(Module, CompareVersionsEdgeCases)
 {
-    for (QvSetupExport compare : {ByName("CompareVersions"), ByOrdinal(3)}) {
-        ASSERT_NE(compare, nullptr);
-        for (const CompareCase &c : kCompareCases) {
-            HostTable t;
-            t.Append("%Before%", "1");
-            t.Append("%VersionDelta%", "stale");
-            t.Parameters(c.parameters);
-            EXPECT_EQ(compare(t.block()), 0);
-            EXPECT_EQ(t.Get("VersionDelta"), c.delta) << (c.parameters ? c.parameters : "(null)");
-            EXPECT_EQ(t.count(), 2u);
-            EXPECT_EQ(t.Get("Before"), "1");
-            EXPECT_TRUE(t.Intact());
-        }
-    }
+    CheckCompareCases(ByName("CompareVersions"));
+    CheckCompareCases(ByOrdinal(3));
 }
 
 TEST_F(Module, CompareVersionsAppendsIntoRoom)

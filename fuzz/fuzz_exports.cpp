@@ -37,15 +37,12 @@ struct Input {
     // Up to `max` bytes of text, ended by a zero byte in the input.
     std::string_view TakeText(std::size_t max)
     {
-        const auto *start = reinterpret_cast<const char *>(data);
-        std::size_t n = 0;
-        while (size > 0 && n < max && *data != 0) {
-            TakeByte();
-            n++;
-        }
-        if (size > 0 && n < max)
-            TakeByte(); // the zero byte
-        return {start, n};
+        const std::string_view rest(reinterpret_cast<const char *>(data), size);
+        const std::string_view text = rest.substr(0, std::min(max, rest.find('\0')));
+        const std::size_t taken = std::min(rest.size(), text.size() + (text.size() < max));
+        data += taken;
+        size -= taken;
+        return text;
     }
 };
 
@@ -99,10 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     // Slot bytes come from the input; keys and values are laid over them.
     std::string names(std::size_t{capacity} * name_width, '\0');
     std::string values(std::size_t{capacity} * value_width, '\0');
-    for (char &c : names)
-        c = static_cast<char>(in.TakeByte());
-    for (char &c : values)
-        c = static_cast<char>(in.TakeByte());
+    for (std::string *slots : {&names, &values})
+        for (char &c : *slots)
+            c = static_cast<char>(in.TakeByte());
     table.SetSlotBytes(names, values);
     for (uint32_t i = 0; i < capacity && i < count; i++) {
         const uint8_t choice = in.TakeByte();

@@ -1,7 +1,6 @@
 // Fuzzes the version-resource reader through QueryVersionField and
 // QueryVersionFieldEx: the input bytes become a file, and a few fields are
-// asked of it. (On Windows the
-// same code asks the system's version functions.)
+// asked of it. (On Windows the same code asks the system's version functions.)
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -47,23 +46,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // A path with a folder in it goes through the data-file lookup first; a
     // bare name without an extension (made in the working directory) only
     // through the file parser.
-    int fd = memfd_create("version", MFD_CLOEXEC);
-    if (fd >= 0) {
-        if (size == 0 || write(fd, data, size) == static_cast<ssize_t>(size)) {
-            char path[64];
-            std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
-            QueryFields(path);
-        }
-        close(fd);
+    char name[] = "qv_fuzz_XXXXXX", path[64];
+    const int fds[] = {memfd_create("version", MFD_CLOEXEC), mkstemp(name)};
+    std::snprintf(path, sizeof path, "/proc/self/fd/%d", fds[0]);
+    for (const int fd : fds) {
+        if (fd >= 0 && (size == 0 || write(fd, data, size) == static_cast<ssize_t>(size)))
+            QueryFields(fd == fds[0] ? path : name);
+        if (fd >= 0)
+            close(fd);
     }
-    char name[] = "qv_fuzz_XXXXXX";
-    fd = mkstemp(name);
-    if (fd >= 0) {
-        if (size == 0 || write(fd, data, size) == static_cast<ssize_t>(size))
-            QueryFields(name);
-        close(fd);
+    if (fds[1] >= 0)
         unlink(name);
-    }
     return 0;
 }
 #endif

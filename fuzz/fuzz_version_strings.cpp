@@ -27,23 +27,15 @@ bool DifferByHalfRange(std::string_view a, std::string_view b)
     return false;
 }
 
-// The text before the first zero byte of `data`.
-std::string_view UpToZero(std::string_view data)
-{
-    const std::size_t zero = data.find('\0');
-    return zero == std::string_view::npos ? data : std::string_view(data.data(), zero);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {
     const std::string_view input(reinterpret_cast<const char *>(data), size);
     const std::size_t zero = input.find('\0');
-    const std::size_t first = zero != std::string_view::npos ? zero : size / 2;
-    const std::size_t second_start = zero != std::string_view::npos ? first + 1 : first;
-    const std::string_view a(input.data(), first);
-    const std::string_view b = UpToZero(input.substr(second_start));
+    const std::string_view a = input.substr(0, zero != input.npos ? zero : size / 2);
+    std::string_view b = input.substr(zero != input.npos ? zero + 1 : size / 2);
+    b = b.substr(0, b.find('\0'));
 
     const int32_t ab = CompareVersionStrings(a, b);
     const int32_t ba = CompareVersionStrings(b, a);

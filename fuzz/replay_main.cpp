@@ -33,17 +33,14 @@ int main(int argc, char **argv)
     bool failed = false;
     int count = 0;
     for (int i = 1; i < argc; i++) {
-        const std::filesystem::path argument = argv[i];
         std::error_code error;
-        if (!std::filesystem::is_directory(argument, error)) {
-            failed |= !RunFile(argument);
-            count++;
-            continue;
-        }
-        for (const auto &entry : std::filesystem::directory_iterator(argument)) {
-            if (entry.path().filename().string().starts_with('.'))
+        std::vector<std::filesystem::path> files = {argv[i]};
+        if (std::filesystem::is_directory(files[0], error))
+            files.assign(std::filesystem::directory_iterator(files[0]), {});
+        for (const std::filesystem::path &file : files) {
+            if (file.filename().string().starts_with('.'))
                 continue;
-            failed |= !RunFile(entry.path());
+            failed |= !RunFile(file);
             count++;
         }
     }

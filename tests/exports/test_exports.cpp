@@ -12,7 +12,6 @@
 
 #include "export_cases.h"
 #include "host_table.h"
-#include "normalize_check.h"
 #include "module_beside.h"
 
 namespace {
@@ -70,20 +69,8 @@ TEST_F(Module, CalleeRemovesItsArgument)
 
 TEST_F(Module, CompareVersionsEdgeCases)
 {
-    for (QvSetupExport compare : {ByName("CompareVersions"), ByOrdinal(3)}) {
-        ASSERT_NE(compare, nullptr);
-        for (const CompareCase &c : kCompareCases) {
-            HostTable t;
-            t.Append("%Before%", "1");
-            t.Append("%VersionDelta%", "stale");
-            t.Parameters(c.parameters);
-            EXPECT_EQ(compare(t.block()), 0);
-            EXPECT_EQ(t.Get("VersionDelta"), c.delta) << (c.parameters ? c.parameters : "(null)");
-            EXPECT_EQ(t.count(), 2u);
-            EXPECT_EQ(t.Get("Before"), "1");
-            EXPECT_TRUE(t.Intact());
-        }
-    }
+    CheckCompareCases(ByName("CompareVersions"));
+    CheckCompareCases(ByOrdinal(3));
 }
 
 TEST_F(Module, CompareVersionsAppendsIntoRoom)
@@ -97,22 +84,34 @@ TEST_F(Module, CompareVersionsAppendsIntoRoom)
     EXPECT_TRUE(t.Intact());
 }
 
-TEST_F(Module, CompareVersionsRespectsNarrowAndFullTables)
+// A full table is left as it was; a narrow slot gets what fits of the result.
+TEST_F(Module, FullAndNarrowTables)
 {
-    HostTable full(1);
-    full.Append("%X%", "1");
-    full.Parameters("1, 2");
-    std::string before = full.Snapshot();
-    ByName("CompareVersions")(full.block());
-    EXPECT_EQ(full.Snapshot(), before);
+    const struct {
+        const char *name;
+        uint32_t value_width;
+        const char *fileversion; // null: none
+        const char *cut;
+    } cases[] = {{"CompareVersions", 2, nullptr, "-"},
+                 {"NormalizeMSIEVersion", 8, "4.72.3110", "4.72.0."}};
+    for (const auto &c : cases) {
+        QvSetupExport call = ByName(c.name);
+        HostTable full(1);
+        full.Append("%X%", "1");
+        full.Parameters("1, 2");
+        const std::string before = full.Snapshot();
+        EXPECT_EQ(call(full.block()), 0);
+        EXPECT_EQ(full.Snapshot(), before) << c.name;
 
-    HostTable narrow(4, 64, 2); // room for one character and the terminator
-    narrow.Parameters("1, 2");
-    ByName("CompareVersions")(narrow.block());
-    EXPECT_EQ(narrow.Value(0), "-");
-    EXPECT_TRUE(narrow.Intact());
-
-    EXPECT_EQ(ByName("CompareVersions")(nullptr), 0);
+        HostTable narrow(4, 64, c.value_width);
+        if (c.fileversion != nullptr)
+            narrow.Append("%FILEVERSION%", c.fileversion);
+        narrow.Parameters("1, 2");
+        call(narrow.block());
+        EXPECT_EQ(narrow.Value(0), c.cut) << c.name;
+        EXPECT_TRUE(narrow.Intact()) << c.name;
+        EXPECT_EQ(call(nullptr), 0);
+    }
 }
 
 TEST_F(Module, ParameterTextIsNotModified)
@@ -129,24 +128,6 @@ TEST_F(Module, NormalizeMSIEVersionCases)
 {
     CheckNormalizeCases(ByName("NormalizeMSIEVersion"));
     CheckNormalizeCases(ByOrdinal(2));
-}
-
-TEST_F(Module, NormalizeMSIEVersionTableShapes)
-{
-    QvSetupExport normalize = ByName("NormalizeMSIEVersion");
-    HostTable full(1);
-    full.Append("%X%", "1");
-    std::string before = full.Snapshot();
-    EXPECT_EQ(normalize(full.block()), 0);
-    EXPECT_EQ(full.Snapshot(), before);
-
-    HostTable narrow(4, 64, 8); // "4.72.0.3110" is cut to its slot
-    narrow.Append("%FILEVERSION%", "4.72.3110");
-    normalize(narrow.block());
-    EXPECT_EQ(narrow.Value(0), "4.72.0.");
-    EXPECT_TRUE(narrow.Intact());
-
-    EXPECT_EQ(normalize(nullptr), 0);
 }
 
 // No window of the client's classes exists here (the tests with real
@@ -177,13 +158,12 @@ TEST_F(Module, VersionResourceCarriesTheProjectVersion)
     std::string data(size, '\0');
     ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, &data[0]));
 
-    auto query = [&data](const char *sub_block) -> std::string {
+    // The value at `sub_block`, with its length; null when there is none.
+    auto query = [&data](const std::string &sub_block, UINT *length) -> const void * {
         void *value = nullptr;
-        UINT length = 0;
-        if (!VerQueryValueA(data.data(), sub_block, &value, &length) || value == nullptr)
-            return "<missing>";
-        return std::string(static_cast<const char *>(value));
+        return VerQueryValueA(data.data(), sub_block.c_str(), &value, length) ? value : nullptr;
     };
+    UINT length = 0;
     const std::string version = QV_PROJECT_VERSION ".0";
     // An empty expectation: the field is there with some text.
     const std::pair<const char *, std::string> fields[] = {{"FileVersion", version},
@@ -194,24 +174,25 @@ TEST_F(Module, VersionResourceCarriesTheProjectVersion)
                                                            {"CompanyName", QV_COMPANY_NAME},
                                                            {"FileDescription", ""},
                                                            {"LegalCopyright", QV_LEGAL_COPYRIGHT}};
-    for (const auto &f : fields) {
-        std::string value = query((std::string("\\StringFileInfo\\040904E4\\") + f.first).c_str());
-        if (f.second.empty())
-            EXPECT_TRUE(value != "<missing>" && !value.empty()) << f.first;
+    for (const auto &[field, expected] : fields) {
+        const auto *value = static_cast<const char *>(
+            query(std::string("\\StringFileInfo\\040904E4\\") + field, &length));
+        ASSERT_NE(value, nullptr) << field;
+        if (expected.empty())
+            EXPECT_STRNE(value, "") << field;
         else
-            EXPECT_EQ(value, f.second) << f.first;
+            EXPECT_EQ(value, expected) << field;
     }
 
-    void *value = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", &value, &length));
+    const auto *translation =
+        static_cast<const WORD *>(query("\\VarFileInfo\\Translation", &length));
+    ASSERT_NE(translation, nullptr);
     ASSERT_EQ(length, 4u);
-    const WORD *translation = static_cast<const WORD *>(value);
     EXPECT_EQ(translation[0], 0x0409);
     EXPECT_EQ(translation[1], 1252);
 
-    ASSERT_TRUE(VerQueryValueA(data.data(), "\\", &value, &length));
-    const VS_FIXEDFILEINFO *fixed = static_cast<const VS_FIXEDFILEINFO *>(value);
+    const auto *fixed = static_cast<const VS_FIXEDFILEINFO *>(query("\\", &length));
+    ASSERT_NE(fixed, nullptr);
     const DWORD ms = (QV_PROJECT_VERSION_MAJOR << 16) | QV_PROJECT_VERSION_MINOR;
     const DWORD ls = QV_PROJECT_VERSION_PATCH << 16;
     EXPECT_EQ(fixed->dwFileVersionMS, ms);

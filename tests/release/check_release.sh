@@ -56,7 +56,7 @@ for triple in i686 x86_64; do
   cmake --build "$tmp/consumer-$triple" >/dev/null
   program=$tmp/consumer-$triple/consumer.exe
   printf '%s: ' "$triple"
-  if [ -n "$emulator" ]; then "$emulator" "$program"; else "$program"; fi
+  ${emulator:+"$emulator"} "$program"
 done
 echo "release ok: $(basename "$archive"), $(wc -c <"$archive") bytes"
 

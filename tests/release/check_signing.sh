@@ -43,9 +43,5 @@ fi
 # Signing must not change behaviour: the export tests on the signed DLL.
 cp "$export_tests" run/
 program=run/$(basename "$export_tests")
-if [ -n "$emulator" ]; then
-  QV_FIXTURES=$fixtures "$emulator" "$program" --gtest_brief=1
-else
-  QV_FIXTURES=$fixtures "$program" --gtest_brief=1
-fi
+QV_FIXTURES=$fixtures ${emulator:+"$emulator"} "$program" --gtest_brief=1
 echo "signing ok: $(wc -c <"$dll") bytes unsigned, $(wc -c <run/QVSETUP.dll) signed"

@@ -1,9 +1,14 @@
 // Calls of the exports and what a script then sees, shared by the tests of
-// the linked-in logic and the tests of the loaded module.
+// the linked-in logic and the tests of the loaded module, and the checks
+// that run every case through one function, linked in or found in the module.
 #ifndef QV_TESTS_EXPORT_CASES_H
 #define QV_TESTS_EXPORT_CASES_H
 
+#include <gtest/gtest.h>
+
 #include <string>
+
+#include "host_table.h"
 
 struct CompareCase {
     const char *parameters; // null: no parameter text
@@ -74,5 +79,50 @@ inline const NormalizeCase kNormalizeCases[] = {
     {kBlanksThenDigits, "1.2.0.3"},
     {kZerosThenDigits, "1.2.0.7"},
 };
+
+// The result, the neighbouring variables and the guard bytes.
+inline void CheckCompareCases(QvSetupExport compare)
+{
+    ASSERT_NE(compare, nullptr);
+    for (const CompareCase &c : kCompareCases) {
+        HostTable t;
+        t.Append("%Before%", "1");
+        t.Append("%VersionDelta%", "stale");
+        t.Parameters(c.parameters);
+        EXPECT_EQ(compare(t.block()), 0);
+        EXPECT_EQ(t.Get("VersionDelta"), c.delta) << (c.parameters ? c.parameters : "(null)");
+        EXPECT_EQ(t.count(), 2u);
+        EXPECT_EQ(t.Get("Before"), "1");
+        EXPECT_TRUE(t.Intact());
+    }
+}
+
+// The same for NormalizeMSIEVersion, and that a second call changes nothing.
+inline void CheckNormalizeCases(QvSetupExport normalize)
+{
+    ASSERT_NE(normalize, nullptr);
+    for (const NormalizeCase &c : kNormalizeCases) {
+        HostTable t(8, 64, 512);
+        t.Append("%FileVersion%", "9.9.9");
+        if (c.present)
+            t.Append("%FILEVERSION%", c.before);
+        t.Append("%After%", "1");
+        t.Parameters("1.2.3"); // ignored
+        std::string before = t.Snapshot();
+        EXPECT_EQ(normalize(t.block()), 0);
+        EXPECT_EQ(t.Get("FILEVERSION"), c.after) << '"' << c.before << '"';
+        EXPECT_EQ(t.Get("FileVersion"), "9.9.9");
+        EXPECT_EQ(t.Get("After"), "1");
+        EXPECT_EQ(t.count(), 3u);
+        EXPECT_TRUE(t.Intact());
+        if (c.present && c.after == c.before) {
+            EXPECT_EQ(t.Snapshot(), before) << '"' << c.before << '"';
+        }
+        // Four-part (or foreign) text is left alone: a second call is a no-op.
+        std::string once = t.Snapshot();
+        normalize(t.block());
+        EXPECT_EQ(t.Snapshot(), once) << '"' << c.before << '"';
+    }
+}
 
 #endif

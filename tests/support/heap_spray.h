@@ -75,25 +75,23 @@ struct HeapSpray {
         live.clear();
     }
 
+    // The process heap on Windows; elsewhere the C runtime's again.
+    static void *HeapTake(size_t size)
+    {
 #ifdef _WIN32
-    static void *HeapTake(size_t size)
-    {
         return HeapAlloc(GetProcessHeap(), 0, size);
-    }
-    static void Release(const Block &b)
-    {
-        b.crt ? std::free(b.p) : void(HeapFree(GetProcessHeap(), 0, b.p));
-    }
 #else
-    static void *HeapTake(size_t size)
-    {
         return std::malloc(size);
+#endif
     }
     static void Release(const Block &b)
     {
+#ifdef _WIN32
+        if (!b.crt)
+            return void(HeapFree(GetProcessHeap(), 0, b.p));
+#endif
         std::free(b.p);
     }
-#endif
 };
 
 #endif

@@ -19,7 +19,7 @@ struct Split {
     std::vector<std::string> items;
 };
 
-// The items of SplitParameter.
+// SplitParameter's count and items; slot 0 and the slots past them are empty.
 Split DoSplit(const char *text)
 {
     HostTable t;
@@ -34,30 +34,24 @@ Split DoSplit(const char *text)
     return result;
 }
 
-struct SplitCase {
-    const char *text;
-    uint32_t count;
-    std::vector<std::string> items;
-};
-
 TEST(Parameters, SplitsAndTrims)
 {
-    const SplitCase cases[] = {
-        {" C:\\app\\client.exe , ProductVersion ", 3, {"C:\\app\\client.exe", "ProductVersion"}},
-        {"", 2, {""}},
-        {",", 3, {"", ""}},
-        {"a,,b", 4, {"a", "", "b"}},
-        {"1.0", 2, {"1.0"}},
-        {" \t\r\n\v\f", 2, {""}},
-        {" a b ,\tc d\t", 3, {"a b", "c d"}},
-        {"x ,  , y", 4, {"x", "", "y"}},
-        {"\xa0x\xa0, y", 3, {"\xa0x\xa0", "y"}}, // 0xA0 is not a blank
-        {",,", 4, {"", "", ""}},
+    const std::pair<const char *, Split> cases[] = {
+        {" C:\\app\\client.exe , ProductVersion ", {3, {"C:\\app\\client.exe", "ProductVersion"}}},
+        {"", {2, {""}}},
+        {",", {3, {"", ""}}},
+        {"a,,b", {4, {"a", "", "b"}}},
+        {"1.0", {2, {"1.0"}}},
+        {" \t\r\n\v\f", {2, {""}}},
+        {" a b ,\tc d\t", {3, {"a b", "c d"}}},
+        {"x ,  , y", {4, {"x", "", "y"}}},
+        {"\xa0x\xa0, y", {3, {"\xa0x\xa0", "y"}}}, // 0xA0 is not a blank
+        {",,", {4, {"", "", ""}}},
     };
-    for (const SplitCase &c : cases) {
-        Split s = DoSplit(c.text);
-        EXPECT_EQ(s.count, c.count) << c.text;
-        EXPECT_EQ(s.items, c.items) << c.text;
+    for (const auto &[text, want] : cases) {
+        Split s = DoSplit(text);
+        EXPECT_EQ(s.count, want.count) << text;
+        EXPECT_EQ(s.items, want.items) << text;
     }
 }
 

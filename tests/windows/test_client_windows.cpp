@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "host_table.h"
@@ -19,26 +20,17 @@ const char kFirst[] = "QarvellWobexAppClass";
 const char kSecond[] = "OverHereVornt";
 const char kOther[] = "QvSetupTestOther";
 
-// A hidden top-level window, destroyed with this object.
-class TopWindow {
-public:
-    TopWindow(const char *class_name, const char *title)
-        : window_(CreateWindowExA(0, class_name, title, WS_OVERLAPPEDWINDOW, 0, 0, 64, 64, nullptr,
-                                  nullptr, GetModuleHandleA(nullptr), nullptr))
-    {
-    }
-    ~TopWindow()
-    {
-        if (window_ != nullptr)
-            DestroyWindow(window_);
-    }
-    TopWindow(const TopWindow &) = delete;
-    TopWindow &operator=(const TopWindow &) = delete;
-    HWND handle() const { return window_; }
-
-private:
-    HWND window_;
+// A hidden top-level window, destroyed with the pointer.
+struct WindowCloser {
+    void operator()(HWND window) const { DestroyWindow(window); }
 };
+using TopWindow = std::unique_ptr<std::remove_pointer_t<HWND>, WindowCloser>;
+
+TopWindow OpenWindow(const char *class_name, const char *title)
+{
+    return TopWindow(CreateWindowExA(0, class_name, title, WS_OVERLAPPEDWINDOW, 0, 0, 64, 64,
+                                     nullptr, nullptr, GetModuleHandleA(nullptr), nullptr));
+}
 
 class ClientWindows : public ModuleBeside {
 protected:
@@ -67,9 +59,9 @@ protected:
 
 TEST_F(ClientWindows, HiddenWindowsAreFoundByClass)
 {
-    TopWindow window(kOther, "");
-    ASSERT_NE(window.handle(), nullptr);
-    EXPECT_EQ(FindWindowA(kOther, nullptr), window.handle());
+    TopWindow window = OpenWindow(kOther, "");
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(FindWindowA(kOther, nullptr), window.get());
 }
 
 TEST_F(ClientWindows, AnswersFromTheWindowsThatExist)
@@ -93,14 +85,13 @@ TEST_F(ClientWindows, AnswersFromTheWindowsThatExist)
         {"back to no window", {}, 0},
     };
     QvSetupExport by_name = ByName("IsQarvellClientRunning");
-    QvSetupExport by_ordinal = ByOrdinal(4);
     ASSERT_NE(by_name, nullptr);
-    ASSERT_EQ(by_name, by_ordinal);
+    ASSERT_EQ(by_name, ByOrdinal(4));
     for (const Case &c : cases) {
-        std::vector<std::unique_ptr<TopWindow>> windows;
+        std::vector<TopWindow> windows;
         for (const Window &w : c.windows) {
-            windows.push_back(std::make_unique<TopWindow>(w.class_name, w.title));
-            ASSERT_NE(windows.back()->handle(), nullptr) << c.what;
+            windows.push_back(OpenWindow(w.class_name, w.title));
+            ASSERT_NE(windows.back(), nullptr) << c.what;
         }
         HostTable t;
         t.Append("%FILEVERSION%", "4.72.3110");

@@ -1,12 +1,22 @@
-// The NormalizeMSIEVersion export linked in.
+// The CompareVersions and NormalizeMSIEVersion exports linked in.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "export_cases.h"
 #include "host_table.h"
-#include "normalize_check.h"
 
 namespace {
+
+TEST(CompareVersionsLinked, EdgeCases)
+{
+    CheckCompareCases(CompareVersions);
+}
+
+TEST(CompareVersionsLinked, NullBlockWritesNothing)
+{
+    EXPECT_EQ(CompareVersions(nullptr), 0);
+}
 
 TEST(NormalizeMSIEVersionLinked, Cases)
 {

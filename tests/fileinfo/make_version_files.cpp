@@ -18,19 +18,10 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using Files = std::vector<std::pair<std::string, Bytes>>;
 
-void Put(Bytes &b, size_t at, uint32_t v, int width)
+void Put(Bytes &b, size_t at, uint32_t v, int width = 4)
 {
     for (int i = 0; i < width; i++)
         b[at + i] = uint8_t(v >> (8 * i));
-}
-
-void Put16(Bytes &b, size_t at, uint32_t v)
-{
-    Put(b, at, v, 2);
-}
-void Put32(Bytes &b, size_t at, uint32_t v)
-{
-    Put(b, at, v, 4);
 }
 
 uint32_t Get32(const Bytes &b, size_t at)
@@ -78,52 +69,49 @@ void Pad4(Bytes &b)
         b.push_back(0);
 }
 
-void AppendUtf16(Bytes &b, const std::u16string &s, bool terminate)
-{
-    for (char16_t c : s) {
-        b.push_back(uint8_t(c));
-        b.push_back(uint8_t(c >> 8));
-    }
-    if (terminate) {
-        b.push_back(0);
-        b.push_back(0);
-    }
-}
-
 // One node of the version tree. value_length and length, when not -1,
 // replace the computed wValueLength and wLength.
 struct Node {
     std::u16string key;
     uint16_t type = 1;
-    Bytes value;
+    Bytes value = {};
     int value_length = -1;
     int length = -1;
-    std::vector<Node> children;
+    std::vector<Node> children = {};
 };
 
-Bytes Serialize(const Node &n)
+// The 32-bit layout of a version tree: wLength, wValueLength, wType, UTF-16
+// key; or the 16-bit one: wLength, wValueLength in bytes, 8-bit key and text.
+Bytes Serialize(const Node &n, bool wide = true)
 {
-    Bytes b(6, 0);
-    AppendUtf16(b, n.key, true);
+    Bytes b(wide ? 6 : 4, 0);
+    for (char16_t c : n.key + u'\0')
+        for (int i = 0; i < (wide ? 2 : 1); i++)
+            b.push_back(uint8_t(c >> (8 * i)));
     Pad4(b);
-    b.insert(b.end(), n.value.begin(), n.value.end());
+    Bytes value = {};
+    for (size_t i = 0; i < n.value.size(); i += wide || n.type == 0 ? 1 : 2)
+        value.push_back(n.value[i]);
+    b.insert(b.end(), value.begin(), value.end());
     for (const Node &child : n.children) {
         Pad4(b);
-        Bytes c = Serialize(child);
+        Bytes c = Serialize(child, wide);
         b.insert(b.end(), c.begin(), c.end());
     }
-    uint32_t value_length = n.type ? uint32_t(n.value.size() / 2) : uint32_t(n.value.size());
-    Put16(b, 0, n.length >= 0 ? uint32_t(n.length) : uint32_t(b.size()));
-    Put16(b, 2, n.value_length >= 0 ? uint32_t(n.value_length) : value_length);
-    Put16(b, 4, n.type);
+    const uint32_t value_length =
+        wide && n.type ? uint32_t(value.size() / 2) : uint32_t(value.size());
+    Put(b, 0, n.length >= 0 ? uint32_t(n.length) : uint32_t(b.size()), 2);
+    Put(b, 2, n.value_length >= 0 ? uint32_t(n.value_length) : value_length, 2);
+    if (wide)
+        Put(b, 4, n.type, 2);
     return b;
 }
 
 Node Text(const std::u16string &key, const std::u16string &text)
 {
-    Node n;
-    n.key = key;
-    AppendUtf16(n.value, text, true);
+    Node n{key};
+    for (char16_t c : text + u'\0')
+        n.value.insert(n.value.end(), {uint8_t(c), uint8_t(c >> 8)});
     return n;
 }
 
@@ -154,15 +142,7 @@ std::vector<Node> StandardStrings(const std::u16string &tag)
 
 Node Parent(const std::u16string &key, std::vector<Node> children)
 {
-    Node n;
-    n.key = key;
-    n.children = std::move(children);
-    return n;
-}
-
-Node Table(const std::u16string &name, std::vector<Node> strings)
-{
-    return Parent(name, std::move(strings));
+    return Node{.key = key, .children = std::move(children)};
 }
 
 Node StringFileInfo(std::vector<Node> tables)
@@ -173,19 +153,12 @@ Node StringFileInfo(std::vector<Node> tables)
 // The translation list: WORD language, WORD code page, ...
 Node VarFileInfo(Bytes translations)
 {
-    Node translation;
-    translation.key = u"Translation";
-    translation.type = 0;
-    translation.value = std::move(translations);
-    return Parent(u"VarFileInfo", {translation});
+    return Parent(u"VarFileInfo", {{.key = u"Translation", .type = 0, .value = translations}});
 }
 
 Node Root(std::vector<Node> children)
 {
-    Node root = Parent(u"VS_VERSION_INFO", std::move(children));
-    root.type = 0;
-    root.value = FixedInfo();
-    return root;
+    return {.key = u"VS_VERSION_INFO", .type = 0, .value = FixedInfo(), .children = children};
 }
 
 // The root of a file's own tables and its translation list.
@@ -196,13 +169,13 @@ Node Listed(std::vector<Node> tables, Bytes list = {0x09, 0x04, 0xE4, 0x04})
 
 Node StandardRoot(const std::u16string &tag = u"")
 {
-    return Listed({Table(u"040904E4", StandardStrings(tag))});
+    return Listed({Parent(u"040904E4", StandardStrings(tag))});
 }
 
 // A root with one table of `strings`, 040904E4, and no translation list.
 Node OneTable(std::vector<Node> strings)
 {
-    return Root({StringFileInfo({Table(u"040904E4", std::move(strings))})});
+    return Root({StringFileInfo({Parent(u"040904E4", std::move(strings))})});
 }
 
 struct Resource {
@@ -234,13 +207,13 @@ Bytes ResourceSection(const std::vector<Resource> &resources)
                                                    {kNameEntry + 4, 0x80000000u | 48},
                                                    {48 + 14, count, 2}});
     for (uint32_t i = 0; i < count; i++) {
-        Put32(b, kLanguageEntries + 8 * i, resources[i].language);
-        Put32(b, kLanguageEntries + 8 * i + 4, entries + 16 * i);
+        Put(b, kLanguageEntries + 8 * i, resources[i].language);
+        Put(b, kLanguageEntries + 8 * i + 4, entries + 16 * i);
     }
     for (uint32_t i = 0; i < count; i++) {
         Pad4(b);
-        Put32(b, entries + 16 * i, kSectionRva + uint32_t(b.size()));
-        Put32(b, entries + 16 * i + 4, uint32_t(resources[i].data.size()));
+        Put(b, entries + 16 * i, kSectionRva + uint32_t(b.size()));
+        Put(b, entries + 16 * i + 4, uint32_t(resources[i].data.size()));
         b.insert(b.end(), resources[i].data.begin(), resources[i].data.end());
     }
     return b;
@@ -310,31 +283,6 @@ Bytes AddSection(Bytes b, uint32_t rva, uint32_t virtual_size, uint32_t raw_poin
                    {kOptional + 56, (rva + virtual_size + 0xfff) & ~0xfffu}}); // SizeOfImage
 }
 
-// The 16-bit layout of a version tree: wLength, wValueLength, 8-bit key.
-Bytes Serialize16(const Node &n)
-{
-    Bytes b(4, 0);
-    for (char16_t c : n.key)
-        b.push_back(uint8_t(c));
-    b.push_back(0);
-    Pad4(b);
-    Bytes value = n.value;
-    if (n.type != 0) { // text: 8-bit here
-        value.clear();
-        for (size_t i = 0; i + 1 < n.value.size(); i += 2)
-            value.push_back(n.value[i]);
-    }
-    b.insert(b.end(), value.begin(), value.end());
-    for (const Node &child : n.children) {
-        Pad4(b);
-        Bytes c = Serialize16(child);
-        b.insert(b.end(), c.begin(), c.end());
-    }
-    Put16(b, 0, n.length >= 0 ? uint32_t(n.length) : uint32_t(b.size()));
-    Put16(b, 2, uint32_t(value.size()));
-    return b;
-}
-
 // Offsets inside the 16-bit executables NeImage() writes.
 constexpr size_t kNeHeader = 0x40, kNeResources = kNeHeader + 0x40, kNeName = kNeResources + 2 + 8;
 
@@ -391,8 +339,8 @@ Files TreeFiles()
         With(StandardStrings(u""), [](auto &s) { s.erase(s.begin() + 2); });
     const int tree_size = int(Serialize(StandardRoot()).size());
     const Bytes mixed = Simple(Root({StringFileInfo(
-        {Table(u"040904e4", {Text(u"COMPANYNAME", u"upper"), Text(u"fileversion", u"2.0"),
-                             Text(u"ProductName\u212a", u"kelvin")})})}));
+        {Parent(u"040904e4", {Text(u"COMPANYNAME", u"upper"), Text(u"fileversion", u"2.0"),
+                              Text(u"ProductName\u212a", u"kelvin")})})}));
     return {
         {"basic_pe32.dll", Simple(StandardRoot())},
         {"basic_pe32plus.dll", Simple(StandardRoot(), true)},
@@ -416,35 +364,37 @@ Files TreeFiles()
          })},
         {"varfileinfo_first.dll",
          Simple(Root({VarFileInfo({0x09, 0x04, 0xE4, 0x04}),
-                      StringFileInfo({Table(u"040904E4", StandardStrings(u""))})}))},
+                      StringFileInfo({Parent(u"040904E4", StandardStrings(u""))})}))},
         {"string_tables_several.dll",
-         Simple(Listed({Table(u"040704B0", StandardStrings(u"de")),
-                        Table(u"040904B0", StandardStrings(u"unicode")),
-                        Table(u"040904e4", StandardStrings(u"ansi"))}))},
-        {"tables_unicode_only.dll", Simple(Listed({Table(u"040904B0", StandardStrings(u"unicode"))},
-                                                  {0x09, 0x04, 0xB0, 0x04}))},
+         Simple(Listed({Parent(u"040704B0", StandardStrings(u"de")),
+                        Parent(u"040904B0", StandardStrings(u"unicode")),
+                        Parent(u"040904e4", StandardStrings(u"ansi"))}))},
+        {"tables_unicode_only.dll",
+         Simple(
+             Listed({Parent(u"040904B0", StandardStrings(u"unicode"))}, {0x09, 0x04, 0xB0, 0x04}))},
         {"translation_names_missing_table.dll",
-         Simple(Listed({Table(u"040904b0", StandardStrings(u"lower key"))},
+         Simple(Listed({Parent(u"040904b0", StandardStrings(u"lower key"))},
                        {0x07, 0x04, 0xB0, 0x04}))},
         {"translation_first_table_lacks_field.dll",
-         Simple(Listed({Table(u"040704E4", {Text(u"FileDescription", u"Datei")}),
-                        Table(u"040904B0", StandardStrings(u"second"))},
+         Simple(Listed({Parent(u"040704E4", {Text(u"FileDescription", u"Datei")}),
+                        Parent(u"040904B0", StandardStrings(u"second"))},
                        {0x07, 0x04, 0xE4, 0x04, 0x09, 0x04, 0xB0, 0x04}))},
-        {"translation_german_table.dll", Simple(Listed({Table(u"040904E4", StandardStrings(u"en")),
-                                                        Table(u"040704B0", StandardStrings(u"de"))},
-                                                       {0x07, 0x04, 0xB0, 0x04}))},
+        {"translation_german_table.dll",
+         Simple(Listed({Parent(u"040904E4", StandardStrings(u"en")),
+                        Parent(u"040704B0", StandardStrings(u"de"))},
+                       {0x07, 0x04, 0xB0, 0x04}))},
         {"translation_partial_entry.dll",
-         Simple(Listed({Table(u"04090000", StandardStrings(u"no code page")),
-                        Table(u"040904E4", StandardStrings(u"ansi"))},
+         Simple(Listed({Parent(u"04090000", StandardStrings(u"no code page")),
+                        Parent(u"040904E4", StandardStrings(u"ansi"))},
                        {0x07, 0x04, 0xB0, 0x04, 0x09, 0x04}))},
         {"translation_first_string_empty.dll",
          Simple(Listed(
-             {Table(u"040904B0", empty_strings),
-              Table(u"040904E4", {Text(u"CompanyName", u"ansi"), Text(u"FileVersion", u"")})},
+             {Parent(u"040904B0", empty_strings),
+              Parent(u"040904E4", {Text(u"CompanyName", u"ansi"), Text(u"FileVersion", u"")})},
              {0x09, 0x04, 0xB0, 0x04, 0x09, 0x04, 0xE4, 0x04}))},
         {"string_file_info_twice.dll",
-         Simple(Root({StringFileInfo({Table(u"040704B0", StandardStrings(u"first"))}),
-                      StringFileInfo({Table(u"040904E4", StandardStrings(u"second"))})}))},
+         Simple(Root({StringFileInfo({Parent(u"040704B0", StandardStrings(u"first"))}),
+                      StringFileInfo({Parent(u"040904E4", StandardStrings(u"second"))})}))},
         {"languages_german_and_english.dll", languages(0x0407, u"de", 0x0409, u"en")},
         {"languages_neutral_and_english.dll", languages(0x0000, u"neutral", 0x0409, u"en")},
         {"languages_english_uk_and_french.dll", languages(0x040C, u"fr", 0x0809, u"uk")},
@@ -718,7 +668,7 @@ Files SectionFiles(const Bytes &b)
 // 16-bit executables: the plain one, damaged tables, offsets and lengths.
 Files NeFiles()
 {
-    const Bytes tree = Serialize16(StandardRoot(u"ne"));
+    const Bytes tree = Serialize(StandardRoot(u"ne"), false);
     const Bytes ne = NeImage(tree);
     // Dialogs, one named and two numbered (one with the version's id),
     // before the version type, whose resource follows a named one: the walk
@@ -763,8 +713,8 @@ Files NeFiles()
 // batches stay as they are.
 Files TableChoiceFiles()
 {
-    const std::vector<Node> both = {Table(u"040904E4", StandardStrings(u"ansi")),
-                                    Table(u"040904B0", StandardStrings(u"unicode"))};
+    const std::vector<Node> both = {Parent(u"040904E4", StandardStrings(u"ansi")),
+                                    Parent(u"040904B0", StandardStrings(u"unicode"))};
     std::vector<Node> twelve;
     for (const char16_t *field :
          {u"FileVersion", u"CompanyName", u"FileDescription", u"InternalName", u"LegalCopyright",
@@ -780,20 +730,20 @@ Files TableChoiceFiles()
         // The first listed table lacks the field; the second listed one has
         // it, and so does a default table: the second listed one answers.
         {"table_choice/second_listed_before_default.dll",
-         Simple(Listed({Table(u"040704E4", {Text(u"FileDescription", u"Datei")}),
-                        Table(u"040904B0", StandardStrings(u"default")),
-                        Table(u"040C04B0", StandardStrings(u"second listed"))},
+         Simple(Listed({Parent(u"040704E4", {Text(u"FileDescription", u"Datei")}),
+                        Parent(u"040904B0", StandardStrings(u"default")),
+                        Parent(u"040C04B0", StandardStrings(u"second listed"))},
                        {0x07, 0x04, 0xE4, 0x04, 0x0C, 0x04, 0xB0, 0x04}))},
         // Every string field, each with its own text.
         {"table_choice/all_twelve_fields.dll",
-         Simple(Listed({Table(u"040904B0", twelve)}, {0x09, 0x04, 0xB0, 0x04}))},
+         Simple(Listed({Parent(u"040904B0", twelve)}, {0x09, 0x04, 0xB0, 0x04}))},
         // A list of one entry and a half, before the tables: the half
         // entry's padding, two zeros, would name 04090000, which is there,
         // and is tried before the defaults if the half entry counts.
         {"table_choice/partial_entry_padding_names_table.dll",
          Simple(Root({VarFileInfo({0x07, 0x04, 0xB0, 0x04, 0x09, 0x04}),
-                      StringFileInfo({Table(u"04090000", StandardStrings(u"padding")),
-                                      Table(u"040904E4", StandardStrings(u"ansi"))})}))},
+                      StringFileInfo({Parent(u"04090000", StandardStrings(u"padding")),
+                                      Parent(u"040904E4", StandardStrings(u"ansi"))})}))},
     };
 }
 

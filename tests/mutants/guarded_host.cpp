@@ -1,16 +1,10 @@
-// A setup host that watches what QVSETUP.dll does to it. For every file of a
-// list it calls GetFileVersion for every version field, and
-// GetFileVersionEx for three, each twice:
-//   pass 0: the DLL's malloc/calloc/realloc/free go to a guard allocator
-//           (each block ends where inaccessible pages begin), heap sprayed
-//           with 0x41;
-//   pass 1: the DLL's blocks on the ordinary heap, sprayed with 0xa5
-//           (blocks of several sizes, some of them freed).
-// After each call it checks the sprayed blocks, the guard bytes around the
-// host block, the name and value slots and the parameter text, the heaps
-// (HeapValidate), that the DLL freed what it took and asked for no huge
-// block. The two answers must be equal, or the DLL built one from bytes it
-// does not own.
+// A setup host that watches what QVSETUP.dll does to it (tests/README.md,
+// mutants_guarded_host). For every file of a list it calls GetFileVersion
+// for every field, and GetFileVersionEx for three, each twice: pass 0 with
+// the DLL's malloc/calloc/realloc/free sent to a guard allocator (each block
+// ends where inaccessible pages begin) and the heap sprayed with 0x41, pass
+// 1 with the DLL's blocks on the ordinary heap, sprayed with 0xa5. The two
+// answers must be equal, or the DLL built one from bytes it does not own.
 //   guarded_host LIST [FIRST]
 // LIST names files, one a line (Unix paths are used from drive Z:); FIRST
 // skips the lines before it. Before each file it prints "FILE n name", after
@@ -21,6 +15,7 @@
 // past 1 GiB, with "hang" or "memory" (status 4).
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -126,14 +121,9 @@ void *GuardAlloc(size_t size, bool zero)
 
 bool CanaryKept(const GuardBlock &b)
 {
-    for (const uint8_t *p = PageOf(b.user); p < b.user; p++)
-        if (*p != kCanary)
-            return false;
-    const uint8_t *end = b.base + (b.reserved - kGuardSpan);
-    for (const uint8_t *p = b.user + b.size; p < end; p++)
-        if (*p != kCanary)
-            return false;
-    return true;
+    const auto canary = [](uint8_t c) { return c == kCanary; };
+    return std::all_of(PageOf(b.user), b.user, canary) &&
+           std::all_of(b.user + b.size, b.base + (b.reserved - kGuardSpan), canary);
 }
 
 // Frees a guard block; false when `p` is not one.

@@ -13,9 +13,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -238,25 +239,9 @@ void Mutate(Bytes &b, Random &r)
 
 bool ReadFile(const std::string &path, Bytes &out)
 {
-    FILE *f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr)
-        return false;
-    uint8_t buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        out.insert(out.end(), buffer, buffer + n);
-    bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
-
-bool WriteFile(const std::string &path, const Bytes &b)
-{
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr)
-        return false;
-    bool ok = b.empty() || std::fwrite(b.data(), 1, b.size(), f) == b.size();
-    return std::fclose(f) == 0 && ok;
+    std::ifstream in(path, std::ios::binary);
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return in.is_open();
 }
 
 std::string BaseName(const std::string &path)
@@ -265,20 +250,18 @@ std::string BaseName(const std::string &path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// A folder's regular files (not those whose names begin with a dot), or
+// `path` itself.
 void AddSources(const std::string &path, std::vector<std::string> &sources)
 {
-    DIR *dir = opendir(path.c_str());
-    if (dir == nullptr) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(path, error)) {
         sources.push_back(path);
         return;
     }
-    while (dirent *e = readdir(dir)) {
-        std::string file = path + "/" + e->d_name;
-        struct stat st;
-        if (e->d_name[0] != '.' && stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-            sources.push_back(file);
-    }
-    closedir(dir);
+    for (const auto &e : std::filesystem::directory_iterator(path, error))
+        if (e.path().filename().string()[0] != '.' && e.is_regular_file(error))
+            sources.push_back(path + "/" + e.path().filename().string());
 }
 
 } // namespace
@@ -316,7 +299,9 @@ int main(int argc, char **argv)
         char prefix[48];
         std::snprintf(prefix, sizeof prefix, "s%llu-%04lu-", (unsigned long long)seed, k);
         const std::string path = out + "/" + prefix + name;
-        if (!WriteFile(path, b)) {
+        std::ofstream file(path, std::ios::binary);
+        if (!file.write(reinterpret_cast<const char *>(b.data()), std::streamsize(b.size())) ||
+            !file.flush()) {
             std::fprintf(stderr, "make_mutants: cannot write into %s\n", out.c_str());
             return 1;
         }

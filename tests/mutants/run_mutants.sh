@@ -45,7 +45,7 @@ compare() { # LIST EXPECTED...
 }
 
 run() {
-  local count=${1:-$default_count} seed=${2:-1} dir pids=() i status
+  local count=${1:-$default_count} seed=${2:-1} dir pids=() i
   dir=$(make_batch "$seed" "$count")
   if [ "$seed" = 1 ] && [ "$count" -le "$default_count" ]; then
     # The first of the default run: what the lists say of them.
@@ -65,15 +65,11 @@ run() {
       "$dir/list.txt" >"$dir/guarded_$preset.txt" 2>&1 &
     pids+=($!)
   done
-  local names=(differential "guarded host win32" "guarded host win64")
-  local outputs=("$dir/differential.txt" "$dir/guarded_win32.txt" "$dir/guarded_win64.txt")
-  local failed=()
+  local jobs=(differential guarded_win32 guarded_win64) failed=()
   for i in 0 1 2; do
-    status=0
-    wait "${pids[$i]}" || status=$?
-    log "${names[$i]}:"
-    grep -v '^differs: ' "${outputs[$i]}" >&2 || true
-    [ "$status" = 0 ] || failed+=("${names[$i]}")
+    wait "${pids[$i]}" || failed+=("${jobs[$i]}")
+    log "${jobs[$i]}:"
+    grep -v '^differs: ' "$dir/${jobs[$i]}.txt" >&2 || true
   done
   if [ ${#failed[@]} -gt 0 ]; then
     log "failed: ${failed[*]} (details in $dir)"

@@ -1,35 +1,22 @@
 #!/usr/bin/env bash
 # Compares the portable build with the Windows build under Wine, file by
 # file: query_versions (native) against query_versions.exe run under Wine.
+# README.md here says what each test compares and how the lists of expected
+# differences are written.
 #   compare_with_wine.sh NATIVE_QUERY WINE_QUERY_EXE WINE_RUNNER LIST [EXPECTED_DIFFERENCES...]
 #   compare_with_wine.sh --exports NATIVE_QUERY WINE_QUERY_EXE WINE_RUNNER SKIP_LIST FILE_OR_DIR...
-# The first form compares the reader with Wine's own version functions on
-# the files named in LIST (Unix paths, one a line). The second compares
-# GetFileVersion of the real DLL under Wine with the portable build's, for
-# every field, on the files and the files in the folders given (the
-# generated damaged files too, those Wine's own functions crash on or
-# overrun: the DLL must refuse them as the portable build does), and on
-# every PE file of Wine's own libraries (at least 150 of them); files named
-# in SKIP_LIST (base names; "-" for none) are left out: on the 64-bit build,
-# files that ask for memory a 32-bit process cannot get, where the portable
-# reader answers as the 32-bit DLL does. Every file must agree.
-# A Wine run that dies on a file is resumed after it, and that file marked
-# as crashed. Each file must have an answer from both sides.
-# Each difference is put down to one of the causes in wine_faults.sh: what
-# Wine's run showed (it crashed, or it wrote or read outside its buffer, as
-# query_versions reports), or what the portable side reports that Wine
-# cannot see (its loader uses memory it never set: the reader then gives no
-# answer, and says so); else it is unexplained.
-# EXPECTED_DIFFERENCES lists the files that may differ: the base name first
-# on a line, then, if given, the cause. Any other difference fails, and so
-# does an unexplained one, listed or not, and a listed file that agrees,
-# differs for another cause or is not in the run, so that a list cannot go
-# stale. A line "* CAUSE" lets any file differ for that cause. A cause "not
-# compared ..." leaves the file out: Wine's answer there comes from heap
-# bytes past a buffer of its own that query_versions cannot see, so it
-# changes from run to run.
-# Prints one "differs: NAME  CAUSE" line per difference and the counts by
-# cause.
+# The first form: the reader against Wine's version functions on the files
+# LIST names (Unix paths, one a line). Each difference is put down to a
+# cause of wine_faults.sh, and fails unless listed; a listed file that
+# agrees, differs for another cause or is not in the run fails too.
+# The second: GetFileVersion of the real DLL against the portable build's,
+# on the files and folders given and on every PE file of Wine's own
+# libraries (at least 150); every file must agree. SKIP_LIST names files
+# (base names, "-" for none) left out: on the 64-bit build, those that ask
+# for memory a 32-bit process cannot get.
+# A Wine run that dies on a file is resumed after it, the file marked as
+# crashed. Prints one "differs: NAME  CAUSE" line per difference and the
+# counts by cause.
 set -u
 # shellcheck source=wine_faults.sh
 source "$(dirname "${BASH_SOURCE[0]}")/wine_faults.sh"

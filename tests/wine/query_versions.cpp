@@ -1,19 +1,17 @@
-// Prints, for each file of a list, what the Windows build and the portable
-// build answer; compare_with_wine.sh compares the two outputs.
+// Prints, for each file of a list, what this build answers; run natively
+// and, built for Windows, under Wine, for compare_with_wine.sh to compare
+// (README.md here).
 //   query_versions [--exports] LISTFILE [FIRST]
-// By default, the three version-information operations: on Windows (under
-// Wine) the system's own functions, on the portable build the project's
-// reader. Each file is queried twice, with different bytes past the buffer
-// and in the heap's free memory; a report that changes with them ends with
-// "reads outside the buffer", and one where the bytes past the buffer
-// changed with "writes outside the buffer".
-// Each file's report also gives GetFileVersionEx's answer for each of its
-// fields, "ex <field> TAB <value in hex>": on Windows worked out by its rule
-// through the system's functions, on the portable build the library's
-// export itself.
-// With --exports, the module's GetFileVersion for every field below, one
-// line "<field> TAB <value in hex>" each, and GetFileVersionEx for each of
-// its fields, "ex <field> TAB <value in hex>": on Windows the real DLL
+// By default, the three version-information operations (under Wine the
+// system's own functions, on the portable build the reader), each file
+// queried twice with different bytes past the buffer and in the heap's free
+// memory: a report that changes with them ends with "reads outside the
+// buffer", and one where the bytes past the buffer changed with "writes
+// outside the buffer". Then GetFileVersionEx's answer for each field, "ex
+// <field> TAB <value in hex>": on Windows its rule worked out through the
+// system's functions, on the portable build the export itself.
+// With --exports, the module's GetFileVersion for each field, "<field> TAB
+// <value in hex>", and GetFileVersionEx's as above: on Windows the real DLL
 // beside the program, on the portable build the linked library.
 // LISTFILE names one file a line (Unix paths; on Windows opened through
 // drive Z:); FIRST skips the lines before it. Each file's report starts
@@ -44,7 +42,7 @@
 #include <io.h>
 #include <windows.h>
 
-#include "module_beside.h"
+#include "loader/module_loader.h"
 #include "watchdog.h"
 #else
 #include "reader/image.h"
@@ -314,17 +312,14 @@ void Print(std::string_view text)
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
-// The module's exports: the DLL beside the program on Windows, the linked
-// library on the portable build.
-struct Exports {
-    QvSetupExport get_file_version = nullptr;
-    QvSetupExport get_file_version_ex = nullptr;
-};
-
-Exports FindExports()
+// The module's GetFileVersion and GetFileVersionEx: the DLL beside the
+// program on Windows (loaded until the program ends), the linked library on
+// the portable build.
+std::array<QvSetupExport, 2> FindExports()
 {
 #ifdef _WIN32
-    LoadedModule *module = LoadModuleBesideProgram(); // stays loaded until the program ends
+    char path[MAX_PATH];
+    LoadedModule *module = DefaultModulePath(path, sizeof path) ? OpenModule(path) : nullptr;
     if (module == nullptr)
         return {};
     return {FindModuleExport(module, "GetFileVersion", 0),
@@ -336,17 +331,16 @@ Exports FindExports()
 
 // GetFileVersion and GetFileVersionEx of the module for each of their
 // fields of one file, as a host calls them.
-void ReportExports(const Exports &exports, const std::string &path)
+void ReportExports(const std::array<QvSetupExport, 2> &exports, const std::string &path)
 {
     // Each of GetFileVersion's fields, one in another case, and none (the
     // default field).
     std::vector<std::string_view> fields(kVersionFields.begin(), kVersionFields.end());
     fields.insert(fields.end(), {"companyname", ""});
     for (std::string_view field : fields)
-        Print(std::string(field) + "\t" + CallExport(exports.get_file_version, path, field) + "\n");
+        Print(std::string(field) + "\t" + CallExport(exports[0], path, field) + "\n");
     for (std::string_view field : kExFields)
-        Print("ex " + std::string(field) + "\t" +
-              CallExport(exports.get_file_version_ex, path, field) + "\n");
+        Print("ex " + std::string(field) + "\t" + CallExport(exports[1], path, field) + "\n");
 }
 
 } // namespace
@@ -368,9 +362,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: query_versions [--exports] LISTFILE [FIRST]\n");
         return 2;
     }
-    const Exports exports = exports_mode ? FindExports() : Exports{};
-    if (exports_mode &&
-        (exports.get_file_version == nullptr || exports.get_file_version_ex == nullptr)) {
+    const auto exports = exports_mode ? FindExports() : std::array<QvSetupExport, 2>{};
+    if (exports_mode && (exports[0] == nullptr || exports[1] == nullptr)) {
         std::fprintf(stderr, "query_versions: cannot load the module\n");
         return 2;
     }

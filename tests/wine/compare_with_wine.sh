@@ -4,16 +4,17 @@
 # README.md here says what each test compares and how the lists of expected
 # differences are written.
 #   compare_with_wine.sh NATIVE_QUERY WINE_QUERY_EXE WINE_RUNNER LIST [EXPECTED_DIFFERENCES...]
-#   compare_with_wine.sh --exports NATIVE_QUERY WINE_QUERY_EXE WINE_RUNNER SKIP_LIST FILE_OR_DIR...
+#   compare_with_wine.sh --exports NATIVE_QUERY WINE_QUERY_EXE WINE_RUNNER SKIP_LIST SHARE FILE_OR_DIR...
 # The first form: the reader against Wine's version functions on the files
 # LIST names (Unix paths, one a line). Each difference is put down to a
 # cause of wine_faults.sh, and fails unless listed; a listed file that
 # agrees, differs for another cause or is not in the run fails too.
 # The second: GetFileVersion of the real DLL against the portable build's,
-# on the files and folders given and on every PE file of Wine's own
-# libraries (at least 150); every file must agree. SKIP_LIST names files
-# (base names, "-" for none) left out: on the 64-bit build, those that ask
-# for memory a 32-bit process cannot get.
+# on the files and folders given and on a share of the PE files of Wine's
+# own libraries (at least 150), every N-th from the K-th for SHARE "K/N" (the
+# two Windows builds take half each); every file must agree. SKIP_LIST names
+# files (base names, "-" for none) left out: on the 64-bit build, those that
+# ask for memory a 32-bit process cannot get.
 # A Wine run that dies on a file is resumed after it, the file marked as
 # crashed. Prints one "differs: NAME  CAUSE" line per difference and the
 # counts by cause.
@@ -41,19 +42,22 @@ if [ -z "$mode" ]; then
   list=$1
   shift
 else
-  # The list of files for the export comparison, from SKIP_LIST FILE_OR_DIR...
+  # The list of files for the export comparison, from SKIP_LIST SHARE FILE_OR_DIR...
   skipped=
   [ "$1" != - ] && skipped=$(grep -v '^#' "$1")
-  shift
+  share=${2%/*} shares=${2#*/}
+  shift 2
   list=$work/list.txt
-  wine_files=0
+  wine_files=0 seen=0
   for source in "$@"; do
     if [ -d "$source" ]; then
       for f in "$source"/*; do
         [ -f "$f" ] || continue
         grep -qxF "$(basename "$f")" <<<"$skipped" && continue
         case "$source" in
-          */wine/*) is_pe "$f" || continue; wine_files=$((wine_files + 1)) ;;
+          */wine/*)
+            [ $((seen++ % shares)) = "$share" ] && is_pe "$f" || continue
+            wine_files=$((wine_files + 1)) ;;
         esac
         echo "$f"
       done

@@ -195,50 +195,56 @@ TEST(VersionField, AnswersLikeWine)
     ASSERT_EQ(chdir(here), 0);
 }
 
-std::vector<unsigned char> Load(const char *file, uint32_t *size)
+// A generated file's version block, read with a byte to spare (empty when
+// there is none), and the answer of the last query on it.
+struct Block {
+    uint32_t size = 0;
+    std::vector<unsigned char> bytes = {};
+    void *pointer = nullptr;
+    unsigned length = 99;
+    bool Query(const char *sub_block)
+    {
+        return VersionValueQuery(bytes.data(), size + 1, sub_block, &pointer, &length);
+    }
+    unsigned Tree() const { return bytes[0] | bytes[1] << 8; }
+    long Offset() const { return static_cast<unsigned char *>(pointer) - bytes.data(); }
+};
+
+Block Load(const char *file)
 {
-    std::string path = FilePath(file);
-    *size = qv::reader::VersionInfoSize(path.c_str(), nullptr);
-    std::vector<unsigned char> block(*size + 2, 0);
-    if (*size == 0 || !qv::reader::VersionInfoRead(path.c_str(), 0, *size + 1, block.data()))
-        block.clear();
-    return block;
+    const std::string path = FilePath(file);
+    Block b{qv::reader::VersionInfoSize(path.c_str(), nullptr)};
+    b.bytes.assign(b.size + 2, 0);
+    if (b.size == 0 || !qv::reader::VersionInfoRead(path.c_str(), 0, b.size + 1, b.bytes.data()))
+        b.bytes.clear();
+    return b;
 }
 
 TEST(VersionBlock, SizeSignatureAndAnsiArea)
 {
-    uint32_t size = 0;
-    std::vector<unsigned char> block = Load("basic_pe32.dll", &size);
-    ASSERT_FALSE(block.empty());
-    unsigned tree = block[0] | block[1] << 8;
-    EXPECT_EQ(size, 1516u); // resource length * 2 + 4
-    EXPECT_EQ(std::memcmp(&block[tree], "FE2X", 4), 0);
+    Block b = Load("basic_pe32.dll");
+    ASSERT_FALSE(b.bytes.empty());
+    EXPECT_EQ(b.size, 1516u); // resource length * 2 + 4
+    EXPECT_EQ(std::memcmp(&b.bytes[b.Tree()], "FE2X", 4), 0);
 
-    void *pointer = nullptr;
-    unsigned length = 0;
-    ASSERT_TRUE(VersionValueQuery(block.data(), size + 1, "\\StringFileInfo\\040904E4\\FileVersion",
-                                  &pointer, &length));
-    auto *text = static_cast<unsigned char *>(pointer);
-    EXPECT_EQ(length, 8u); // characters, terminating zero included
-    EXPECT_STREQ(reinterpret_cast<char *>(text), "1.2.3.4");
+    ASSERT_TRUE(b.Query("\\StringFileInfo\\040904E4\\FileVersion"));
+    EXPECT_EQ(b.length, 8u); // characters, terminating zero included
+    EXPECT_STREQ(static_cast<char *>(b.pointer), "1.2.3.4");
     // The 8-bit copy lies after the tree and "FE2X", at the value's offset.
-    unsigned offset = static_cast<unsigned>(text - block.data()) - tree - 4;
-    EXPECT_EQ(block[offset], '1');
-    EXPECT_EQ(block[offset + 1], 0);
+    const unsigned offset = b.Offset() - b.Tree() - 4;
+    EXPECT_EQ(b.bytes[offset], '1');
+    EXPECT_EQ(b.bytes[offset + 1], 0);
 
-    ASSERT_TRUE(VersionValueQuery(block.data(), size + 1, "", &pointer, &length));
-    EXPECT_EQ(length, 52u);
-    EXPECT_EQ(static_cast<unsigned char *>(pointer) - block.data(), 40);
-    ASSERT_TRUE(VersionValueQuery(block.data(), size + 1, "\\\\VarFileInfo\\\\Translation\\",
-                                  &pointer, &length));
-    EXPECT_EQ(length, 4u);
+    ASSERT_TRUE(b.Query(""));
+    EXPECT_EQ(b.length, 52u);
+    EXPECT_EQ(b.Offset(), 40);
+    ASSERT_TRUE(b.Query("\\\\VarFileInfo\\\\Translation\\"));
+    EXPECT_EQ(b.length, 4u);
 
-    length = 99;
-    EXPECT_FALSE(VersionValueQuery(block.data(), size + 1, "\\StringFileInfo\\040904E4\\Nothing",
-                                   &pointer, &length));
-    EXPECT_EQ(length, 0u);
-    EXPECT_FALSE(
-        VersionValueQuery(block.data(), size + 1, "\\StringFileInfo\\040904E", &pointer, &length));
+    b.length = 99;
+    EXPECT_FALSE(b.Query("\\StringFileInfo\\040904E4\\Nothing"));
+    EXPECT_EQ(b.length, 0u);
+    EXPECT_FALSE(b.Query("\\StringFileInfo\\040904E"));
 }
 
 // Sizes in Wine's 32-bit arithmetic: twice the resource plus four, or for a
@@ -258,32 +264,26 @@ TEST(VersionBlock, SizesAsWineComputesThem)
     };
     for (const auto &c : cases)
         EXPECT_EQ(qv::reader::VersionInfoSize(FilePath(c.file).c_str(), nullptr), c.size) << c.file;
-    uint32_t size = 0;
-    std::vector<unsigned char> block = Load("ne_version.exe", &size);
-    ASSERT_FALSE(block.empty());
-    unsigned tree = block[0] | block[1] << 8;
-    EXPECT_NE(std::memcmp(&block[tree], "FE2X", 4), 0);
+    const Block b = Load("ne_version.exe");
+    ASSERT_FALSE(b.bytes.empty());
+    EXPECT_NE(std::memcmp(&b.bytes[b.Tree()], "FE2X", 4), 0);
 }
 
 TEST(VersionBlock, RootWithoutFixedInfo)
 {
-    uint32_t size = 0;
-    std::vector<unsigned char> block = Load("root_without_fixed_info.dll", &size);
-    ASSERT_FALSE(block.empty());
-    void *pointer = nullptr;
-    unsigned length = 99;
-    ASSERT_TRUE(VersionValueQuery(block.data(), size + 1, "\\", &pointer, &length));
-    EXPECT_EQ(length, 0u);
-    EXPECT_EQ(static_cast<unsigned char *>(pointer) - block.data(), 40); // after the key
+    Block b = Load("root_without_fixed_info.dll");
+    ASSERT_FALSE(b.bytes.empty());
+    ASSERT_TRUE(b.Query("\\"));
+    EXPECT_EQ(b.length, 0u);
+    EXPECT_EQ(b.Offset(), 40); // after the key
 }
 
 TEST(VersionBlock, DamagedFilesFailCleanly)
 {
-    uint32_t size = 0;
     for (const char *file : {"resource_runs_far_past_file.dll", "resource_rva_outside_sections.dll",
                              "directory_entry_count_huge.dll", "header_offset_past_file.dll",
                              "header_offset_negative.dll", "truncated_in_section_table.dll"})
-        EXPECT_TRUE(Load(file, &size).empty()) << file;
+        EXPECT_TRUE(Load(file).bytes.empty()) << file;
 }
 
 // The queries stay inside the buffer they are given: a tree that claims more
@@ -291,19 +291,17 @@ TEST(VersionBlock, DamagedFilesFailCleanly)
 // query where Wine would read or write past it.
 TEST(VersionBlock, QueriesStayInsideTheBuffer)
 {
+    Block tree = Load("tree_longer_than_resource.dll");
+    ASSERT_FALSE(tree.bytes.empty());
+    EXPECT_FALSE(tree.Query("\\StringFileInfo\\040904E4\\FileVersion"));
+    EXPECT_EQ(tree.length, 0u);
+
     void *pointer = nullptr;
     unsigned length = 99;
-    uint32_t size = 0;
-    std::vector<unsigned char> block = Load("tree_longer_than_resource.dll", &size);
-    ASSERT_FALSE(block.empty());
-    EXPECT_FALSE(VersionValueQuery(block.data(), size + 1,
-                                   "\\StringFileInfo\\040904E4\\FileVersion", &pointer, &length));
-    EXPECT_EQ(length, 0u);
-
     std::string path = FilePath("basic_pe32.dll");
-    size = qv::reader::VersionInfoSize(path.c_str(), nullptr);
+    const uint32_t size = qv::reader::VersionInfoSize(path.c_str(), nullptr);
     uint32_t half = (size - 4) / 2; // the resource, without room for the copies
-    block.assign(size, 0);
+    std::vector<unsigned char> block(size, 0);
     ASSERT_TRUE(qv::reader::VersionInfoRead(path.c_str(), 0, half, block.data()));
     EXPECT_TRUE(VersionValueQuery(block.data(), half, "\\", &pointer, &length));
     EXPECT_FALSE(VersionValueQuery(block.data(), half, "\\StringFileInfo\\040904E4\\CompanyName",

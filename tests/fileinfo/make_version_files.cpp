@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -48,7 +49,6 @@ Bytes Head(const Bytes &b, size_t n)
     return Bytes(b.begin(), b.begin() + n);
 }
 
-// `b` followed by `n` bytes of `fill`.
 Bytes Grow(Bytes b, size_t n, uint8_t fill = 0)
 {
     b.resize(b.size() + n, fill);
@@ -98,8 +98,7 @@ Bytes Serialize(const Node &n, bool wide = true)
         Bytes c = Serialize(child, wide);
         b.insert(b.end(), c.begin(), c.end());
     }
-    const uint32_t value_length =
-        wide && n.type ? uint32_t(value.size() / 2) : uint32_t(value.size());
+    const uint32_t value_length = uint32_t(value.size()) / (wide && n.type ? 2 : 1);
     Put(b, 0, n.length >= 0 ? uint32_t(n.length) : uint32_t(b.size()), 2);
     Put(b, 2, n.value_length >= 0 ? uint32_t(n.value_length) : value_length, 2);
     if (wide)
@@ -115,16 +114,14 @@ Node Text(const std::u16string &key, const std::u16string &text)
     return n;
 }
 
+// Signature, structure version, file version 1.2.3.4, product version
+// 5.6.7.8, OS (NT, Win32), type (DLL).
 Bytes FixedInfo()
 {
-    return Set(Bytes(52, 0), {{0, 0xFEEF04BD},
-                              {4, 0x00010000},
-                              {8, 0x00010002}, // file version 1.2.3.4
-                              {12, 0x00030004},
-                              {16, 0x00050006}, // product version 5.6.7.8
-                              {20, 0x00070008},
-                              {32, 0x00040004},
-                              {36, 0x00000002}});
+    const std::initializer_list<Edit> fields = {
+        {0, 0xFEEF04BD},  {4, 0x00010000},  {8, 0x00010002},  {12, 0x00030004},
+        {16, 0x00050006}, {20, 0x00070008}, {32, 0x00040004}, {36, 0x00000002}};
+    return Set(Bytes(52, 0), fields);
 }
 
 std::vector<Node> StandardStrings(const std::u16string &tag)
@@ -605,9 +602,7 @@ Files SectionFiles(const Bytes &b)
         Image({{0x0407, Serialize(StandardRoot(u"de"))}, {0x0409, Serialize(StandardRoot(u"en"))}}),
         {{64 + 4, 0x1234, 2}});
     std::copy_n(last.begin() + kSectionFile + DataEntries(2) + 16, 8, last.end() - 8);
-    last =
-        Set(last,
-            {{kSectionFile + kLanguageEntries + 8 + 4, uint32_t(last.size()) - kSectionFile - 8}});
+    Put(last, kSectionFile + kLanguageEntries + 8 + 4, uint32_t(last.size()) - kSectionFile - 8);
     // A writable section, not shared, over the headers and the resource
     // section, with one sector of raw data (a copy of the headers): its
     // data fills one page, and the resources show through past it.
@@ -669,8 +664,7 @@ Files NeFiles()
     for (uint32_t i = 0; i < 3; i++) // at offset 0: the file's start, not a version
         types = Set(types, {{12 + 12 * i, 2, 2}, {16 + 12 * i, dialogs[i], 2}});
     std::copy_n(ne.begin() + kNeName, 12, types.begin() + 66);
-    const char name[] = "\5ABOUT";
-    std::copy_n(name, 6, types.begin() + 80);
+    std::copy_n("\5ABOUT", 6, types.begin() + 80);
     Bytes several = Set(ne, {{kNeHeader + 38, 0x40 + uint32_t(types.size()), 2}});
     std::copy(types.begin(), types.end(), several.begin() + kNeResources);
     return {
@@ -737,11 +731,9 @@ bool Write(const std::filesystem::path &path, const Bytes &b)
 {
     std::error_code error;
     std::filesystem::create_directories(path.parent_path(), error);
-    FILE *f = std::fopen(path.string().c_str(), "wb");
-    if (f == nullptr)
-        return false;
-    bool ok = b.empty() || std::fwrite(b.data(), 1, b.size(), f) == b.size();
-    return std::fclose(f) == 0 && ok;
+    std::ofstream f(path, std::ios::binary);
+    return f.write(reinterpret_cast<const char *>(b.data()), std::streamsize(b.size())) &&
+           f.flush();
 }
 
 } // namespace

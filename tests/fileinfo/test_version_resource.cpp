@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "fixture_path.h"
 #include "fileinfo/version_api.h"
@@ -184,15 +184,14 @@ TEST(VersionField, AnswersLikeWine)
         {"table_choice/partial_entry_padding_names_table.dll", "CompanyName",
          "Example Company ansi", true},
     };
-    char here[4096];
-    ASSERT_NE(getcwd(here, sizeof here), nullptr);
-    ASSERT_EQ(chdir(FilePath("").c_str()), 0);
+    const std::filesystem::path here = std::filesystem::current_path();
+    std::filesystem::current_path(FilePath(""));
     mkfifo("../version_fifo", 0600);
     WriteWithSectionCount("section_count_one_in_mapped_headers.dll", 0x600 + 0x46, 3,
                           "../section_count_past_table.dll");
     for (const FieldCase &c : cases)
         EXPECT_EQ(Field(c), c.expected) << c.file << " " << c.field << (c.ex ? " (ex)" : "");
-    ASSERT_EQ(chdir(here), 0);
+    std::filesystem::current_path(here);
 }
 
 // A generated file's version block, read with a byte to spare (empty when
@@ -304,10 +303,9 @@ TEST(VersionBlock, QueriesStayInsideTheBuffer)
     std::vector<unsigned char> block(size, 0);
     ASSERT_TRUE(qv::reader::VersionInfoRead(path.c_str(), 0, half, block.data()));
     EXPECT_TRUE(VersionValueQuery(block.data(), half, "\\", &pointer, &length));
-    EXPECT_FALSE(VersionValueQuery(block.data(), half, "\\StringFileInfo\\040904E4\\CompanyName",
-                                   &pointer, &length));
-    EXPECT_TRUE(VersionValueQuery(block.data(), size, "\\StringFileInfo\\040904E4\\CompanyName",
-                                  &pointer, &length));
+    const char *company = "\\StringFileInfo\\040904E4\\CompanyName";
+    EXPECT_FALSE(VersionValueQuery(block.data(), half, company, &pointer, &length));
+    EXPECT_TRUE(VersionValueQuery(block.data(), size, company, &pointer, &length));
     EXPECT_FALSE(VersionValueQuery(block.data(), 4, "\\", &pointer, &length));
     EXPECT_FALSE(qv::reader::VersionInfoRead(path.c_str(), 0, size, nullptr));
     // Room for the tree and "FE2X" exactly: the signature is written.

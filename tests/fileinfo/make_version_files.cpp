@@ -89,16 +89,15 @@ Bytes Serialize(const Node &n, bool wide = true)
         for (int i = 0; i < (wide ? 2 : 1); i++)
             b.push_back(uint8_t(c >> (8 * i)));
     Pad4(b);
-    Bytes value = {};
+    const size_t value_at = b.size();
     for (size_t i = 0; i < n.value.size(); i += wide || n.type == 0 ? 1 : 2)
-        value.push_back(n.value[i]);
-    b.insert(b.end(), value.begin(), value.end());
+        b.push_back(n.value[i]);
+    const uint32_t value_length = uint32_t(b.size() - value_at) / (wide && n.type ? 2 : 1);
     for (const Node &child : n.children) {
         Pad4(b);
         Bytes c = Serialize(child, wide);
         b.insert(b.end(), c.begin(), c.end());
     }
-    const uint32_t value_length = uint32_t(value.size()) / (wide && n.type ? 2 : 1);
     Put(b, 0, n.length >= 0 ? uint32_t(n.length) : uint32_t(b.size()), 2);
     Put(b, 2, n.value_length >= 0 ? uint32_t(n.value_length) : value_length, 2);
     if (wide)
@@ -186,8 +185,7 @@ struct Resource {
     Bytes data;
 };
 
-constexpr uint32_t kSectionRva = 0x1000;
-constexpr uint32_t kSectionFile = 0x200;
+constexpr uint32_t kSectionRva = 0x1000, kSectionFile = 0x200;
 
 // The resource section: root -> type 16 -> id 1 -> one entry per language,
 // then a data entry per language, then the resources' bytes. Where the
@@ -528,11 +526,10 @@ Files DamagedFiles(const Bytes &b)
     };
     // Without an extension: mapped when named with a folder, whether or not
     // the folder's name has a dot; parsed when named bare.
-    for (const char *folder : {"", "folder/", "folder.with.dot/"}) {
-        files.push_back({std::string(folder) + "directory_flag_missing", not_dir});
-        files.push_back({std::string(folder) + "rva_count_excludes_resources", no_rva});
-        files.push_back(
-            {std::string(folder) + "truncated_in_last_sector", Head(b, b.size() - 511)});
+    for (const std::string folder : {"", "folder/", "folder.with.dot/"}) {
+        files.push_back({folder + "directory_flag_missing", not_dir});
+        files.push_back({folder + "rva_count_excludes_resources", no_rva});
+        files.push_back({folder + "truncated_in_last_sector", Head(b, b.size() - 511)});
     }
     return files;
 }

@@ -28,17 +28,6 @@ std::string FilePath(const char *name)
     return InFolder("QV_VERSION_FILES", "version_files", name);
 }
 
-// A copy of a generated file whose 16-bit section count at `at` is `count`.
-void WriteWithSectionCount(const char *file, std::size_t at, uint16_t count, const char *copy)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ASSERT_GT(bytes.size(), at + 1) << file;
-    bytes[at] = static_cast<char>(count & 0xFF);
-    bytes[at + 1] = static_cast<char>(count >> 8);
-    std::ofstream(copy, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-}
-
 struct FieldCase {
     const char *file;
     const char *field;
@@ -187,8 +176,15 @@ TEST(VersionField, AnswersLikeWine)
     const std::filesystem::path here = std::filesystem::current_path();
     std::filesystem::current_path(FilePath(""));
     mkfifo("../version_fifo", 0600);
-    WriteWithSectionCount("section_count_one_in_mapped_headers.dll", 0x600 + 0x46, 3,
-                          "../section_count_past_table.dll");
+    // section_count_past_table.dll: 3 sections in the mapped copy of the
+    // headers (at 0x600) of section_count_one_in_mapped_headers.dll.
+    std::ifstream in("section_count_one_in_mapped_headers.dll", std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(bytes.size(), 0x600u + 0x46 + 1);
+    bytes[0x600 + 0x46] = 3;
+    bytes[0x600 + 0x46 + 1] = 0;
+    std::ofstream("../section_count_past_table.dll", std::ios::binary)
+        .write(bytes.data(), std::streamsize(bytes.size()));
     for (const FieldCase &c : cases)
         EXPECT_EQ(Field(c), c.expected) << c.file << " " << c.field << (c.ex ? " (ex)" : "");
     std::filesystem::current_path(here);
@@ -323,10 +319,8 @@ TEST(VersionBlock, QueriesStayInsideTheBuffer)
 // read for another path (or without a size first) must still read that path.
 TEST(VersionSession, ReadFollowsThePathItIsGiven)
 {
-    std::string first = FilePath("basic_pe32.dll");
-    std::string second = FilePath("strings_non_ascii.dll");
-    for (bool same : {true, false}) {
-        const std::string &read = same ? first : second;
+    const std::string first = FilePath("basic_pe32.dll");
+    for (const std::string &read : {first, FilePath("strings_non_ascii.dll")}) {
         uint32_t expected_size = qv::reader::VersionInfoSize(read.c_str(), nullptr);
         ASSERT_NE(expected_size, 0u);
         std::vector<unsigned char> expected(expected_size + 1, 0), got(expected_size + 1, 0);

@@ -248,7 +248,7 @@ Bytes Image(const std::vector<Resource> &resources, bool pe64 = false)
     Bytes section = ResourceSection(resources);
     const uint32_t size = uint32_t(section.size()), raw_size = (size + 0x1ff) & ~0x1ffu;
     const size_t opt = kOptional, optional_size = pe64 ? 240 : 224;
-    const size_t directories = opt + (pe64 ? 112 : 96), sh = opt + optional_size;
+    const size_t directories = opt + (pe64 ? 112 : 96);
     Bytes b = Set(Bytes(kSectionFile, 0),
                   {{0, 'M' | 'Z' << 8, 2},
                    {60, 64},
@@ -266,9 +266,8 @@ Bytes Image(const std::vector<Resource> &resources, bool pe64 = false)
                    {opt + 68, 2, 2},                     // GUI subsystem
                    {directories - 4, 16},                // NumberOfRvaAndSizes
                    {directories + 16, kSectionRva},
-                   {directories + 20, size},
-                   {sh, '.' | 'r' << 8 | 's' << 16 | uint32_t('r') << 24},
-                   {sh + 4, 'c'}});
+                   {directories + 20, size}});
+    std::copy_n(".rsrc", 5, b.begin() + opt + optional_size);
     section.resize(raw_size, 0);
     b.insert(b.end(), section.begin(), section.end());
     return AddSection(b, kSectionRva, size, kSectionFile, raw_size);

@@ -65,6 +65,7 @@ struct Field {
 
 struct Span {
     uint32_t begin, end;
+    uint32_t Pick(Random &r) const { return begin + r.Below(end - begin); }
 };
 
 // What the mutations aim at: the fields a reader trusts, and the spans
@@ -210,7 +211,7 @@ void Mutate(Bytes &b, Random &r)
         Span s = {0, uint32_t(b.size())};
         if (!t.spans.empty() && r.Below(4) != 0)
             s = t.spans[r.Below(uint32_t(t.spans.size()))];
-        uint32_t at = s.begin + r.Below(s.end - s.begin);
+        uint32_t at = s.Pick(r);
         if (kind < 65)
             b[at] ^= uint8_t(1u << r.Below(8));
         else
@@ -220,10 +221,8 @@ void Mutate(Bytes &b, Random &r)
         // Cut at an aimed-at spot, or within the last kilobyte.
         uint32_t cut =
             uint32_t(b.size()) - 1 - r.Below(std::min<uint32_t>(uint32_t(b.size()), 1024));
-        if (!t.spans.empty() && r.Below(2) != 0) {
-            Span s = t.spans[r.Below(uint32_t(t.spans.size()))];
-            cut = s.begin + r.Below(s.end - s.begin);
-        }
+        if (!t.spans.empty() && r.Below(2) != 0)
+            cut = t.spans[r.Below(uint32_t(t.spans.size()))].Pick(r);
         b.resize(cut);
     } else {
         uint8_t fill = r.Below(2) ? 0 : uint8_t(r.Next());

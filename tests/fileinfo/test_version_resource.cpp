@@ -35,13 +35,6 @@ struct FieldCase {
     bool ex = false; // GetFileVersionEx's rule, else GetFileVersion's
 };
 
-std::string Field(const FieldCase &c)
-{
-    const auto value =
-        c.ex ? QueryVersionFieldEx(c.file, c.field) : QueryVersionField(c.file, c.field);
-    return value ? value.get() : "<none>";
-}
-
 // Names are given relative to the folder of the files, as a script may give
 // them: a bare name without an extension is one LoadLibraryEx never finds.
 TEST(VersionField, AnswersLikeWine)
@@ -185,8 +178,12 @@ TEST(VersionField, AnswersLikeWine)
     bytes[0x600 + 0x46 + 1] = 0;
     std::ofstream("../section_count_past_table.dll", std::ios::binary)
         .write(bytes.data(), std::streamsize(bytes.size()));
-    for (const FieldCase &c : cases)
-        EXPECT_EQ(Field(c), c.expected) << c.file << " " << c.field << (c.ex ? " (ex)" : "");
+    for (const FieldCase &c : cases) {
+        const auto value =
+            c.ex ? QueryVersionFieldEx(c.file, c.field) : QueryVersionField(c.file, c.field);
+        EXPECT_EQ(std::string(value ? value.get() : "<none>"), c.expected)
+            << c.file << " " << c.field << (c.ex ? " (ex)" : "");
+    }
     std::filesystem::current_path(here);
 }
 

@@ -141,7 +141,6 @@ Node Parent(const std::u16string &key, std::vector<Node> children)
     return Node{.key = key, .children = std::move(children)};
 }
 
-// A string table `key` of the standard strings tagged `tag`.
 Node Table(const std::u16string &key, const std::u16string &tag)
 {
     return Parent(key, StandardStrings(tag));
@@ -163,7 +162,6 @@ Node Root(std::vector<Node> children)
     return {.key = u"VS_VERSION_INFO", .type = 0, .value = FixedInfo(), .children = children};
 }
 
-// The root of a file's own tables and its translation list.
 Node Listed(std::vector<Node> tables, Bytes list = {0x09, 0x04, 0xE4, 0x04})
 {
     return Root({StringFileInfo(std::move(tables)), VarFileInfo(std::move(list))});
@@ -710,7 +708,6 @@ Files TableChoiceFiles()
          Simple(Listed({Parent(u"040704E4", {Text(u"FileDescription", u"Datei")}),
                         Table(u"040904B0", u"default"), Table(u"040C04B0", u"second listed")},
                        {0x07, 0x04, 0xE4, 0x04, 0x0C, 0x04, 0xB0, 0x04}))},
-        // Every string field, each with its own text.
         {"table_choice/all_twelve_fields.dll",
          Simple(Listed({Parent(u"040904B0", twelve)}, {0x09, 0x04, 0xB0, 0x04}))},
         // A list of one entry and a half, before the tables: the half

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/stat.h>
@@ -244,18 +245,15 @@ TEST(VersionBlock, SizeSignatureAndAnsiArea)
 // A 16-bit block gets no "FE2X" after its tree.
 TEST(VersionBlock, SizesAsWineComputesThem)
 {
-    const struct {
-        const char *file;
-        uint32_t size;
-    } cases[] = {
+    const std::pair<const char *, uint32_t> cases[] = {
         {"basic_pe32.dll", 1516},
         {"resource_size_top_bit.dll", 1516},
         {"resource_larger_than_64k.dll", 140004},
         {"ne_version.exe", (448 - 52) * 4},
         {"ne_length_below_fixed_info.exe", uint32_t(32 - 52) * 4},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(qv::reader::VersionInfoSize(FilePath(c.file).c_str(), nullptr), c.size) << c.file;
+    for (const auto &[file, size] : cases)
+        EXPECT_EQ(qv::reader::VersionInfoSize(FilePath(file).c_str(), nullptr), size) << file;
     const Block b = Load("ne_version.exe");
     ASSERT_FALSE(b.bytes.empty());
     EXPECT_NE(std::memcmp(&b.bytes[b.Tree()], "FE2X", 4), 0);

@@ -264,8 +264,7 @@ int main(int argc, char **argv)
     std::vector<std::string> sources;
     for (int i = 4; i < argc; i++)
         AddSources(argv[i], sources);
-    std::sort(sources.begin(), sources.end(),
-              [](const std::string &a, const std::string &b) { return BaseName(a) < BaseName(b); });
+    std::ranges::sort(sources, {}, BaseName);
     std::vector<Bytes> contents;
     for (const std::string &source : sources) {
         std::ifstream in(source, std::ios::binary);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -48,7 +49,6 @@ Bytes Head(const Bytes &b, size_t n)
     return Bytes(b.begin(), b.begin() + n);
 }
 
-// `b` followed by `n` bytes of `fill`.
 Bytes Grow(Bytes b, size_t n, uint8_t fill = 0)
 {
     b.resize(b.size() + n, fill);
@@ -89,17 +89,15 @@ Bytes Serialize(const Node &n, bool wide = true)
         for (int i = 0; i < (wide ? 2 : 1); i++)
             b.push_back(uint8_t(c >> (8 * i)));
     Pad4(b);
-    Bytes value = {};
+    const size_t value_at = b.size();
     for (size_t i = 0; i < n.value.size(); i += wide || n.type == 0 ? 1 : 2)
-        value.push_back(n.value[i]);
-    b.insert(b.end(), value.begin(), value.end());
+        b.push_back(n.value[i]);
+    const uint32_t value_length = uint32_t(b.size() - value_at) / (wide && n.type ? 2 : 1);
     for (const Node &child : n.children) {
         Pad4(b);
         Bytes c = Serialize(child, wide);
         b.insert(b.end(), c.begin(), c.end());
     }
-    const uint32_t value_length =
-        wide && n.type ? uint32_t(value.size() / 2) : uint32_t(value.size());
     Put(b, 0, n.length >= 0 ? uint32_t(n.length) : uint32_t(b.size()), 2);
     Put(b, 2, n.value_length >= 0 ? uint32_t(n.value_length) : value_length, 2);
     if (wide)
@@ -115,16 +113,14 @@ Node Text(const std::u16string &key, const std::u16string &text)
     return n;
 }
 
+// Signature, structure version, file version 1.2.3.4, product version
+// 5.6.7.8, OS (NT, Win32), type (DLL).
 Bytes FixedInfo()
 {
-    return Set(Bytes(52, 0), {{0, 0xFEEF04BD},
-                              {4, 0x00010000},
-                              {8, 0x00010002}, // file version 1.2.3.4
-                              {12, 0x00030004},
-                              {16, 0x00050006}, // product version 5.6.7.8
-                              {20, 0x00070008},
-                              {32, 0x00040004},
-                              {36, 0x00000002}});
+    const std::initializer_list<Edit> fields = {
+        {0, 0xFEEF04BD},  {4, 0x00010000},  {8, 0x00010002},  {12, 0x00030004},
+        {16, 0x00050006}, {20, 0x00070008}, {32, 0x00040004}, {36, 0x00000002}};
+    return Set(Bytes(52, 0), fields);
 }
 
 std::vector<Node> StandardStrings(const std::u16string &tag)
@@ -145,6 +141,11 @@ Node Parent(const std::u16string &key, std::vector<Node> children)
     return Node{.key = key, .children = std::move(children)};
 }
 
+Node Table(const std::u16string &key, const std::u16string &tag)
+{
+    return Parent(key, StandardStrings(tag));
+}
+
 Node StringFileInfo(std::vector<Node> tables)
 {
     return Parent(u"StringFileInfo", std::move(tables));
@@ -161,7 +162,6 @@ Node Root(std::vector<Node> children)
     return {.key = u"VS_VERSION_INFO", .type = 0, .value = FixedInfo(), .children = children};
 }
 
-// The root of a file's own tables and its translation list.
 Node Listed(std::vector<Node> tables, Bytes list = {0x09, 0x04, 0xE4, 0x04})
 {
     return Root({StringFileInfo(std::move(tables)), VarFileInfo(std::move(list))});
@@ -169,7 +169,7 @@ Node Listed(std::vector<Node> tables, Bytes list = {0x09, 0x04, 0xE4, 0x04})
 
 Node StandardRoot(const std::u16string &tag = u"")
 {
-    return Listed({Parent(u"040904E4", StandardStrings(tag))});
+    return Listed({Table(u"040904E4", tag)});
 }
 
 // A root with one table of `strings`, 040904E4, and no translation list.
@@ -183,8 +183,7 @@ struct Resource {
     Bytes data;
 };
 
-constexpr uint32_t kSectionRva = 0x1000;
-constexpr uint32_t kSectionFile = 0x200;
+constexpr uint32_t kSectionRva = 0x1000, kSectionFile = 0x200;
 
 // The resource section: root -> type 16 -> id 1 -> one entry per language,
 // then a data entry per language, then the resources' bytes. Where the
@@ -224,63 +223,57 @@ Bytes ResourceSection(const std::vector<Resource> &resources)
 constexpr size_t kOptional = 64 + 24, kSectionHeader = kOptional + 224;
 constexpr size_t kDataEntry = kSectionFile + DataEntries(1), kFirstData = kDataEntry + 16;
 
-// A DLL with one section, ".rsrc", holding the resources.
-Bytes Image(const std::vector<Resource> &resources, bool pe64 = false)
-{
-    Bytes section = ResourceSection(resources);
-    const uint32_t size = uint32_t(section.size()), raw_size = (size + 0x1ff) & ~0x1ffu;
-    const size_t nt = 64, opt = nt + 24, optional_size = pe64 ? 240 : 224;
-    const size_t directories = opt + (pe64 ? 112 : 96), sh = opt + optional_size;
-    Bytes b = Set(Bytes(kSectionFile, 0),
-                  {{0, 'M' | 'Z' << 8, 2},
-                   {60, 64},
-                   {nt, 'P' | 'E' << 8, 2},
-                   {nt + 4, pe64 ? 0x8664u : 0x14cu, 2},
-                   {nt + 6, 1, 2},
-                   {nt + 20, uint32_t(optional_size), 2},
-                   {nt + 22, pe64 ? 0x2022u : 0x2102u, 2},
-                   {opt, pe64 ? 0x20bu : 0x10bu, 2},
-                   {opt + (pe64 ? 24 : 28), 0x10000000}, // ImageBase (its low half)
-                   {opt + 32, 0x1000},                   // SectionAlignment
-                   {opt + 36, 0x200},                    // FileAlignment
-                   {opt + 40, 4, 2},                     // OS version
-                   {opt + 48, 4, 2},                     // subsystem version
-                   {opt + 56, kSectionRva + ((size + 0xfff) & ~0xfffu)},
-                   {opt + 60, kSectionFile}, // SizeOfHeaders
-                   {opt + 68, 2, 2},         // GUI subsystem
-                   {directories - 4, 16},    // NumberOfRvaAndSizes
-                   {directories + 16, kSectionRva},
-                   {directories + 20, size},
-                   {sh, '.' | 'r' << 8 | 's' << 16 | uint32_t('r') << 24},
-                   {sh + 4, 'c'},
-                   {sh + 8, size},
-                   {sh + 12, kSectionRva},
-                   {sh + 16, raw_size},
-                   {sh + 20, kSectionFile},
-                   {sh + 36, 0x40000040}});
-    section.resize(raw_size, 0);
-    b.insert(b.end(), section.begin(), section.end());
-    return b;
-}
-
-Bytes Simple(const Node &root, bool pe64 = false)
-{
-    return Image({{0x0409, Serialize(root)}}, pe64);
-}
-
-// `b` with a section header after the last one; its bytes are not written.
+// `b` with a section header after the last one, and SizeOfImage grown to
+// take the section in; its bytes are not written.
 Bytes AddSection(Bytes b, uint32_t rva, uint32_t virtual_size, uint32_t raw_pointer,
                  uint32_t raw_size, uint32_t flags = 0x40000040)
 {
-    const uint32_t count = b[64 + 6] | b[64 + 7] << 8;
-    const size_t sh = kSectionHeader + 40 * count;
+    const uint32_t count = b[64 + 6] | b[64 + 7] << 8, optional_size = b[64 + 20] | b[64 + 21] << 8;
+    const size_t sh = kOptional + optional_size + 40 * count;
     return Set(b, {{64 + 6, count + 1, 2},
                    {sh + 8, virtual_size},
                    {sh + 12, rva},
                    {sh + 16, raw_size},
                    {sh + 20, raw_pointer},
                    {sh + 36, flags},
-                   {kOptional + 56, (rva + virtual_size + 0xfff) & ~0xfffu}}); // SizeOfImage
+                   {kOptional + 56,
+                    std::max(Get32(b, kOptional + 56), (rva + virtual_size + 0xfff) & ~0xfffu)}});
+}
+
+// A DLL with one section, ".rsrc", holding the resources.
+Bytes Image(const std::vector<Resource> &resources, bool pe64 = false)
+{
+    Bytes section = ResourceSection(resources);
+    const uint32_t size = uint32_t(section.size()), raw_size = (size + 0x1ff) & ~0x1ffu;
+    const size_t opt = kOptional, optional_size = pe64 ? 240 : 224;
+    const size_t directories = opt + (pe64 ? 112 : 96);
+    Bytes b = Set(Bytes(kSectionFile, 0),
+                  {{0, 'M' | 'Z' << 8, 2},
+                   {60, 64},
+                   {64, 'P' | 'E' << 8, 2},
+                   {64 + 4, pe64 ? 0x8664u : 0x14cu, 2},
+                   {64 + 20, uint32_t(optional_size), 2},
+                   {64 + 22, pe64 ? 0x2022u : 0x2102u, 2},
+                   {opt, pe64 ? 0x20bu : 0x10bu, 2},
+                   {opt + (pe64 ? 24 : 28), 0x10000000}, // ImageBase (its low half)
+                   {opt + 32, 0x1000},                   // SectionAlignment
+                   {opt + 36, 0x200},                    // FileAlignment
+                   {opt + 40, 4, 2},                     // OS version
+                   {opt + 48, 4, 2},                     // subsystem version
+                   {opt + 60, kSectionFile},             // SizeOfHeaders
+                   {opt + 68, 2, 2},                     // GUI subsystem
+                   {directories - 4, 16},                // NumberOfRvaAndSizes
+                   {directories + 16, kSectionRva},
+                   {directories + 20, size}});
+    std::copy_n(".rsrc", 5, b.begin() + opt + optional_size);
+    section.resize(raw_size, 0);
+    b.insert(b.end(), section.begin(), section.end());
+    return AddSection(b, kSectionRva, size, kSectionFile, raw_size);
+}
+
+Bytes Simple(const Node &root, bool pe64 = false)
+{
+    return Image({{0x0409, Serialize(root)}}, pe64);
 }
 
 // Offsets inside the 16-bit executables NeImage() writes.
@@ -362,30 +355,24 @@ Files TreeFiles()
              s.type = 0;
              s.value_length = int(s.value.size() / 2);
          })},
-        {"varfileinfo_first.dll",
-         Simple(Root({VarFileInfo({0x09, 0x04, 0xE4, 0x04}),
-                      StringFileInfo({Parent(u"040904E4", StandardStrings(u""))})}))},
+        {"varfileinfo_first.dll", Simple(Root({VarFileInfo({0x09, 0x04, 0xE4, 0x04}),
+                                               StringFileInfo({Table(u"040904E4", u"")})}))},
         {"string_tables_several.dll",
-         Simple(Listed({Parent(u"040704B0", StandardStrings(u"de")),
-                        Parent(u"040904B0", StandardStrings(u"unicode")),
-                        Parent(u"040904e4", StandardStrings(u"ansi"))}))},
+         Simple(Listed({Table(u"040704B0", u"de"), Table(u"040904B0", u"unicode"),
+                        Table(u"040904e4", u"ansi")}))},
         {"tables_unicode_only.dll",
-         Simple(
-             Listed({Parent(u"040904B0", StandardStrings(u"unicode"))}, {0x09, 0x04, 0xB0, 0x04}))},
+         Simple(Listed({Table(u"040904B0", u"unicode")}, {0x09, 0x04, 0xB0, 0x04}))},
         {"translation_names_missing_table.dll",
-         Simple(Listed({Parent(u"040904b0", StandardStrings(u"lower key"))},
-                       {0x07, 0x04, 0xB0, 0x04}))},
+         Simple(Listed({Table(u"040904b0", u"lower key")}, {0x07, 0x04, 0xB0, 0x04}))},
         {"translation_first_table_lacks_field.dll",
          Simple(Listed({Parent(u"040704E4", {Text(u"FileDescription", u"Datei")}),
-                        Parent(u"040904B0", StandardStrings(u"second"))},
+                        Table(u"040904B0", u"second")},
                        {0x07, 0x04, 0xE4, 0x04, 0x09, 0x04, 0xB0, 0x04}))},
         {"translation_german_table.dll",
-         Simple(Listed({Parent(u"040904E4", StandardStrings(u"en")),
-                        Parent(u"040704B0", StandardStrings(u"de"))},
+         Simple(Listed({Table(u"040904E4", u"en"), Table(u"040704B0", u"de")},
                        {0x07, 0x04, 0xB0, 0x04}))},
         {"translation_partial_entry.dll",
-         Simple(Listed({Parent(u"04090000", StandardStrings(u"no code page")),
-                        Parent(u"040904E4", StandardStrings(u"ansi"))},
+         Simple(Listed({Table(u"04090000", u"no code page"), Table(u"040904E4", u"ansi")},
                        {0x07, 0x04, 0xB0, 0x04, 0x09, 0x04}))},
         {"translation_first_string_empty.dll",
          Simple(Listed(
@@ -393,8 +380,8 @@ Files TreeFiles()
               Parent(u"040904E4", {Text(u"CompanyName", u"ansi"), Text(u"FileVersion", u"")})},
              {0x09, 0x04, 0xB0, 0x04, 0x09, 0x04, 0xE4, 0x04}))},
         {"string_file_info_twice.dll",
-         Simple(Root({StringFileInfo({Parent(u"040704B0", StandardStrings(u"first"))}),
-                      StringFileInfo({Parent(u"040904E4", StandardStrings(u"second"))})}))},
+         Simple(Root({StringFileInfo({Table(u"040704B0", u"first")}),
+                      StringFileInfo({Table(u"040904E4", u"second")})}))},
         {"languages_german_and_english.dll", languages(0x0407, u"de", 0x0409, u"en")},
         {"languages_neutral_and_english.dll", languages(0x0000, u"neutral", 0x0409, u"en")},
         {"languages_english_uk_and_french.dll", languages(0x040C, u"fr", 0x0809, u"uk")},
@@ -536,11 +523,10 @@ Files DamagedFiles(const Bytes &b)
     };
     // Without an extension: mapped when named with a folder, whether or not
     // the folder's name has a dot; parsed when named bare.
-    for (const char *folder : {"", "folder/", "folder.with.dot/"}) {
-        files.push_back({std::string(folder) + "directory_flag_missing", not_dir});
-        files.push_back({std::string(folder) + "rva_count_excludes_resources", no_rva});
-        files.push_back(
-            {std::string(folder) + "truncated_in_last_sector", Head(b, b.size() - 511)});
+    for (const std::string folder : {"", "folder/", "folder.with.dot/"}) {
+        files.push_back({folder + "directory_flag_missing", not_dir});
+        files.push_back({folder + "rva_count_excludes_resources", no_rva});
+        files.push_back({folder + "truncated_in_last_sector", Head(b, b.size() - 511)});
     }
     return files;
 }
@@ -551,18 +537,11 @@ Files SectionFiles(const Bytes &b)
 {
     const uint32_t size = Get32(b, kDataEntry + 4), raw_size = uint32_t(b.size()) - kSectionFile;
     const auto resource = b.begin() + kFirstData;
-    // A second section with no data and flags `flags`, in an image as large
-    // as before.
-    auto extra_section = [&](uint32_t rva, uint32_t virtual_size, uint32_t flags) {
-        return Set(AddSection(b, rva, virtual_size, 0, 0, flags),
-                   {{kOptional + 56, Get32(b, kOptional + 56)}});
-    };
     // A copy of the headers mapped over them, with another section count,
     // which the loader reads again after each section it maps and each one
     // whose access it sets.
     auto headers_mapped_over = [&](const Bytes &x, uint16_t count, bool copy_first) {
-        Bytes y = Set(AddSection(x, 0, 0x200, uint32_t(x.size()), 0x200),
-                      {{kOptional + 56, Get32(b, kOptional + 56)}});
+        Bytes y = AddSection(x, 0, 0x200, uint32_t(x.size()), 0x200);
         if (copy_first)
             std::swap_ranges(y.begin() + kSectionHeader, y.begin() + kSectionHeader + 40,
                              y.begin() + kSectionHeader + 40);
@@ -617,25 +596,23 @@ Files SectionFiles(const Bytes &b)
         Image({{0x0407, Serialize(StandardRoot(u"de"))}, {0x0409, Serialize(StandardRoot(u"en"))}}),
         {{64 + 4, 0x1234, 2}});
     std::copy_n(last.begin() + kSectionFile + DataEntries(2) + 16, 8, last.end() - 8);
-    last =
-        Set(last,
-            {{kSectionFile + kLanguageEntries + 8 + 4, uint32_t(last.size()) - kSectionFile - 8}});
+    Put(last, kSectionFile + kLanguageEntries + 8 + 4, uint32_t(last.size()) - kSectionFile - 8);
     // A writable section, not shared, over the headers and the resource
     // section, with one sector of raw data (a copy of the headers): its
     // data fills one page, and the resources show through past it.
     Bytes writable = AddSection(b, 0, 0x1100, uint32_t(b.size()), 0x200, 0xC0000040u);
     const Bytes own_headers = Head(writable, kSectionFile);
     writable.insert(writable.end(), own_headers.begin(), own_headers.end());
-    const Bytes zero_section = extra_section(0, 0x1100, 0);
+    const Bytes zero_section = AddSection(b, 0, 0x1100, 0, 0, 0);
     return {
         {"section_at_address_zero_over_headers.dll", over},
         // A section of no size, not readable, at an address inside the
         // headers' page: it takes no page's access away.
-        {"section_of_no_size_in_header_page.dll", extra_section(4, 0, 0)},
+        {"section_of_no_size_in_header_page.dll", AddSection(b, 4, 0, 0, 0, 0)},
         // Nor does one at an address inside a page: the loader fails to set
         // its access and goes on.
         {"section_inside_page_unreadable.dll", // room for its pages
-         Set(extra_section(kSectionRva + 0x10, 0x10, 0), {{kOptional + 56, 0x4000}})},
+         Set(AddSection(b, kSectionRva + 0x10, 0x10, 0, 0, 0), {{kOptional + 56, 0x4000}})},
         // One at address 0, not readable, over the headers and the
         // resources' page: the loader faults reading the section count from
         // the headers it has just made unreadable, and the parser reads the
@@ -645,7 +622,7 @@ Files SectionFiles(const Bytes &b)
         {"section_at_address_zero_unreadable_cut.dll", Head(zero_section, zero_section.size() - 1)},
         // A shared writable section: zeros from the server's copy over the
         // headers, however readable.
-        {"section_shared_over_headers.dll", extra_section(0, 0x1100, 0x90000000u)},
+        {"section_shared_over_headers.dll", AddSection(b, 0, 0x1100, 0, 0, 0x90000000u)},
         // 0 after the last section: no section's access is set, and the
         // unreadable resource section stays readable.
         {"section_count_zero_in_mapped_headers.dll", headers_mapped_over(unreadable, 0, false)},
@@ -681,8 +658,7 @@ Files NeFiles()
     for (uint32_t i = 0; i < 3; i++) // at offset 0: the file's start, not a version
         types = Set(types, {{12 + 12 * i, 2, 2}, {16 + 12 * i, dialogs[i], 2}});
     std::copy_n(ne.begin() + kNeName, 12, types.begin() + 66);
-    const char name[] = "\5ABOUT";
-    std::copy_n(name, 6, types.begin() + 80);
+    std::copy_n("\5ABOUT", 6, types.begin() + 80);
     Bytes several = Set(ne, {{kNeHeader + 38, 0x40 + uint32_t(types.size()), 2}});
     std::copy(types.begin(), types.end(), several.begin() + kNeResources);
     return {
@@ -713,8 +689,7 @@ Files NeFiles()
 // batches stay as they are.
 Files TableChoiceFiles()
 {
-    const std::vector<Node> both = {Parent(u"040904E4", StandardStrings(u"ansi")),
-                                    Parent(u"040904B0", StandardStrings(u"unicode"))};
+    const std::vector<Node> both = {Table(u"040904E4", u"ansi"), Table(u"040904B0", u"unicode")};
     std::vector<Node> twelve;
     for (const char16_t *field :
          {u"FileVersion", u"CompanyName", u"FileDescription", u"InternalName", u"LegalCopyright",
@@ -731,19 +706,17 @@ Files TableChoiceFiles()
         // it, and so does a default table: the second listed one answers.
         {"table_choice/second_listed_before_default.dll",
          Simple(Listed({Parent(u"040704E4", {Text(u"FileDescription", u"Datei")}),
-                        Parent(u"040904B0", StandardStrings(u"default")),
-                        Parent(u"040C04B0", StandardStrings(u"second listed"))},
+                        Table(u"040904B0", u"default"), Table(u"040C04B0", u"second listed")},
                        {0x07, 0x04, 0xE4, 0x04, 0x0C, 0x04, 0xB0, 0x04}))},
-        // Every string field, each with its own text.
         {"table_choice/all_twelve_fields.dll",
          Simple(Listed({Parent(u"040904B0", twelve)}, {0x09, 0x04, 0xB0, 0x04}))},
         // A list of one entry and a half, before the tables: the half
         // entry's padding, two zeros, would name 04090000, which is there,
         // and is tried before the defaults if the half entry counts.
         {"table_choice/partial_entry_padding_names_table.dll",
-         Simple(Root({VarFileInfo({0x07, 0x04, 0xB0, 0x04, 0x09, 0x04}),
-                      StringFileInfo({Parent(u"04090000", StandardStrings(u"padding")),
-                                      Parent(u"040904E4", StandardStrings(u"ansi"))})}))},
+         Simple(Root(
+             {VarFileInfo({0x07, 0x04, 0xB0, 0x04, 0x09, 0x04}),
+              StringFileInfo({Table(u"04090000", u"padding"), Table(u"040904E4", u"ansi")})}))},
     };
 }
 
@@ -751,11 +724,9 @@ bool Write(const std::filesystem::path &path, const Bytes &b)
 {
     std::error_code error;
     std::filesystem::create_directories(path.parent_path(), error);
-    FILE *f = std::fopen(path.string().c_str(), "wb");
-    if (f == nullptr)
-        return false;
-    bool ok = b.empty() || std::fwrite(b.data(), 1, b.size(), f) == b.size();
-    return std::fclose(f) == 0 && ok;
+    std::ofstream f(path, std::ios::binary);
+    return f.write(reinterpret_cast<const char *>(b.data()), std::streamsize(b.size())) &&
+           f.flush();
 }
 
 } // namespace

@@ -4,13 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "fixture_path.h"
 #include "fileinfo/version_api.h"
@@ -28,30 +29,12 @@ std::string FilePath(const char *name)
     return InFolder("QV_VERSION_FILES", "version_files", name);
 }
 
-// A copy of a generated file whose 16-bit section count at `at` is `count`.
-void WriteWithSectionCount(const char *file, std::size_t at, uint16_t count, const char *copy)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ASSERT_GT(bytes.size(), at + 1) << file;
-    bytes[at] = static_cast<char>(count & 0xFF);
-    bytes[at + 1] = static_cast<char>(count >> 8);
-    std::ofstream(copy, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-}
-
 struct FieldCase {
     const char *file;
     const char *field;
     const char *expected;
     bool ex = false; // GetFileVersionEx's rule, else GetFileVersion's
 };
-
-std::string Field(const FieldCase &c)
-{
-    const auto value =
-        c.ex ? QueryVersionFieldEx(c.file, c.field) : QueryVersionField(c.file, c.field);
-    return value ? value.get() : "<none>";
-}
 
 // Names are given relative to the folder of the files, as a script may give
 // them: a bare name without an extension is one LoadLibraryEx never finds.
@@ -184,61 +167,77 @@ TEST(VersionField, AnswersLikeWine)
         {"table_choice/partial_entry_padding_names_table.dll", "CompanyName",
          "Example Company ansi", true},
     };
-    char here[4096];
-    ASSERT_NE(getcwd(here, sizeof here), nullptr);
-    ASSERT_EQ(chdir(FilePath("").c_str()), 0);
+    const std::filesystem::path here = std::filesystem::current_path();
+    std::filesystem::current_path(FilePath(""));
     mkfifo("../version_fifo", 0600);
-    WriteWithSectionCount("section_count_one_in_mapped_headers.dll", 0x600 + 0x46, 3,
-                          "../section_count_past_table.dll");
-    for (const FieldCase &c : cases)
-        EXPECT_EQ(Field(c), c.expected) << c.file << " " << c.field << (c.ex ? " (ex)" : "");
-    ASSERT_EQ(chdir(here), 0);
+    // section_count_past_table.dll: 3 sections in the mapped copy of the
+    // headers (at 0x600) of section_count_one_in_mapped_headers.dll.
+    std::ifstream in("section_count_one_in_mapped_headers.dll", std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(bytes.size(), 0x600u + 0x46 + 1);
+    bytes[0x600 + 0x46] = 3;
+    bytes[0x600 + 0x46 + 1] = 0;
+    std::ofstream("../section_count_past_table.dll", std::ios::binary)
+        .write(bytes.data(), std::streamsize(bytes.size()));
+    for (const FieldCase &c : cases) {
+        const auto value =
+            c.ex ? QueryVersionFieldEx(c.file, c.field) : QueryVersionField(c.file, c.field);
+        EXPECT_EQ(std::string(value ? value.get() : "<none>"), c.expected)
+            << c.file << " " << c.field << (c.ex ? " (ex)" : "");
+    }
+    std::filesystem::current_path(here);
 }
 
-std::vector<unsigned char> Load(const char *file, uint32_t *size)
+// A generated file's version block, read with a byte to spare (empty when
+// there is none), and the answer of the last query on it.
+struct Block {
+    uint32_t size = 0;
+    std::vector<unsigned char> bytes = {};
+    void *pointer = nullptr;
+    unsigned length = 99;
+    bool Query(const char *sub_block)
+    {
+        return VersionValueQuery(bytes.data(), size + 1, sub_block, &pointer, &length);
+    }
+    unsigned Tree() const { return bytes[0] | bytes[1] << 8; }
+    long Offset() const { return static_cast<unsigned char *>(pointer) - bytes.data(); }
+};
+
+Block Load(const char *file)
 {
-    std::string path = FilePath(file);
-    *size = qv::reader::VersionInfoSize(path.c_str(), nullptr);
-    std::vector<unsigned char> block(*size + 2, 0);
-    if (*size == 0 || !qv::reader::VersionInfoRead(path.c_str(), 0, *size + 1, block.data()))
-        block.clear();
-    return block;
+    const std::string path = FilePath(file);
+    Block b{qv::reader::VersionInfoSize(path.c_str(), nullptr)};
+    b.bytes.assign(b.size + 2, 0);
+    if (b.size == 0 || !qv::reader::VersionInfoRead(path.c_str(), 0, b.size + 1, b.bytes.data()))
+        b.bytes.clear();
+    return b;
 }
 
 TEST(VersionBlock, SizeSignatureAndAnsiArea)
 {
-    uint32_t size = 0;
-    std::vector<unsigned char> block = Load("basic_pe32.dll", &size);
-    ASSERT_FALSE(block.empty());
-    unsigned tree = block[0] | block[1] << 8;
-    EXPECT_EQ(size, 1516u); // resource length * 2 + 4
-    EXPECT_EQ(std::memcmp(&block[tree], "FE2X", 4), 0);
+    Block b = Load("basic_pe32.dll");
+    ASSERT_FALSE(b.bytes.empty());
+    EXPECT_EQ(b.size, 1516u); // resource length * 2 + 4
+    EXPECT_EQ(std::memcmp(&b.bytes[b.Tree()], "FE2X", 4), 0);
 
-    void *pointer = nullptr;
-    unsigned length = 0;
-    ASSERT_TRUE(VersionValueQuery(block.data(), size + 1, "\\StringFileInfo\\040904E4\\FileVersion",
-                                  &pointer, &length));
-    auto *text = static_cast<unsigned char *>(pointer);
-    EXPECT_EQ(length, 8u); // characters, terminating zero included
-    EXPECT_STREQ(reinterpret_cast<char *>(text), "1.2.3.4");
+    ASSERT_TRUE(b.Query("\\StringFileInfo\\040904E4\\FileVersion"));
+    EXPECT_EQ(b.length, 8u); // characters, terminating zero included
+    EXPECT_STREQ(static_cast<char *>(b.pointer), "1.2.3.4");
     // The 8-bit copy lies after the tree and "FE2X", at the value's offset.
-    unsigned offset = static_cast<unsigned>(text - block.data()) - tree - 4;
-    EXPECT_EQ(block[offset], '1');
-    EXPECT_EQ(block[offset + 1], 0);
+    const unsigned offset = b.Offset() - b.Tree() - 4;
+    EXPECT_EQ(b.bytes[offset], '1');
+    EXPECT_EQ(b.bytes[offset + 1], 0);
 
-    ASSERT_TRUE(VersionValueQuery(block.data(), size + 1, "", &pointer, &length));
-    EXPECT_EQ(length, 52u);
-    EXPECT_EQ(static_cast<unsigned char *>(pointer) - block.data(), 40);
-    ASSERT_TRUE(VersionValueQuery(block.data(), size + 1, "\\\\VarFileInfo\\\\Translation\\",
-                                  &pointer, &length));
-    EXPECT_EQ(length, 4u);
+    ASSERT_TRUE(b.Query(""));
+    EXPECT_EQ(b.length, 52u);
+    EXPECT_EQ(b.Offset(), 40);
+    ASSERT_TRUE(b.Query("\\\\VarFileInfo\\\\Translation\\"));
+    EXPECT_EQ(b.length, 4u);
 
-    length = 99;
-    EXPECT_FALSE(VersionValueQuery(block.data(), size + 1, "\\StringFileInfo\\040904E4\\Nothing",
-                                   &pointer, &length));
-    EXPECT_EQ(length, 0u);
-    EXPECT_FALSE(
-        VersionValueQuery(block.data(), size + 1, "\\StringFileInfo\\040904E", &pointer, &length));
+    b.length = 99;
+    EXPECT_FALSE(b.Query("\\StringFileInfo\\040904E4\\Nothing"));
+    EXPECT_EQ(b.length, 0u);
+    EXPECT_FALSE(b.Query("\\StringFileInfo\\040904E"));
 }
 
 // Sizes in Wine's 32-bit arithmetic: twice the resource plus four, or for a
@@ -246,44 +245,35 @@ TEST(VersionBlock, SizeSignatureAndAnsiArea)
 // A 16-bit block gets no "FE2X" after its tree.
 TEST(VersionBlock, SizesAsWineComputesThem)
 {
-    const struct {
-        const char *file;
-        uint32_t size;
-    } cases[] = {
+    const std::pair<const char *, uint32_t> cases[] = {
         {"basic_pe32.dll", 1516},
         {"resource_size_top_bit.dll", 1516},
         {"resource_larger_than_64k.dll", 140004},
         {"ne_version.exe", (448 - 52) * 4},
         {"ne_length_below_fixed_info.exe", uint32_t(32 - 52) * 4},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(qv::reader::VersionInfoSize(FilePath(c.file).c_str(), nullptr), c.size) << c.file;
-    uint32_t size = 0;
-    std::vector<unsigned char> block = Load("ne_version.exe", &size);
-    ASSERT_FALSE(block.empty());
-    unsigned tree = block[0] | block[1] << 8;
-    EXPECT_NE(std::memcmp(&block[tree], "FE2X", 4), 0);
+    for (const auto &[file, size] : cases)
+        EXPECT_EQ(qv::reader::VersionInfoSize(FilePath(file).c_str(), nullptr), size) << file;
+    const Block b = Load("ne_version.exe");
+    ASSERT_FALSE(b.bytes.empty());
+    EXPECT_NE(std::memcmp(&b.bytes[b.Tree()], "FE2X", 4), 0);
 }
 
 TEST(VersionBlock, RootWithoutFixedInfo)
 {
-    uint32_t size = 0;
-    std::vector<unsigned char> block = Load("root_without_fixed_info.dll", &size);
-    ASSERT_FALSE(block.empty());
-    void *pointer = nullptr;
-    unsigned length = 99;
-    ASSERT_TRUE(VersionValueQuery(block.data(), size + 1, "\\", &pointer, &length));
-    EXPECT_EQ(length, 0u);
-    EXPECT_EQ(static_cast<unsigned char *>(pointer) - block.data(), 40); // after the key
+    Block b = Load("root_without_fixed_info.dll");
+    ASSERT_FALSE(b.bytes.empty());
+    ASSERT_TRUE(b.Query("\\"));
+    EXPECT_EQ(b.length, 0u);
+    EXPECT_EQ(b.Offset(), 40); // after the key
 }
 
 TEST(VersionBlock, DamagedFilesFailCleanly)
 {
-    uint32_t size = 0;
     for (const char *file : {"resource_runs_far_past_file.dll", "resource_rva_outside_sections.dll",
                              "directory_entry_count_huge.dll", "header_offset_past_file.dll",
                              "header_offset_negative.dll", "truncated_in_section_table.dll"})
-        EXPECT_TRUE(Load(file, &size).empty()) << file;
+        EXPECT_TRUE(Load(file).bytes.empty()) << file;
 }
 
 // The queries stay inside the buffer they are given: a tree that claims more
@@ -291,25 +281,22 @@ TEST(VersionBlock, DamagedFilesFailCleanly)
 // query where Wine would read or write past it.
 TEST(VersionBlock, QueriesStayInsideTheBuffer)
 {
+    Block tree = Load("tree_longer_than_resource.dll");
+    ASSERT_FALSE(tree.bytes.empty());
+    EXPECT_FALSE(tree.Query("\\StringFileInfo\\040904E4\\FileVersion"));
+    EXPECT_EQ(tree.length, 0u);
+
     void *pointer = nullptr;
     unsigned length = 99;
-    uint32_t size = 0;
-    std::vector<unsigned char> block = Load("tree_longer_than_resource.dll", &size);
-    ASSERT_FALSE(block.empty());
-    EXPECT_FALSE(VersionValueQuery(block.data(), size + 1,
-                                   "\\StringFileInfo\\040904E4\\FileVersion", &pointer, &length));
-    EXPECT_EQ(length, 0u);
-
     std::string path = FilePath("basic_pe32.dll");
-    size = qv::reader::VersionInfoSize(path.c_str(), nullptr);
+    const uint32_t size = qv::reader::VersionInfoSize(path.c_str(), nullptr);
     uint32_t half = (size - 4) / 2; // the resource, without room for the copies
-    block.assign(size, 0);
+    std::vector<unsigned char> block(size, 0);
     ASSERT_TRUE(qv::reader::VersionInfoRead(path.c_str(), 0, half, block.data()));
     EXPECT_TRUE(VersionValueQuery(block.data(), half, "\\", &pointer, &length));
-    EXPECT_FALSE(VersionValueQuery(block.data(), half, "\\StringFileInfo\\040904E4\\CompanyName",
-                                   &pointer, &length));
-    EXPECT_TRUE(VersionValueQuery(block.data(), size, "\\StringFileInfo\\040904E4\\CompanyName",
-                                  &pointer, &length));
+    const char *company = "\\StringFileInfo\\040904E4\\CompanyName";
+    EXPECT_FALSE(VersionValueQuery(block.data(), half, company, &pointer, &length));
+    EXPECT_TRUE(VersionValueQuery(block.data(), size, company, &pointer, &length));
     EXPECT_FALSE(VersionValueQuery(block.data(), 4, "\\", &pointer, &length));
     EXPECT_FALSE(qv::reader::VersionInfoRead(path.c_str(), 0, size, nullptr));
     // Room for the tree and "FE2X" exactly: the signature is written.
@@ -327,10 +314,8 @@ TEST(VersionBlock, QueriesStayInsideTheBuffer)
 // read for another path (or without a size first) must still read that path.
 TEST(VersionSession, ReadFollowsThePathItIsGiven)
 {
-    std::string first = FilePath("basic_pe32.dll");
-    std::string second = FilePath("strings_non_ascii.dll");
-    for (bool same : {true, false}) {
-        const std::string &read = same ? first : second;
+    const std::string first = FilePath("basic_pe32.dll");
+    for (const std::string &read : {first, FilePath("strings_non_ascii.dll")}) {
         uint32_t expected_size = qv::reader::VersionInfoSize(read.c_str(), nullptr);
         ASSERT_NE(expected_size, 0u);
         std::vector<unsigned char> expected(expected_size + 1, 0), got(expected_size + 1, 0);

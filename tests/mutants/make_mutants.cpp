@@ -65,6 +65,7 @@ struct Field {
 
 struct Span {
     uint32_t begin, end;
+    uint32_t Pick(Random &r) const { return begin + r.Below(end - begin); }
 };
 
 // What the mutations aim at: the fields a reader trusts, and the spans
@@ -72,10 +73,11 @@ struct Span {
 struct Targets {
     std::vector<Field> fields;
     std::vector<Span> spans;
-    void AddField(const Bytes &b, uint64_t at, int width)
+    // `count` fields one after the other.
+    void AddField(const Bytes &b, uint64_t at, int width, int count = 1)
     {
-        if (at + width <= b.size())
-            fields.push_back({uint32_t(at), width});
+        for (int i = 0; i < count && at + width * (i + 1) <= b.size(); i++)
+            fields.push_back({uint32_t(at + width * i), width});
     }
     void AddSpan(const Bytes &b, uint64_t begin, uint64_t end)
     {
@@ -93,17 +95,14 @@ void FindNodes(const Bytes &b, uint64_t at, uint64_t end, int depth, Targets &t)
         uint32_t length = Get(b, at, 2);
         if (length < 6 || at + length > end)
             return;
-        t.AddField(b, at, 2);
-        t.AddField(b, at + 2, 2);
-        t.AddField(b, at + 4, 2);
+        t.AddField(b, at, 2, 3);
         uint64_t p = at + 6;
         while (p + 2 <= at + length && Get(b, p, 2) != 0)
             p += 2;
         p = (p + 2 + 3) & ~uint64_t(3);
         uint32_t value = Get(b, at + 2, 2) * (Get(b, at + 4, 2) == 1 ? 2 : 1);
         if (depth == 0 && value >= 52)
-            for (int i = 0; i < 13; i++) // the fixed record's words
-                t.AddField(b, p + 4 * i, 4);
+            t.AddField(b, p, 4, 13); // the fixed record's words
         FindNodes(b, (p + value + 3) & ~uint64_t(3), at + length, depth + 1, t);
         at = (at + length + 3) & ~uint64_t(3);
     }
@@ -120,8 +119,7 @@ Targets FindTargets(const Bytes &b)
         return t;
     uint32_t sections = Get(b, nt + 6, 2), optional_size = Get(b, nt + 20, 2);
     uint64_t opt = nt + 24, table = opt + optional_size;
-    bool pe64 = Get(b, opt, 2) == 0x20b;
-    uint64_t directories = opt + (pe64 ? 112 : 96);
+    uint64_t directories = opt + (Get(b, opt, 2) == 0x20b ? 112 : 96);
     t.AddSpan(b, nt, table);
     for (uint64_t at : {nt + 6, nt + 20, nt + 22, opt})
         t.AddField(b, at, 2);
@@ -154,14 +152,12 @@ Targets FindTargets(const Bytes &b)
         if (std::find(seen.begin(), seen.end(), dir) != seen.end() || dir + 16 > b.size())
             continue;
         seen.push_back(dir);
-        t.AddField(b, dir + 12, 2);
-        t.AddField(b, dir + 14, 2);
+        t.AddField(b, dir + 12, 2, 2);
         uint32_t entries = std::min(Get(b, dir + 12, 2) + Get(b, dir + 14, 2), 32u);
         t.AddSpan(b, dir, dir + 16 + 8ull * entries);
         for (uint32_t e = 0; e < entries; e++) {
             uint64_t entry = dir + 16 + 8ull * e;
-            t.AddField(b, entry, 4);
-            t.AddField(b, entry + 4, 4);
+            t.AddField(b, entry, 4, 2);
             uint32_t target = Get(b, entry + 4, 4);
             uint64_t at = root + (target & 0x7fffffffu);
             if (target & 0x80000000u) {
@@ -171,8 +167,7 @@ Targets FindTargets(const Bytes &b)
             }
             if (at + 16 > resource_end)
                 continue;
-            t.AddField(b, at, 4);
-            t.AddField(b, at + 4, 4);
+            t.AddField(b, at, 4, 2);
             t.AddSpan(b, at, at + 16);
             uint64_t data = uint64_t(rva_to_file + Get(b, at, 4)), size = Get(b, at + 4, 4);
             if (data < b.size()) {
@@ -216,7 +211,7 @@ void Mutate(Bytes &b, Random &r)
         Span s = {0, uint32_t(b.size())};
         if (!t.spans.empty() && r.Below(4) != 0)
             s = t.spans[r.Below(uint32_t(t.spans.size()))];
-        uint32_t at = s.begin + r.Below(s.end - s.begin);
+        uint32_t at = s.Pick(r);
         if (kind < 65)
             b[at] ^= uint8_t(1u << r.Below(8));
         else
@@ -226,22 +221,13 @@ void Mutate(Bytes &b, Random &r)
         // Cut at an aimed-at spot, or within the last kilobyte.
         uint32_t cut =
             uint32_t(b.size()) - 1 - r.Below(std::min<uint32_t>(uint32_t(b.size()), 1024));
-        if (!t.spans.empty() && r.Below(2) != 0) {
-            Span s = t.spans[r.Below(uint32_t(t.spans.size()))];
-            cut = s.begin + r.Below(s.end - s.begin);
-        }
+        if (!t.spans.empty() && r.Below(2) != 0)
+            cut = t.spans[r.Below(uint32_t(t.spans.size()))].Pick(r);
         b.resize(cut);
     } else {
         uint8_t fill = r.Below(2) ? 0 : uint8_t(r.Next());
         b.resize(b.size() + 1 + r.Below(4096), fill);
     }
-}
-
-bool ReadFile(const std::string &path, Bytes &out)
-{
-    std::ifstream in(path, std::ios::binary);
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return in.is_open();
 }
 
 std::string BaseName(const std::string &path)
@@ -278,12 +264,13 @@ int main(int argc, char **argv)
     std::vector<std::string> sources;
     for (int i = 4; i < argc; i++)
         AddSources(argv[i], sources);
-    std::sort(sources.begin(), sources.end(),
-              [](const std::string &a, const std::string &b) { return BaseName(a) < BaseName(b); });
-    std::vector<Bytes> contents(sources.size());
-    for (size_t i = 0; i < sources.size(); i++) {
-        if (!ReadFile(sources[i], contents[i])) {
-            std::fprintf(stderr, "make_mutants: cannot read %s\n", sources[i].c_str());
+    std::ranges::sort(sources, {}, BaseName);
+    std::vector<Bytes> contents;
+    for (const std::string &source : sources) {
+        std::ifstream in(source, std::ios::binary);
+        contents.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (!in.is_open()) {
+            std::fprintf(stderr, "make_mutants: cannot read %s\n", source.c_str());
             return 1;
         }
     }

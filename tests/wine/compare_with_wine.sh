@@ -22,10 +22,7 @@ set -u
 # shellcheck source=wine_faults.sh
 source "$(dirname "${BASH_SOURCE[0]}")/wine_faults.sh"
 mode=
-if [ "${1:-}" = --exports ]; then
-  mode=--exports
-  shift
-fi
+[ "${1:-}" = --exports ] && mode=--exports && shift
 native=$1 wine_exe=$2 runner=$3
 shift 3
 work=$(mktemp -d)
@@ -39,8 +36,7 @@ is_pe() { # MZ header whose e_lfanew points at "PE\0\0"
 }
 
 if [ -z "$mode" ]; then
-  list=$1
-  shift
+  list=$1 && shift
 else
   # The list of files for the export comparison, from SKIP_LIST SHARE FILE_OR_DIR...
   skipped=
@@ -65,22 +61,15 @@ else
       echo "$source"
     fi
   done >"$list"
-  if [ "$wine_files" -lt 150 ]; then
-    echo "FAIL: only $wine_files PE files of Wine's libraries found"
-    exit 1
-  fi
+  [ "$wine_files" -ge 150 ] || { echo "FAIL: only $wine_files PE files of Wine's libraries found"; exit 1; }
   set -- # no expected differences: every file must agree
 fi
 
 "$native" $mode "$list" | tr -d '\r' >"$work/native.txt"
 
 total=$(grep -c . "$list")
-if [ "$total" = 0 ]; then
-  echo "FAIL: no files to compare"
-  exit 1
-fi
+[ "$total" != 0 ] || { echo "FAIL: no files to compare"; exit 1; }
 first=0
-: >"$work/wine.txt"
 while [ "$first" -lt "$total" ]; do
   "$runner" "$wine_exe" $mode "$list" "$first" 2>/dev/null </dev/null |
     tr -d '\r' >"$work/part.txt"
@@ -88,17 +77,16 @@ while [ "$first" -lt "$total" ]; do
   started=$(awk '/^FILE / {n = $2} END {print (n == "" ? -1 : n)}' "$work/part.txt")
   if [ "$started" -gt "$last" ]; then
     # Keep the lines before the file that crashed, then mark it.
-    awk -v n="$started" '$1 == "FILE" && $2 == n {exit} {print}' "$work/part.txt" >>"$work/wine.txt"
-    grep "^FILE $started " "$work/part.txt" >>"$work/wine.txt"
-    echo "$crashed_in_wine" >>"$work/wine.txt"
-    echo "END $started" >>"$work/wine.txt"
+    awk -v n="$started" '$1 == "FILE" && $2 == n {exit} {print}' "$work/part.txt"
+    grep "^FILE $started " "$work/part.txt"
+    printf '%s\nEND %s\n' "$crashed_in_wine" "$started"
     first=$((started + 1))
   else
-    cat "$work/part.txt" >>"$work/wine.txt"
+    cat "$work/part.txt"
     [ "$last" -ge 0 ] || break
     first=$((last + 1))
   fi
-done
+done >"$work/wine.txt"
 
 # One record per file: "index:name<TAB>line|line|...", tabs in lines made
 # spaces.

@@ -3,7 +3,9 @@
 // host, guard bytes after every slot.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #ifdef _WIN32
@@ -38,13 +40,13 @@ class Module : public ModuleBeside {};
 
 TEST_F(Module, ExportsByNameAndOrdinalAgree)
 {
-    const std::pair<const char *, unsigned> exports[] = {{"NormalizeMSIEVersion", 2},
-                                                         {"CompareVersions", 3},
-                                                         {"IsQarvellClientRunning", 4},
-                                                         {"GetFileVersionEx", 5}};
-    for (const auto &e : exports) {
-        ASSERT_NE(ByName(e.first), nullptr) << e.first;
-        EXPECT_EQ(ByName(e.first), ByOrdinal(e.second)) << e.first;
+    // In the order of their ordinals, from 1.
+    const char *names[] = {"GetFileVersion", "NormalizeMSIEVersion", "CompareVersions",
+                           "IsQarvellClientRunning", "GetFileVersionEx"};
+    for (unsigned ordinal = 1; ordinal <= std::size(names); ordinal++) {
+        const char *name = names[ordinal - 1];
+        ASSERT_NE(ByName(name), nullptr) << name;
+        EXPECT_EQ(ByName(name), ByOrdinal(ordinal)) << name;
     }
     EXPECT_EQ(ByName("_CompareVersions@4"), nullptr);
     EXPECT_EQ(ByName("CompareVersions@4"), nullptr);
@@ -67,10 +69,12 @@ TEST_F(Module, CalleeRemovesItsArgument)
 }
 #endif
 
-TEST_F(Module, CompareVersionsEdgeCases)
+TEST_F(Module, CompareVersionsAndNormalizeMSIEVersionCases)
 {
     CheckCompareCases(ByName("CompareVersions"));
     CheckCompareCases(ByOrdinal(3));
+    CheckNormalizeCases(ByName("NormalizeMSIEVersion"));
+    CheckNormalizeCases(ByOrdinal(2));
 }
 
 TEST_F(Module, CompareVersionsAppendsIntoRoom)
@@ -87,29 +91,26 @@ TEST_F(Module, CompareVersionsAppendsIntoRoom)
 // A full table is left as it was; a narrow slot gets what fits of the result.
 TEST_F(Module, FullAndNarrowTables)
 {
-    const struct {
-        const char *name;
-        uint32_t value_width;
-        const char *fileversion; // null: none
-        const char *cut;
-    } cases[] = {{"CompareVersions", 2, nullptr, "-"},
-                 {"NormalizeMSIEVersion", 8, "4.72.3110", "4.72.0."}};
-    for (const auto &c : cases) {
-        QvSetupExport call = ByName(c.name);
+    // The export, the value slots' width, "FILEVERSION" (null: none), the
+    // value it leaves in the first slot.
+    const std::tuple<const char *, uint32_t, const char *, const char *> cases[] = {
+        {"CompareVersions", 2, nullptr, "-"}, {"NormalizeMSIEVersion", 8, "4.72.3110", "4.72.0."}};
+    for (const auto &[name, value_width, fileversion, cut] : cases) {
+        QvSetupExport call = ByName(name);
         HostTable full(1);
         full.Append("%X%", "1");
         full.Parameters("1, 2");
         const std::string before = full.Snapshot();
         EXPECT_EQ(call(full.block()), 0);
-        EXPECT_EQ(full.Snapshot(), before) << c.name;
+        EXPECT_EQ(full.Snapshot(), before) << name;
 
-        HostTable narrow(4, 64, c.value_width);
-        if (c.fileversion != nullptr)
-            narrow.Append("%FILEVERSION%", c.fileversion);
+        HostTable narrow(4, 64, value_width);
+        if (fileversion != nullptr)
+            narrow.Append("%FILEVERSION%", fileversion);
         narrow.Parameters("1, 2");
         call(narrow.block());
-        EXPECT_EQ(narrow.Value(0), c.cut) << c.name;
-        EXPECT_TRUE(narrow.Intact()) << c.name;
+        EXPECT_EQ(narrow.Value(0), cut) << name;
+        EXPECT_TRUE(narrow.Intact()) << name;
         EXPECT_EQ(call(nullptr), 0);
     }
 }
@@ -122,12 +123,6 @@ TEST_F(Module, ParameterTextIsNotModified)
     ByName("CompareVersions")(t.block());
     EXPECT_STREQ(text, " 4.72b.3 , 4.72.3 ");
     EXPECT_EQ(t.Get("VersionDelta"), "-3");
-}
-
-TEST_F(Module, NormalizeMSIEVersionCases)
-{
-    CheckNormalizeCases(ByName("NormalizeMSIEVersion"));
-    CheckNormalizeCases(ByOrdinal(2));
 }
 
 // No window of the client's classes exists here (the tests with real

@@ -132,11 +132,13 @@ TEST_F(FileVersion, Fixtures)
     }
 }
 
-TEST_F(FileVersion, NoPathGivesEmpty)
+TEST_F(FileVersion, NoPathOrNoBlockGivesEmpty)
 {
     EXPECT_EQ(Call(nullptr), "");
     EXPECT_EQ(Call(""), "");
     EXPECT_EQ(Call(" , CompanyName"), "");
+    EXPECT_EQ(get_(nullptr), 0);
+    EXPECT_EQ(get_ex_(nullptr), 0);
 }
 
 TEST_F(FileVersion, LongValueWholeOrCutToSlot)
@@ -150,12 +152,6 @@ TEST_F(FileVersion, LongValueWholeOrCutToSlot)
     const std::string parameters = Fixture("long_value.dll") + ", CompanyName";
     EXPECT_EQ(Call(parameters.c_str()), expected);
     EXPECT_EQ(Call(parameters.c_str(), 64), expected.substr(0, 63));
-}
-
-TEST_F(FileVersion, NullBlockWritesNothing)
-{
-    EXPECT_EQ(get_(nullptr), 0);
-    EXPECT_EQ(get_ex_(nullptr), 0);
 }
 
 } // namespace

@@ -9,10 +9,7 @@
 
 namespace {
 
-using qv::host::kParameterSlots;
-using qv::host::ParameterItem;
-using qv::host::ParameterList;
-using qv::host::SplitParameter;
+using namespace qv::host;
 
 struct Split {
     uint32_t count;
@@ -91,7 +88,7 @@ TEST(Parameters, TrimBlanks)
         {"\na b\r", "a b"}, {"x ", "x"},    {" x", "x"},
     };
     for (auto c : cases)
-        EXPECT_EQ(qv::host::TrimBlanks(c.first), c.second) << '"' << c.first << '"';
+        EXPECT_EQ(TrimBlanks(c.first), c.second) << '"' << c.first << '"';
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -43,9 +42,7 @@ int g_strings = 0; // string paths asked
 
 namespace qv::fileinfo {
 
-struct VersionApi {
-    int unused;
-};
+struct VersionApi {};
 
 void CloseVersionApi(VersionApi *)
 {

@@ -3,7 +3,6 @@
 // host, guard bytes after every slot.
 #include <gtest/gtest.h>
 
-#include <iterator>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -139,18 +138,17 @@ TEST_F(Module, VersionResourceCarriesTheProjectVersion)
 {
     char path[4096];
     ASSERT_TRUE(DefaultModulePath(path, sizeof path));
-    DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(path, &handle);
+    const DWORD size = GetFileVersionInfoSizeA(path, nullptr);
     ASSERT_NE(size, 0u);
     std::string data(size, '\0');
     ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, &data[0]));
 
-    // The value at `sub_block`, with its length; null when there is none.
-    auto query = [&data](const std::string &sub_block, UINT *length) -> const void * {
-        void *value = nullptr;
-        return VerQueryValueA(data.data(), sub_block.c_str(), &value, length) ? value : nullptr;
-    };
+    // The value at `sub_block`, its length in `length`; null when there is none.
     UINT length = 0;
+    auto query = [&data, &length](const std::string &sub_block) -> const void * {
+        void *value = nullptr;
+        return VerQueryValueA(data.data(), sub_block.c_str(), &value, &length) ? value : nullptr;
+    };
     const std::string version = QV_PROJECT_VERSION ".0";
     // An empty expectation: the field is there with some text.
     const std::pair<const char *, std::string> fields[] = {{"FileVersion", version},
@@ -162,8 +160,8 @@ TEST_F(Module, VersionResourceCarriesTheProjectVersion)
                                                            {"FileDescription", ""},
                                                            {"LegalCopyright", QV_LEGAL_COPYRIGHT}};
     for (const auto &[field, expected] : fields) {
-        const auto *value = static_cast<const char *>(
-            query(std::string("\\StringFileInfo\\040904E4\\") + field, &length));
+        const auto *value =
+            static_cast<const char *>(query(std::string("\\StringFileInfo\\040904E4\\") + field));
         ASSERT_NE(value, nullptr) << field;
         if (expected.empty())
             EXPECT_STRNE(value, "") << field;
@@ -171,14 +169,13 @@ TEST_F(Module, VersionResourceCarriesTheProjectVersion)
             EXPECT_EQ(value, expected) << field;
     }
 
-    const auto *translation =
-        static_cast<const WORD *>(query("\\VarFileInfo\\Translation", &length));
+    const auto *translation = static_cast<const WORD *>(query("\\VarFileInfo\\Translation"));
     ASSERT_NE(translation, nullptr);
     ASSERT_EQ(length, 4u);
     EXPECT_EQ(translation[0], 0x0409);
     EXPECT_EQ(translation[1], 1252);
 
-    const auto *fixed = static_cast<const VS_FIXEDFILEINFO *>(query("\\", &length));
+    const auto *fixed = static_cast<const VS_FIXEDFILEINFO *>(query("\\"));
     ASSERT_NE(fixed, nullptr);
     const DWORD ms = (QV_PROJECT_VERSION_MAJOR << 16) | QV_PROJECT_VERSION_MINOR;
     const DWORD ls = QV_PROJECT_VERSION_PATCH << 16;

@@ -121,14 +121,11 @@ TEST(Variables, TablesWithoutRoomWriteNothing)
         EXPECT_EQ(t.Snapshot(), before);
         EXPECT_EQ(Read(t, "V"), "");
     }
-    char out[8] = "x";
     HostTable t(8, 32, 32);
-    HostParamBlock &block = *t.block();
-    block.NameSlots = block.ValueSlots = nullptr;
-    SetVariable(block, "V", "1");
-    EXPECT_EQ(block.VariableCount, 0u);
-    GetVariable(block, "V", out);
-    EXPECT_STREQ(out, "");
+    t.block()->NameSlots = t.block()->ValueSlots = nullptr;
+    SetVariable(*t.block(), "V", "1");
+    EXPECT_EQ(t.count(), 0u);
+    EXPECT_EQ(Read(t, "V"), "");
 }
 
 // A value is read up to its terminator or its slot's end, cut to the

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <utility>
 
 #ifdef _WIN32
@@ -38,13 +39,13 @@ class Module : public ModuleBeside {};
 
 TEST_F(Module, ExportsByNameAndOrdinalAgree)
 {
-    const std::pair<const char *, unsigned> exports[] = {{"NormalizeMSIEVersion", 2},
-                                                         {"CompareVersions", 3},
-                                                         {"IsQarvellClientRunning", 4},
-                                                         {"GetFileVersionEx", 5}};
-    for (const auto &e : exports) {
-        ASSERT_NE(ByName(e.first), nullptr) << e.first;
-        EXPECT_EQ(ByName(e.first), ByOrdinal(e.second)) << e.first;
+    // In the order of their ordinals, from 1.
+    const char *names[] = {"GetFileVersion", "NormalizeMSIEVersion", "CompareVersions",
+                           "IsQarvellClientRunning", "GetFileVersionEx"};
+    for (unsigned ordinal = 1; ordinal <= std::size(names); ordinal++) {
+        const char *name = names[ordinal - 1];
+        ASSERT_NE(ByName(name), nullptr) << name;
+        EXPECT_EQ(ByName(name), ByOrdinal(ordinal)) << name;
     }
     EXPECT_EQ(ByName("_CompareVersions@4"), nullptr);
     EXPECT_EQ(ByName("CompareVersions@4"), nullptr);
@@ -67,67 +68,52 @@ TEST_F(Module, CalleeRemovesItsArgument)
 }
 #endif
 
-TEST_F(Module, CompareVersionsEdgeCases)
+TEST_F(Module, CompareVersionsAndNormalizeMSIEVersionCases)
 {
     CheckCompareCases(ByName("CompareVersions"));
     CheckCompareCases(ByOrdinal(3));
+    CheckNormalizeCases(ByName("NormalizeMSIEVersion"));
+    CheckNormalizeCases(ByOrdinal(2));
 }
 
-TEST_F(Module, CompareVersionsAppendsIntoRoom)
+TEST_F(Module, CompareVersionsAppendsIntoRoomAndLeavesTheTextAlone)
 {
+    char text[] = " 4.72b.3 , 4.72.3 ";
     HostTable t(4);
-    t.Parameters("2.0, 1.9");
+    t.Parameters(text);
     ByName("CompareVersions")(t.block());
+    EXPECT_STREQ(text, " 4.72b.3 , 4.72.3 ");
     ASSERT_EQ(t.count(), 1u);
     EXPECT_EQ(t.Key(0), "%VersionDelta%");
-    EXPECT_EQ(t.Value(0), "1");
+    EXPECT_EQ(t.Value(0), "-3");
     EXPECT_TRUE(t.Intact());
 }
 
 // A full table is left as it was; a narrow slot gets what fits of the result.
 TEST_F(Module, FullAndNarrowTables)
 {
-    const struct {
-        const char *name;
-        uint32_t value_width;
-        const char *fileversion; // null: none
-        const char *cut;
-    } cases[] = {{"CompareVersions", 2, nullptr, "-"},
-                 {"NormalizeMSIEVersion", 8, "4.72.3110", "4.72.0."}};
-    for (const auto &c : cases) {
-        QvSetupExport call = ByName(c.name);
+    // The export, the value slots' width, "FILEVERSION" (null: none), the
+    // value it leaves in the first slot.
+    const std::tuple<const char *, uint32_t, const char *, const char *> cases[] = {
+        {"CompareVersions", 2, nullptr, "-"}, {"NormalizeMSIEVersion", 8, "4.72.3110", "4.72.0."}};
+    for (const auto &[name, value_width, fileversion, cut] : cases) {
+        QvSetupExport call = ByName(name);
         HostTable full(1);
         full.Append("%X%", "1");
         full.Parameters("1, 2");
         const std::string before = full.Snapshot();
         EXPECT_EQ(call(full.block()), 0);
-        EXPECT_EQ(full.Snapshot(), before) << c.name;
+        EXPECT_EQ(full.Snapshot(), before) << name;
 
-        HostTable narrow(4, 64, c.value_width);
-        if (c.fileversion != nullptr)
-            narrow.Append("%FILEVERSION%", c.fileversion);
+        HostTable narrow(4, 64, value_width);
+        if (fileversion != nullptr)
+            narrow.Append("%FILEVERSION%", fileversion);
         narrow.Parameters("1, 2");
         call(narrow.block());
-        EXPECT_EQ(narrow.Value(0), c.cut) << c.name;
-        EXPECT_TRUE(narrow.Intact()) << c.name;
+        EXPECT_EQ(narrow.Value(0), cut) << name;
+        EXPECT_TRUE(narrow.Intact()) << name;
         EXPECT_EQ(call(nullptr), 0);
     }
-}
-
-TEST_F(Module, ParameterTextIsNotModified)
-{
-    char text[] = " 4.72b.3 , 4.72.3 ";
-    HostTable t;
-    t.Parameters(text);
-    ByName("CompareVersions")(t.block());
-    EXPECT_STREQ(text, " 4.72b.3 , 4.72.3 ");
-    EXPECT_EQ(t.Get("VersionDelta"), "-3");
-}
-
-TEST_F(Module, NormalizeMSIEVersionCases)
-{
-    CheckNormalizeCases(ByName("NormalizeMSIEVersion"));
-    CheckNormalizeCases(ByOrdinal(2));
 }
 
 // No window of the client's classes exists here (the tests with real
@@ -152,18 +138,17 @@ TEST_F(Module, VersionResourceCarriesTheProjectVersion)
 {
     char path[4096];
     ASSERT_TRUE(DefaultModulePath(path, sizeof path));
-    DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(path, &handle);
+    const DWORD size = GetFileVersionInfoSizeA(path, nullptr);
     ASSERT_NE(size, 0u);
     std::string data(size, '\0');
     ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, &data[0]));
 
-    // The value at `sub_block`, with its length; null when there is none.
-    auto query = [&data](const std::string &sub_block, UINT *length) -> const void * {
-        void *value = nullptr;
-        return VerQueryValueA(data.data(), sub_block.c_str(), &value, length) ? value : nullptr;
-    };
+    // The value at `sub_block`, its length in `length`; null when there is none.
     UINT length = 0;
+    auto query = [&data, &length](const std::string &sub_block) -> const void * {
+        void *value = nullptr;
+        return VerQueryValueA(data.data(), sub_block.c_str(), &value, &length) ? value : nullptr;
+    };
     const std::string version = QV_PROJECT_VERSION ".0";
     // An empty expectation: the field is there with some text.
     const std::pair<const char *, std::string> fields[] = {{"FileVersion", version},
@@ -175,8 +160,8 @@ TEST_F(Module, VersionResourceCarriesTheProjectVersion)
                                                            {"FileDescription", ""},
                                                            {"LegalCopyright", QV_LEGAL_COPYRIGHT}};
     for (const auto &[field, expected] : fields) {
-        const auto *value = static_cast<const char *>(
-            query(std::string("\\StringFileInfo\\040904E4\\") + field, &length));
+        const auto *value =
+            static_cast<const char *>(query(std::string("\\StringFileInfo\\040904E4\\") + field));
         ASSERT_NE(value, nullptr) << field;
         if (expected.empty())
             EXPECT_STRNE(value, "") << field;
@@ -184,14 +169,13 @@ TEST_F(Module, VersionResourceCarriesTheProjectVersion)
             EXPECT_EQ(value, expected) << field;
     }
 
-    const auto *translation =
-        static_cast<const WORD *>(query("\\VarFileInfo\\Translation", &length));
+    const auto *translation = static_cast<const WORD *>(query("\\VarFileInfo\\Translation"));
     ASSERT_NE(translation, nullptr);
     ASSERT_EQ(length, 4u);
     EXPECT_EQ(translation[0], 0x0409);
     EXPECT_EQ(translation[1], 1252);
 
-    const auto *fixed = static_cast<const VS_FIXEDFILEINFO *>(query("\\", &length));
+    const auto *fixed = static_cast<const VS_FIXEDFILEINFO *>(query("\\"));
     ASSERT_NE(fixed, nullptr);
     const DWORD ms = (QV_PROJECT_VERSION_MAJOR << 16) | QV_PROJECT_VERSION_MINOR;
     const DWORD ls = QV_PROJECT_VERSION_PATCH << 16;

@@ -5,7 +5,7 @@
 
 extern "C" {
 
-BOOL WINAPI PlantedEntry(HINSTANCE /*instance*/, DWORD reason, LPVOID /*reserved*/)
+BOOL WINAPI PlantedEntry(HINSTANCE, DWORD reason, LPVOID)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         HANDLE marker = CreateFileA("planted-version-dll-was-loaded", GENERIC_WRITE, 0, nullptr,
@@ -16,20 +16,19 @@ BOOL WINAPI PlantedEntry(HINSTANCE /*instance*/, DWORD reason, LPVOID /*reserved
     return TRUE;
 }
 
-DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR /*path*/, LPDWORD handle)
+DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR, LPDWORD handle)
 {
     if (handle != nullptr)
         *handle = 0;
     return 64;
 }
 
-BOOL WINAPI GetFileVersionInfoA(LPCSTR /*path*/, DWORD /*handle*/, DWORD /*length*/,
-                                LPVOID /*data*/)
+BOOL WINAPI GetFileVersionInfoA(LPCSTR, DWORD, DWORD, LPVOID)
 {
     return TRUE;
 }
 
-BOOL WINAPI VerQueryValueA(LPCVOID /*block*/, LPCSTR /*sub_block*/, LPVOID *buffer, PUINT length)
+BOOL WINAPI VerQueryValueA(LPCVOID, LPCSTR, LPVOID *buffer, PUINT length)
 {
     static char planted[] = "PLANTED";
     *buffer = planted;

@@ -4,6 +4,7 @@
 
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "host_table.h"
@@ -33,29 +34,25 @@ const std::string kSecond = "OverHereVornt";
 
 TEST(ClientProbe, AsksInOrderAndStopsAtTheFirstFound)
 {
-    struct Case {
-        std::set<std::string> present;
-        int32_t result;
-        std::vector<std::string> asked;
-    };
-    const Case cases[] = {
+    // The classes that have a window, the answer, the classes asked.
+    const std::tuple<std::set<std::string>, int32_t, std::vector<std::string>> cases[] = {
         {{}, 0, {kFirst, kSecond}},
         {{kSecond}, 1, {kFirst, kSecond}},
         {{kFirst}, 1, {kFirst}},
         {{kFirst, kSecond}, 1, {kFirst}},
     };
-    for (const Case &c : cases) {
-        FakeWindows windows{c.present, {}};
+    for (const auto &[present, result, asked] : cases) {
+        FakeWindows windows{present, {}};
         g_windows = &windows;
         HostTable t;
         t.Append("%A%", "1");
         std::string before = t.Snapshot();
-        EXPECT_EQ(IsQarvellClientRunning(t.block()), c.result);
-        EXPECT_EQ(windows.asked, c.asked);
+        EXPECT_EQ(IsQarvellClientRunning(t.block()), result);
+        EXPECT_EQ(windows.asked, asked);
         EXPECT_EQ(t.Snapshot(), before);
         windows.asked.clear();
-        EXPECT_EQ(IsQarvellClientRunning(nullptr), c.result);
-        EXPECT_EQ(windows.asked, c.asked);
+        EXPECT_EQ(IsQarvellClientRunning(nullptr), result);
+        EXPECT_EQ(windows.asked, asked);
         g_windows = nullptr;
     }
 }

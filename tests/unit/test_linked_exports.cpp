@@ -8,23 +8,15 @@
 
 namespace {
 
-TEST(CompareVersionsLinked, EdgeCases)
+TEST(CompareVersionsLinked, CasesAndNullBlock)
 {
     CheckCompareCases(CompareVersions);
-}
-
-TEST(CompareVersionsLinked, NullBlockWritesNothing)
-{
     EXPECT_EQ(CompareVersions(nullptr), 0);
 }
 
-TEST(NormalizeMSIEVersionLinked, Cases)
+TEST(NormalizeMSIEVersionLinked, CasesFullTableAndNullBlock)
 {
     CheckNormalizeCases(NormalizeMSIEVersion);
-}
-
-TEST(NormalizeMSIEVersionLinked, FullTableAndNullBlock)
-{
     HostTable full(1);
     full.Append("%FileVersion%", "4.72.3110");
     std::string before = full.Snapshot();

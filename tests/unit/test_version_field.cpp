@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -38,64 +37,6 @@ constexpr uint32_t kSize = 200;
 const Script *g_script = nullptr;
 int g_queries = 0;
 int g_strings = 0; // string paths asked
-
-} // namespace
-
-namespace qv::fileinfo {
-
-struct VersionApi {
-    int unused;
-};
-
-void CloseVersionApi(VersionApi *)
-{
-}
-
-VersionApiHandle OpenVersionApi()
-{
-    static VersionApi api;
-    return VersionApiHandle(&api);
-}
-
-uint32_t VersionInfoSize(VersionApi &, const char *, uint32_t *handle)
-{
-    *handle = 0;
-    return kSize;
-}
-
-bool VersionInfoRead(VersionApi &, const char *, uint32_t, uint32_t length, void *data)
-{
-    auto *b = static_cast<uint8_t *>(data);
-    std::memset(b, 0, length);
-    b[0] = uint8_t(g_script->root_length);
-    b[1] = uint8_t(g_script->root_length >> 8);
-    b[4] = g_script->layout_byte;
-    std::memcpy(b + 16, "text", 5);
-    const uint8_t versions[16] = {2, 0, 1, 0, 4, 0, 3, 0, 6, 0, 5, 0, 8, 0, 7, 0};
-    std::memcpy(b + 40 + 8, versions, sizeof versions);
-    std::memset(b + 150, 'A', length - 150);
-    return true;
-}
-
-bool VersionValueQuery(VersionApi &, const void *block, const char *sub_block, void **buffer,
-                       unsigned *length)
-{
-    const std::string_view path = sub_block;
-    const Answer &a = path == "\\"                           ? g_script->fixed
-                      : path == "\\VarFileInfo\\Translation" ? g_script->translation
-                      : g_strings++ == 0                     ? g_script->text
-                                                             : g_script->later;
-    g_queries++;
-    if (!a.found)
-        return false;
-    *buffer = reinterpret_cast<void *>(reinterpret_cast<uintptr_t>(block) + a.offset);
-    *length = a.length;
-    return true;
-}
-
-} // namespace qv::fileinfo
-
-namespace {
 
 constexpr Answer kText = {true, 16, 5};
 constexpr Answer kFixed = {true, 40, 52};
@@ -157,3 +98,56 @@ TEST(VersionFieldChecks, AnswerOnlyFromInsideTheBlock)
 }
 
 } // namespace
+
+// The stand-in for the version functions, answering as g_script says.
+namespace qv::fileinfo {
+
+struct VersionApi {};
+
+void CloseVersionApi(VersionApi *)
+{
+}
+
+VersionApiHandle OpenVersionApi()
+{
+    static VersionApi api;
+    return VersionApiHandle(&api);
+}
+
+uint32_t VersionInfoSize(VersionApi &, const char *, uint32_t *handle)
+{
+    *handle = 0;
+    return kSize;
+}
+
+bool VersionInfoRead(VersionApi &, const char *, uint32_t, uint32_t length, void *data)
+{
+    auto *b = static_cast<uint8_t *>(data);
+    std::memset(b, 0, length);
+    b[0] = uint8_t(g_script->root_length);
+    b[1] = uint8_t(g_script->root_length >> 8);
+    b[4] = g_script->layout_byte;
+    std::memcpy(b + 16, "text", 5);
+    const uint8_t versions[16] = {2, 0, 1, 0, 4, 0, 3, 0, 6, 0, 5, 0, 8, 0, 7, 0};
+    std::memcpy(b + 40 + 8, versions, sizeof versions);
+    std::memset(b + 150, 'A', length - 150);
+    return true;
+}
+
+bool VersionValueQuery(VersionApi &, const void *block, const char *sub_block, void **buffer,
+                       unsigned *length)
+{
+    const std::string_view path = sub_block;
+    const Answer &a = path == "\\"                           ? g_script->fixed
+                      : path == "\\VarFileInfo\\Translation" ? g_script->translation
+                      : g_strings++ == 0                     ? g_script->text
+                                                             : g_script->later;
+    g_queries++;
+    if (!a.found)
+        return false;
+    *buffer = reinterpret_cast<void *>(reinterpret_cast<uintptr_t>(block) + a.offset);
+    *length = a.length;
+    return true;
+}
+
+} // namespace qv::fileinfo

@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <memory>
 #include <string>
+#include <tuple>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "host_table.h"
+#include "memory/heap.h"
 #include "module_beside.h"
 
 namespace {
@@ -21,10 +23,7 @@ const char kSecond[] = "OverHereVornt";
 const char kOther[] = "QvSetupTestOther";
 
 // A hidden top-level window, destroyed with the pointer.
-struct WindowCloser {
-    void operator()(HWND window) const { DestroyWindow(window); }
-};
-using TopWindow = std::unique_ptr<std::remove_pointer_t<HWND>, WindowCloser>;
+using TopWindow = qv::memory::Owned<std::remove_pointer_t<HWND>, DestroyWindow>;
 
 TopWindow OpenWindow(const char *class_name, const char *title)
 {
@@ -66,16 +65,9 @@ TEST_F(ClientWindows, HiddenWindowsAreFoundByClass)
 
 TEST_F(ClientWindows, AnswersFromTheWindowsThatExist)
 {
-    struct Window {
-        const char *class_name;
-        const char *title;
-    };
-    struct Case {
-        const char *what;
-        std::vector<Window> windows;
-        int32_t result;
-    };
-    const Case cases[] = {
+    // What the row is, the windows open (class and title), the answer.
+    using Windows = std::vector<std::pair<const char *, const char *>>;
+    const std::tuple<const char *, Windows, int32_t> cases[] = {
         {"no window", {}, 0},
         {"second class only", {{kSecond, ""}}, 1},
         {"first class", {{kFirst, ""}}, 1},
@@ -87,22 +79,22 @@ TEST_F(ClientWindows, AnswersFromTheWindowsThatExist)
     QvSetupExport by_name = ByName("IsQarvellClientRunning");
     ASSERT_NE(by_name, nullptr);
     ASSERT_EQ(by_name, ByOrdinal(4));
-    for (const Case &c : cases) {
+    for (const auto &[what, open, result] : cases) {
         std::vector<TopWindow> windows;
-        for (const Window &w : c.windows) {
-            windows.push_back(OpenWindow(w.class_name, w.title));
-            ASSERT_NE(windows.back(), nullptr) << c.what;
+        for (const auto &[class_name, title] : open) {
+            windows.push_back(OpenWindow(class_name, title));
+            ASSERT_NE(windows.back(), nullptr) << what;
         }
         HostTable t;
         t.Append("%FILEVERSION%", "4.72.3110");
         t.Parameters("OverHereVornt");
         std::string before = t.Snapshot();
-        EXPECT_EQ(by_name(t.block()), c.result) << c.what;
-        EXPECT_EQ(t.Snapshot(), before) << c.what;
-        EXPECT_EQ(by_name(nullptr), c.result) << c.what;
+        EXPECT_EQ(by_name(t.block()), result) << what;
+        EXPECT_EQ(t.Snapshot(), before) << what;
+        EXPECT_EQ(by_name(nullptr), result) << what;
         windows.clear();
-        EXPECT_EQ(FindWindowA(kFirst, nullptr), nullptr) << c.what;
-        EXPECT_EQ(FindWindowA(kSecond, nullptr), nullptr) << c.what;
+        EXPECT_EQ(FindWindowA(kFirst, nullptr), nullptr) << what;
+        EXPECT_EQ(FindWindowA(kSecond, nullptr), nullptr) << what;
     }
 }
 

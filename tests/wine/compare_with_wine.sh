@@ -25,6 +25,7 @@ mode=
 [ "${1:-}" = --exports ] && mode=--exports && shift
 native=$1 wine_exe=$2 runner=$3
 shift 3
+[ -x "$native" ] || { echo "FAIL: no program $native (is its build there?)"; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

@@ -7,13 +7,11 @@ build=$1 source=$2 toolchain=$3 emulator=$4
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
-args=(-S "$source/tests/consumer" -B "$tmp/build" -G Ninja -Dqvsetup_DIR="$tmp/prefix/lib/cmake/qvsetup")
-[ -n "$toolchain" ] && args+=(-DCMAKE_TOOLCHAIN_FILE="$toolchain")
-cmake "${args[@]}" >/dev/null
+cmake -S "$source/tests/consumer" -B "$tmp/build" -G Ninja -Dqvsetup_DIR="$tmp/prefix/lib/cmake/qvsetup" \
+  ${toolchain:+-DCMAKE_TOOLCHAIN_FILE="$toolchain"} >/dev/null
 cmake --build "$tmp/build" >/dev/null
 for program in "$tmp"/build/consumer*; do
-  [ -x "$program" ] || continue
-  case "$program" in *.dll) continue ;; esac
-  if [ -n "$emulator" ]; then "$emulator" "$program"; else "$program"; fi
+  [ -x "$program" ] && [[ $program != *.dll ]] || continue
+  ${emulator:+"$emulator"} "$program"
 done
 echo "consumer ok"

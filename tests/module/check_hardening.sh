@@ -41,7 +41,7 @@ stack_check_calls() { # DISASSEMBLY
 }
 
 check_pe() { # OBJDUMP DLL
-  local objdump=$1 dll=$2 headers format flags flag sections calls
+  local objdump=$1 dll=$2 headers format flags flag calls
   headers=$("$objdump" -p "$dll") || { echo "FAIL: objdump cannot read $dll"; exit 1; }
   format=$("$objdump" -f "$dll" | sed -n 's/.*file format //p')
   flags=$(awk '/^DllCharacteristics/ {on = 1; next} on && /^\t/ {print $1; next} {on = 0}' \
@@ -63,12 +63,11 @@ check_pe() { # OBJDUMP DLL
 
   # objdump -h: a section is writable when it is not READONLY, executable
   # when it is CODE.
-  sections=$("$objdump" -h "$dll" | awk '/^ +[0-9]+ / {name = $2; next} name {print name, $0; name = ""}')
   while read -r name line; do
     case "$line" in *READONLY*) continue ;; esac
     case "$line" in *CODE*) problem "section $name is writable and executable" ;; esac
     case "$line" in *SHARED*) problem "section $name is writable and shared" ;; esac
-  done <<<"$sections"
+  done < <("$objdump" -h "$dll" | awk '/^ +[0-9]+ / {name = $2; next} name {print name, $0; name = ""}')
 
   # -fstack-protector-strong puts 30 functions of each DLL under the check;
   # plain -fstack-protector 13 or 14, and none without either.

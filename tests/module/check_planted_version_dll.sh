@@ -16,18 +16,12 @@ cd "$dir"
 export WINEDLLOVERRIDES="version=n,b;mscoree,mshtml=;winedbg.exe=d"
 host=$(basename "$qvhost")
 
-# Control: a load by bare name does reach the planted DLL here.
 "$emulator" "./$host" --dll version.dll CompareVersions '1, 2' >/dev/null 2>&1
-if [ ! -e planted-version-dll-was-loaded ]; then
-  echo "FAIL: the planted version.dll is not picked up even by a bare-name load; the test proves nothing"
-  exit 1
-fi
+[ -e planted-version-dll-was-loaded ] ||
+  { echo "FAIL: the planted version.dll is not picked up even by a bare-name load; the test proves nothing"; exit 1; }
 rm -f planted-version-dll-was-loaded
 
 out=$("$emulator" "./$host" GetFileVersion "Z:$fixture, CompanyName")
-fail=0
-if [ "$out" != $'return=0\nFileVersion=Fixture Company Ltd.' ]; then
-  echo "FAIL: unexpected answer:"; echo "$out"; fail=1
-fi
-[ $fail = 0 ] && echo "planted version.dll ignored"
-exit $fail
+[ "$out" = $'return=0\nFileVersion=Fixture Company Ltd.' ] ||
+  { echo "FAIL: unexpected answer:"; echo "$out"; exit 1; }
+echo "planted version.dll ignored"

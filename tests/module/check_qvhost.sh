@@ -6,16 +6,13 @@
 set -u
 emulator=$1 qvhost=$2 version=$3 fixtures=$4
 run() { ${emulator:+"$emulator"} "$qvhost" "$@"; }
-fail=0
-nl=$'\n'
+fail=0 nl=$'\n'
 
 expect() { # [want_status=N] expect EXPECTED_STDOUT ARGS...
   local want=$1; shift
   local got; got=$(run "$@" 2>&1); local status=$?
-  if [ "$got" != "$want" ] || [ $status != "${want_status:-0}" ]; then
-    echo "FAIL: qvhost $* (status $status)"; echo "--- expected"; echo "$want"; echo "--- got"; echo "$got"
-    fail=1
-  fi
+  [ "$got" = "$want" ] && [ $status = "${want_status:-0}" ] ||
+    { printf 'FAIL: qvhost %s (status %s)\n--- expected\n%s\n--- got\n%s\n' "$*" $status "$want" "$got"; fail=1; }
 }
 
 tmp=$(mktemp -d)
@@ -95,17 +92,14 @@ exits 1 --fields no_version.dll all_fields.dll
 exits 3 --fields no-such-file.dll all_fields.dll
 exits 0 --fields all_fields.dll other_translation.dll
 
-exits 2 NoSuchExport '1, 2'
-exits 2 '#abc' '1, 2'
-exits 2 '#0' '1, 2'
-exits 2 '#99' '1, 2'
-exits 2 --capacity lots CompareVersions '1, 2'
-exits 2 --capacity -1 CompareVersions '1, 2'
-exits 2 --value-width 99999999999 CompareVersions '1, 2'
-exits 2 --dll no-such-module.dll CompareVersions '1, 2'
-exits 2 --set NoEquals CompareVersions '1, 2'
-exits 2 --name-width 5 --set ABC=1 CompareVersions '1, 2'
-exits 2 --capacity 1 --set A=1 --set B=2 CompareVersions '1, 2'
+for export in NoSuchExport '#abc' '#0' '#99'; do
+  exits 2 "$export" '1, 2'
+done
+# Bad options before a good call; each row is split into its words.
+for options in '--capacity lots' '--capacity -1' '--value-width 99999999999' '--dll no-such-module.dll' \
+  '--set NoEquals' '--name-width 5 --set ABC=1' '--capacity 1 --set A=1 --set B=2'; do
+  exits 2 $options CompareVersions '1, 2'
+done
 exits 2 --bogus CompareVersions
 exits 2 --capacity
 exits 2
@@ -117,14 +111,13 @@ exits 2 --set A=1 --fields all_fields.dll
 
 # --help and -h: the usage and every export on stdout, status 0, LF only.
 for option in --help -h; do
-  run $option >"$tmp/out" 2>"$tmp/err"; status=$?
+  exits 0 $option
   for want in "usage: qvhost" "--dll PATH" "#1 GetFileVersion" "#2 NormalizeMSIEVersion" \
     "#3 CompareVersions" "#4 IsQarvellClientRunning" "--fields" "--utf8" "ANSI code page"; do
     grep -qF -- "$want" "$tmp/out" || { echo "FAIL: qvhost $option lacks '$want'"; fail=1; }
   done
-  if [ $status != 0 ] || [ -s "$tmp/err" ] || grep -q $'\r' "$tmp/out"; then
-    echo "FAIL: qvhost $option: status $status, stderr '$(cat "$tmp/err")', or CR in stdout"; fail=1
-  fi
+  [ ! -s "$tmp/err" ] && ! grep -q $'\r' "$tmp/out" ||
+    { echo "FAIL: qvhost $option: stderr '$(cat "$tmp/err")', or CR in stdout"; fail=1; }
 done
 expect "qvhost $version" --version
 

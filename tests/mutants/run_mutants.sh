@@ -71,10 +71,7 @@ run() {
     log "${jobs[$i]}:"
     grep -v '^differs: ' "$dir/${jobs[$i]}.txt" >&2 || true
   done
-  if [ ${#failed[@]} -gt 0 ]; then
-    log "failed: ${failed[*]} (details in $dir)"
-    exit 1
-  fi
+  [ ${#failed[@]} = 0 ] || { log "failed: ${failed[*]} (details in $dir)"; exit 1; }
 }
 
 # Each file on which the reader and Wine differ, with what Wine did there
@@ -82,7 +79,7 @@ run() {
 # not explain is the reader's to mend: it is listed as such and shown, and
 # the update fails, as the tests do on it.
 update() {
-  local dir test_count header reads
+  local dir test_count header reads found
   dir=$(make_batch 1 "$default_count")
   test_count=$(sed -n 's/^set(QV_DIFFERENTIAL_MUTANTS \([0-9]*\))$/\1/p' tests/mutants/CMakeLists.txt)
   [ -n "$test_count" ] || { log "no QV_DIFFERENTIAL_MUTANTS in tests/mutants/CMakeLists.txt"; exit 1; }
@@ -110,7 +107,6 @@ update() {
       print line > ($2 in in_test ? test_list : long_list)
     }' "$dir/test_names.txt" "$dir/differential.txt"
   grep '^files: ' "$dir/differential.txt" >&2
-  local found
   found=$(grep -E "^differs: [^ ]+  $unexplained( |\$)" "$dir/differential.txt" || true)
   if [ -n "$found" ]; then
     log "$(grep -c . <<<"$found") differences that Wine's faults do not explain, listed as such:"
@@ -122,8 +118,5 @@ update() {
 case "${1:-}" in
   run) shift; run "$@" ;;
   update) update ;;
-  *)
-    sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//' >&2
-    exit 2
-    ;;
+  *) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//' >&2; exit 2 ;;
 esac

@@ -12,10 +12,8 @@
 #   check_release.sh SOURCE_DIR WIN32_BUILD WIN64_BUILD COPYRIGHT EMULATOR_OR_EMPTY NATIVE_BUILD
 set -euo pipefail
 source=$1 build32=$2 build64=$3 copyright=$4 emulator=$5 native=$6
-if [ ! -f "$build64/bin/QVSETUP.dll" ] || [ ! -f "$build32/bin/QVSETUP.dll" ]; then
-  echo "needs both Windows builds ($build32, $build64): skipped"
-  exit 77
-fi
+[ -f "$build64/bin/QVSETUP.dll" ] && [ -f "$build32/bin/QVSETUP.dll" ] ||
+  { echo "needs both Windows builds ($build32, $build64): skipped"; exit 77; }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 export SOURCE_DATE_EPOCH=1780000000
@@ -35,9 +33,8 @@ check_package() (
   shift
   sha256sum --quiet -c SHA256SUMS
   find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort >"$tmp/files"
-  if ! awk '{print $2}' SHA256SUMS | LC_ALL=C sort | diff - "$tmp/files"; then
-    echo "FAIL: SHA256SUMS does not list exactly the other files"; exit 1
-  fi
+  awk '{print $2}' SHA256SUMS | LC_ALL=C sort | diff - "$tmp/files" ||
+    { echo "FAIL: SHA256SUMS does not list exactly the other files"; exit 1; }
   for file in "$@" include/qvsetup.h README.md LICENSE CHANGELOG.md; do
     [ -f "$file" ] || { echo "FAIL: the archive lacks $file"; exit 1; }
   done
@@ -54,16 +51,13 @@ for triple in i686 x86_64; do
     -DCMAKE_TOOLCHAIN_FILE="$source/cmake/toolchain-mingw-$triple.cmake" \
     -Dqvsetup_DIR="$package/cmake" >/dev/null
   cmake --build "$tmp/consumer-$triple" >/dev/null
-  program=$tmp/consumer-$triple/consumer.exe
   printf '%s: ' "$triple"
-  ${emulator:+"$emulator"} "$program"
+  ${emulator:+"$emulator"} "$tmp/consumer-$triple/consumer.exe"
 done
 echo "release ok: $(basename "$archive"), $(wc -c <"$archive") bytes"
 
-if [ ! -f "$native/bin/qvhost" ]; then
-  echo "needs the native build ($native) for the Linux archive: skipped"
-  exit 77
-fi
+[ -f "$native/bin/qvhost" ] ||
+  { echo "needs the native build ($native) for the Linux archive: skipped"; exit 77; }
 linux=$("$source/tools/release/make_linux_release.sh" "$tmp/a" "$source" "$native")
 again=$(umask 077 && "$source/tools/release/make_linux_release.sh" "$tmp/b" "$source" "$native")
 cmp "$linux" "$again"

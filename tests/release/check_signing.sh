@@ -26,10 +26,9 @@ openssl pkcs12 -export -inkey signer.key -in signer.pem -certfile ca.pem \
 before=$(sha256sum <"$dll")
 "$source/tools/release/sign.sh" signer.pfx password "" "$dll" run/QVSETUP.dll
 [ "$(sha256sum <"$dll")" = "$before" ] || { echo "FAIL: signing changed $dll"; exit 1; }
-osslsigncode verify -CAfile ca.pem -in run/QVSETUP.dll >verify.log 2>&1 ||
-  { cat verify.log; echo "FAIL: the signed DLL does not verify"; exit 1; }
-grep -q 'Subject: /CN=QVSETUP test signer' verify.log ||
-  { cat verify.log; echo "FAIL: not signed by the test certificate"; exit 1; }
+osslsigncode verify -CAfile ca.pem -in run/QVSETUP.dll >verify.log 2>&1 &&
+  grep -q 'Subject: /CN=QVSETUP test signer' verify.log ||
+  { cat verify.log; echo "FAIL: the signed DLL does not verify as signed by the test certificate"; exit 1; }
 
 # One byte of the code changed (complemented): verification must fail.
 cp run/QVSETUP.dll changed.dll
@@ -42,6 +41,5 @@ fi
 
 # Signing must not change behaviour: the export tests on the signed DLL.
 cp "$export_tests" run/
-program=run/$(basename "$export_tests")
-QV_FIXTURES=$fixtures ${emulator:+"$emulator"} "$program" --gtest_brief=1
+QV_FIXTURES=$fixtures ${emulator:+"$emulator"} "run/$(basename "$export_tests")" --gtest_brief=1
 echo "signing ok: $(wc -c <"$dll") bytes unsigned, $(wc -c <run/QVSETUP.dll) signed"

@@ -20,7 +20,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -42,7 +41,7 @@
 #include <io.h>
 #include <windows.h>
 
-#include "loader/module_loader.h"
+#include "module_beside.h"
 #include "watchdog.h"
 #else
 #include "reader/image.h"
@@ -121,12 +120,6 @@ std::vector<std::string> SubBlocks()
     return paths;
 }
 
-std::string Hex32(uint32_t v)
-{
-    const char bytes[] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-    return Hex({bytes, sizeof bytes});
-}
-
 // The export's answer for "path,field" in a one-entry table with room for
 // the longest value, in hex; "" when it wrote nothing.
 std::string CallExport(QvSetupExport function, std::string_view path, std::string_view field)
@@ -197,32 +190,31 @@ std::string ExRule(std::span<uint8_t> block, std::string_view field)
     std::vector<uint32_t> keys;
     void *pointer = nullptr;
     unsigned n = 0;
-    if (Query(block, "\\VarFileInfo\\Translation", &pointer, &n) && pointer != nullptr) {
-        const auto *list = static_cast<const uint8_t *>(pointer);
-        for (size_t i = 0; i + kEntrySize <= n && list >= block.data() &&
-                           list + i + kEntrySize <= block.data() + block.size();
-             i += kEntrySize) {
-            const reader::ByteView entry{{list + i, kEntrySize}};
-            keys.push_back(uint32_t(entry.ReadOrZero<uint16_t>(0)) << 16 |
-                           entry.ReadOrZero<uint16_t>(2));
-        }
+    const uint8_t *end = block.data() + block.size();
+    if (Query(block, "\\VarFileInfo\\Translation", &pointer, &n) && pointer >= block.data() &&
+        pointer <= end) {
+        const auto *p = static_cast<const uint8_t *>(pointer);
+        const reader::ByteView list{{p, std::min<size_t>(n, end - p)}};
+        for (size_t i = 0; i + kEntrySize <= list.size(); i += kEntrySize)
+            keys.push_back(uint32_t(list.ReadOrZero<uint16_t>(i)) << 16 |
+                           list.ReadOrZero<uint16_t>(i + 2));
     }
     keys.insert(keys.end(), {0x040904B0u, 0x040904E4u, 0x04090000u});
     for (size_t i = 0; i < keys.size(); i++) {
         if (std::find(keys.begin(), keys.begin() + i, keys[i]) != keys.begin() + i)
             continue;
-        std::string key = Hex32(keys[i]);
-        std::transform(key.begin(), key.end(), key.begin(), [](char c) { return std::toupper(c); });
-        const std::string path = "\\StringFileInfo\\" + key + "\\" + std::string(field);
+        char key[9];
+        std::snprintf(key, sizeof key, "%08X", unsigned(keys[i]));
+        const std::string path =
+            "\\StringFileInfo\\" + std::string(key) + "\\" + std::string(field);
         pointer = nullptr;
         n = 0;
         if (!Query(block, path.c_str(), &pointer, &n) || pointer == nullptr || n == 0)
             continue;
         const auto *p = static_cast<const uint8_t *>(pointer);
-        if (p < block.data() || p >= block.data() + block.size())
+        if (p < block.data() || p >= end)
             return "outside";
-        const std::string_view rest(reinterpret_cast<const char *>(p),
-                                    block.data() + block.size() - p);
+        const std::string_view rest(reinterpret_cast<const char *>(p), end - p);
         const std::string_view text = rest.substr(0, rest.find('\0'));
         if (!text.empty())
             return std::string(text);
@@ -233,18 +225,15 @@ std::string ExRule(std::span<uint8_t> block, std::string_view field)
 }
 #endif
 
-std::string_view BaseName(std::string_view path)
-{
-    const size_t slash = path.find_last_of("/\\");
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-uint32_t Checksum(std::span<const uint8_t> bytes)
+// The bytes' FNV-1a hash, in hex.
+std::string Checksum(std::span<const uint8_t> bytes)
 {
     uint32_t h = 2166136261u;
     for (uint8_t b : bytes)
         h = (h ^ b) * 16777619u;
-    return h;
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", unsigned(h));
+    return text;
 }
 
 // Room past the buffer for what a reader might write there: Wine writes its
@@ -275,7 +264,7 @@ bool Report(const std::string &path, uint8_t fill, std::string &out)
     std::fill(buffer.begin() + size + 2, buffer.end(), fill);
     const std::span<uint8_t> block(buffer.data(), size + 1);
     const bool ok = InfoRead(path.c_str(), block);
-    out += "info " + std::to_string(ok) + " checksum " + Hex32(Checksum(block)) + "\n";
+    out += "info " + std::to_string(ok) + " checksum " + Checksum(block) + "\n";
     for (const std::string &sub_block : SubBlocks()) {
         if (!ok)
             break;
@@ -318,8 +307,7 @@ void Print(std::string_view text)
 std::array<QvSetupExport, 2> FindExports()
 {
 #ifdef _WIN32
-    char path[MAX_PATH];
-    LoadedModule *module = DefaultModulePath(path, sizeof path) ? OpenModule(path) : nullptr;
+    LoadedModule *module = LoadModuleBesideProgram();
     if (module == nullptr)
         return {};
     return {FindModuleExport(module, "GetFileVersion", 0),
@@ -353,7 +341,7 @@ int main(int argc, char **argv)
     // a heap an earlier file's overrun has spoiled) ends it after 60 s, as
     // a crash does: the comparison then resumes after that file.
     static Watchdog watchdog{
-        60000, 0, 3, [](const char *what) { std::fprintf(stderr, "query_versions: %s\n", what); }};
+        60000, 0, [](const char *what) { std::fprintf(stderr, "query_versions: %s\n", what); }};
     StartWatchdog(watchdog);
 #endif
     const bool exports_mode = argc > 1 && std::strcmp(argv[1], "--exports") == 0;
@@ -377,7 +365,7 @@ int main(int argc, char **argv)
         if (n < first || line.empty())
             continue;
         const std::string path = HostPath(line);
-        Print("FILE " + std::to_string(n) + " " + std::string(BaseName(path)) + "\n");
+        Print("FILE " + std::to_string(n) + " " + path.substr(path.find_last_of("/\\") + 1) + "\n");
         std::fflush(stdout);
 #ifdef _WIN32
         watchdog.Begin();

@@ -14,7 +14,7 @@
 
 #include "fixture_path.h"
 #include "host_table.h"
-#include "loader/module_loader.h"
+#include "module_beside.h"
 #include "qvsetup.h"
 #include "watchdog.h"
 
@@ -64,10 +64,7 @@ int main(int argc, char **argv)
     const long calls = std::atol(argv[1]);
     const long file_calls = std::atol(argv[2]);
     const std::span<char *const> fixtures(argv + 3, static_cast<size_t>(argc - 3));
-    char module_path[MAX_PATH];
-    LoadedModule *module = nullptr;
-    if (DefaultModulePath(module_path, sizeof module_path))
-        module = OpenModule(module_path);
+    LoadedModule *module = LoadModuleBesideProgram();
     constexpr std::array<const char *, 5> kNames = {"GetFileVersion", "NormalizeMSIEVersion",
                                                     "CompareVersions", "IsQarvellClientRunning",
                                                     "GetFileVersionEx"};

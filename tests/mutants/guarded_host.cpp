@@ -38,19 +38,17 @@ struct FieldCall {
     const char *field;
 };
 const FieldCall kCalls[] = {
-    {false, "FileVersion"},  {false, "CompanyName"},         {false, "FileDescription"},
-    {false, "InternalName"}, {false, "LegalCopyright"},      {false, "OriginalFilename"},
-    {false, "ProductName"},  {false, "ProductVersion"},      {true, "FileVersion"},
-    {true, "CompanyName"},   {true, "ProductVersionNumber"},
-};
+    {false, "FileVersion"},  {false, "CompanyName"},        {false, "FileDescription"},
+    {false, "InternalName"}, {false, "LegalCopyright"},     {false, "OriginalFilename"},
+    {false, "ProductName"},  {false, "ProductVersion"},     {true, "FileVersion"},
+    {true, "CompanyName"},   {true, "ProductVersionNumber"}};
 const uint8_t kPassFill[2] = {0x41, 0xa5};
-const uint8_t kGuardFill = 0x6b; // host guards and slots
-const uint8_t kCanary = 0xfd;    // slack of a guard block
+const uint8_t kCanary = 0xfd; // the rest of a guard block's pages
 
-// One block of the guard allocator: committed pages ending at `user` +
-// the block size rounded up, then a reserved (inaccessible) span. The bytes
-// from the start of the block's first page up to it, and from its end to
-// the end of the committed pages, hold a canary.
+// One block of the guard allocator: committed pages from `base` ending at
+// `user` + the block size rounded up, then a reserved (inaccessible) span.
+// The bytes from `base` up to `user`, and from the block's end to the end
+// of the committed pages, hold a canary.
 struct GuardBlock {
     uint8_t *base;
     size_t reserved;
@@ -92,13 +90,7 @@ constexpr size_t kPage = 4096, kAlign = 2 * sizeof(void *), kGuardSpan = 256 * 1
 // More than a version resource can need: the DLL is refused such a block.
 constexpr size_t kHugeAllocation = 64u << 20;
 
-uint8_t *PageOf(uint8_t *p)
-{
-    return reinterpret_cast<uint8_t *>(reinterpret_cast<uintptr_t>(p) & ~uintptr_t(kPage - 1));
-}
-
-// A block of `size` bytes ending where inaccessible pages begin; its bytes
-// are left to the caller.
+// A block of `size` bytes ending where inaccessible pages begin.
 void *GuardAlloc(size_t size)
 {
     size_t rounded = (size + kAlign - 1) & ~(kAlign - 1);
@@ -111,8 +103,7 @@ void *GuardAlloc(size_t size)
         return nullptr;
     }
     uint8_t *user = base + committed - rounded;
-    std::memset(PageOf(user), kCanary, size_t(user - PageOf(user)));
-    std::memset(user + size, kCanary, rounded - size);
+    std::memset(base, kCanary, committed); // the block's own bytes are the caller's
     g.blocks[user] = {base, committed + kGuardSpan, user, size};
     return user;
 }
@@ -125,7 +116,7 @@ bool GuardFree(void *p)
         return false;
     const GuardBlock &b = it->second;
     const auto canary = [](uint8_t c) { return c == kCanary; };
-    if (!std::all_of(PageOf(b.user), b.user, canary) ||
+    if (!std::all_of(b.base, b.user, canary) ||
         !std::all_of(b.user + b.size, b.base + (b.reserved - kGuardSpan), canary))
         Fault("wrote outside a DLL block: bytes beside a block of " + std::to_string(b.size) +
               " changed");
@@ -254,11 +245,8 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS *e)
 bool HeapsValid()
 {
     HANDLE heaps[64];
-    DWORD n = GetProcessHeaps(64, heaps);
-    for (DWORD i = 0; i < n && i < 64; i++)
-        if (!HeapValidate(heaps[i], 0, nullptr))
-            return false;
-    return true;
+    const DWORD n = std::min<DWORD>(GetProcessHeaps(64, heaps), 64);
+    return std::all_of(heaps, heaps + n, [](HANDLE h) { return HeapValidate(h, 0, nullptr); });
 }
 
 // One call, in a host table (guard bytes around the block and each slot
@@ -268,16 +256,14 @@ bool HeapsValid()
 std::string Call(QvSetupExport get_file_version, HeapSpray &spray, const std::string &parameters,
                  std::string &answer)
 {
-    uint8_t fill = kPassFill[g.pass];
-    spray.Fill(fill);
-    static HostTable table(
-        {.capacity = 4, .name_width = 64, .value_width = 1024, .fill = kGuardFill});
+    g.fill = kPassFill[g.pass];
+    spray.Fill(g.fill);
+    static HostTable table({.capacity = 4, .name_width = 64, .value_width = 1024, .fill = 0x6b});
     table.Reset();
     table.Append("%Other%", "kept");
     std::string text = parameters;
     table.Parameters(text.c_str());
     g.guard = g.pass == 0;
-    g.fill = fill;
     g.fault.clear();
     g.watchdog.Begin();
     get_file_version(table.block());
@@ -291,14 +277,9 @@ std::string Call(QvSetupExport get_file_version, HeapSpray &spray, const std::st
     if (!table.Intact() || table.count() != 2 || table.Key(0) != "%Other%" ||
         table.Value(0) != "kept" || table.Key(1) != "%FileVersion%" || text != parameters)
         return "host memory changed: the host block, its slots or its parameter text";
-    if (!spray.Kept(fill))
+    if (!spray.Kept(g.fill))
         return "host memory changed: a sprayed heap block";
     return "";
-}
-
-std::string Shown(const std::string &bytes)
-{
-    return bytes.empty() ? "''" : Hex(bytes);
 }
 
 } // namespace
@@ -324,6 +305,7 @@ int main(int argc, char **argv)
     }
     long first = argc > 2 ? std::atol(argv[2]) : 0;
     HeapSpray spray;
+    const auto shown = [](const std::string &bytes) { return bytes.empty() ? "''" : Hex(bytes); };
     char line[4096];
     for (long n = 0; std::fgets(line, sizeof line, list) != nullptr; n++) {
         line[std::strcspn(line, "\r\n")] = '\0';
@@ -343,8 +325,8 @@ int main(int argc, char **argv)
                 std::string fault =
                     Call(exports[call.ex], spray, path + "," + call.field, answers[g.pass]);
                 if (fault.empty() && answers[g.pass] != answers[0])
-                    fault = "answer depends on memory: " + Shown(answers[0]) +
-                            " with the guard allocator, " + Shown(answers[g.pass]) +
+                    fault = "answer depends on memory: " + shown(answers[0]) +
+                            " with the guard allocator, " + shown(answers[g.pass]) +
                             " on the sprayed heap";
                 if (!fault.empty()) {
                     PrintFault(fault.c_str());

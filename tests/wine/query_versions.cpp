@@ -56,12 +56,10 @@ namespace reader = qv::reader;
 // reader's on the portable build. A block is the buffer as the caller
 // gives it, its length included.
 #ifdef _WIN32
-uint32_t InfoSize(const char *path, uint32_t &handle)
+using Handle = DWORD;
+uint32_t InfoSize(const char *path, Handle &handle)
 {
-    DWORD h = handle;
-    const uint32_t size = GetFileVersionInfoSizeA(path, &h);
-    handle = h;
-    return size;
+    return GetFileVersionInfoSizeA(path, &handle);
 }
 bool InfoRead(const char *path, std::span<uint8_t> block)
 {
@@ -72,7 +70,8 @@ bool Query(std::span<uint8_t> block, const char *sub_block, void **buffer, unsig
     return VerQueryValueA(block.data(), sub_block, buffer, length);
 }
 #else
-uint32_t InfoSize(const char *path, uint32_t &handle)
+using Handle = uint32_t;
+uint32_t InfoSize(const char *path, Handle &handle)
 {
     return reader::VersionInfoSize(path, &handle);
 }
@@ -104,8 +103,7 @@ constexpr std::string_view kExFields[] = {
     "FileVersion",       "CompanyName",          "FileDescription", "InternalName",
     "LegalCopyright",    "OriginalFilename",     "ProductName",     "ProductVersion",
     "Comments",          "LegalTrademarks",      "PrivateBuild",    "SpecialBuild",
-    "FileVersionNumber", "ProductVersionNumber", "companyname",     "Unknown",
-};
+    "FileVersionNumber", "ProductVersionNumber", "companyname",     "Unknown"};
 constexpr auto kExStrings = std::span(kExFields).first(12);
 constexpr auto kVersionFields = std::span(kExFields).first(9);
 
@@ -137,30 +135,20 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b)
     return a.size() == b.size() && _strnicmp(a.data(), b.data(), a.size()) == 0;
 }
 
-// What the system's functions answer for a sub-block when it lies inside
-// the block whole, as long as they say it is; else nothing.
-std::span<const uint8_t> Found(std::span<uint8_t> block, const char *sub_block)
-{
-    void *pointer = nullptr;
-    unsigned n = 0;
-    if (!Query(block, sub_block, &pointer, &n))
-        return {};
-    const auto *p = static_cast<const uint8_t *>(pointer);
-    const uint8_t *end = block.data() + block.size();
-    if (p < block.data() || p > end || n > size_t(end - p))
-        return {};
-    return {p, n};
-}
-
 // "a.b.c.d" from the fixed record's two words at `words`; "" without a
 // record of at least 52 bytes that lies inside the block whole, as long as
 // the functions say it is.
 std::string FixedNumber(std::span<uint8_t> block, uint32_t words)
 {
-    const auto record = Found(block, "\\");
-    if (record.size() < reader::kFixedRecordSize)
+    void *pointer = nullptr;
+    unsigned n = 0;
+    const bool found = Query(block, "\\", &pointer, &n);
+    const auto *p = static_cast<const uint8_t *>(pointer);
+    const uint8_t *end = block.data() + block.size();
+    if (!found || p < block.data() || p > end || n > size_t(end - p) ||
+        n < reader::kFixedRecordSize)
         return "";
-    const reader::ByteView view{record};
+    const reader::ByteView view{{p, n}};
     const uint32_t ms = view.ReadOrZero<uint32_t>(words), ls = view.ReadOrZero<uint32_t>(words + 4);
     return std::to_string(ms >> 16) + "." + std::to_string(ms & 0xffff) + "." +
            std::to_string(ls >> 16) + "." + std::to_string(ls & 0xffff);
@@ -174,9 +162,8 @@ std::string FixedNumber(std::span<uint8_t> block, uint32_t words)
 // than the block holds.
 std::string ExRule(std::span<uint8_t> block, std::string_view field)
 {
-    const reader::ByteView view{block};
     if (block.size() < reader::kNodeHeaderSize32 ||
-        view.ReadOrZero<uint16_t>(reader::kNodeLengthOffset) > block.size())
+        reader::ByteView{block}.ReadOrZero<uint16_t>(reader::kNodeLengthOffset) > block.size())
         return "";
     if (EqualIgnoringCase(field, "FileVersionNumber"))
         return FixedNumber(block, reader::kFileVersionMSOffset);
@@ -253,7 +240,7 @@ constexpr SprayShape kSprayShape{kSpraySizes, 4, false, false};
 bool Report(const std::string &path, uint8_t fill, std::string &out)
 {
     HeapSpray(kSprayShape).Fill(fill);
-    uint32_t handle = 7;
+    Handle handle = 7;
     const uint32_t size = InfoSize(path.c_str(), handle);
     out += "size " + std::to_string(size) + " handle " + std::to_string(handle) + "\n";
     if (size == 0 || size > 0x100000)

@@ -43,11 +43,10 @@ struct Input {
 };
 
 constexpr std::array<std::string_view, 10> kNearKeys = {
-    "%VersionDelta%",  "%FileVersion%", "%FILEVERSION%",
-    "%VersionDelt%",   "VersionDelta",  "%versiondelta%",
-    "%FileVersion",    "FILEVERSION%",  "%%",
-    "%VersionDelta%x",
-};
+    "%VersionDelta%", "%FileVersion%", "%FILEVERSION%",
+    "%VersionDelt%",  "VersionDelta",  "%versiondelta%",
+    "%FileVersion",   "FILEVERSION%",  "%%",
+    "%VersionDelta%x"};
 
 struct Export {
     QvSetupExport function;
@@ -64,13 +63,10 @@ constexpr std::array<Export, 4> kExports = {{
 // Index of the first entry the library may match for `key`, or `entries`.
 uint32_t FirstMatch(std::string_view names, uint32_t width, uint32_t entries, std::string_view key)
 {
-    if (key.size() + 1 > width)
-        return entries;
-    for (uint32_t i = 0; i < entries; i++) {
-        const std::string_view slot = names.substr(std::size_t{i} * width, width);
-        if (slot.starts_with(key) && slot[key.size()] == '\0')
+    const std::string terminated = std::string(key) + '\0';
+    for (uint32_t i = 0; i < entries; i++)
+        if (names.substr(std::size_t{i} * width, width).starts_with(terminated))
             return i;
-    }
     return entries;
 }
 

@@ -12,8 +12,7 @@ inline std::string Hex(std::string_view bytes, std::string_view before_each = ""
     std::string out;
     for (const unsigned char b : bytes) {
         out.append(before_each);
-        out += kDigits[b >> 4];
-        out += kDigits[b & 15];
+        out.append({kDigits[b >> 4], kDigits[b & 15]});
     }
     return out;
 }

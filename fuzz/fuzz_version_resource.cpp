@@ -27,9 +27,9 @@ void QueryFields(const char *path)
 
 } // namespace
 
-#ifdef _WIN32
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+#ifdef _WIN32
     const char *name = "qv_fuzz_input.dll";
     FILE *f = std::fopen(name, "wb");
     if (f == nullptr)
@@ -38,11 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (std::fclose(f) == 0 && written)
         QueryFields(name);
     std::remove(name);
-    return 0;
-}
 #else
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
     // A path with a folder in it goes through the data-file lookup first; a
     // bare name without an extension (made in the working directory) only
     // through the file parser.
@@ -57,6 +53,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     if (fds[1] >= 0)
         unlink(name);
+#endif
     return 0;
 }
-#endif

@@ -11,23 +11,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size);
 
-namespace {
-
-bool RunFile(const std::filesystem::path &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        std::fprintf(stderr, "replay: cannot read %s\n", path.string().c_str());
-        return false;
-    }
-    const std::vector<uint8_t> data{std::istreambuf_iterator<char>(file),
-                                    std::istreambuf_iterator<char>()};
-    LLVMFuzzerTestOneInput(data.data(), data.size());
-    return true;
-}
-
-} // namespace
-
 int main(int argc, char **argv)
 {
     bool failed = false;
@@ -40,8 +23,15 @@ int main(int argc, char **argv)
         for (const std::filesystem::path &file : files) {
             if (file.filename().string().starts_with('.'))
                 continue;
-            failed |= !RunFile(file);
             count++;
+            std::ifstream in(file, std::ios::binary);
+            if (!in) {
+                std::fprintf(stderr, "replay: cannot read %s\n", file.string().c_str());
+                failed = true;
+                continue;
+            }
+            const std::vector<uint8_t> data{std::istreambuf_iterator<char>(in), {}};
+            LLVMFuzzerTestOneInput(data.data(), data.size());
         }
     }
     std::printf("replayed %d inputs\n", count);

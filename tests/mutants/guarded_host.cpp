@@ -20,15 +20,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <malloc.h>
+#include <map>
 #include <string>
-#include <vector>
 
 #include "fixture_path.h"
 #include "heap_spray.h"
 #include "hex.h"
 #include "host_table.h"
-#include "loader/module_loader.h"
+#include "module_beside.h"
 #include "qvsetup.h"
 #include "watchdog.h"
 
@@ -39,19 +38,17 @@ struct FieldCall {
     const char *field;
 };
 const FieldCall kCalls[] = {
-    {false, "FileVersion"},  {false, "CompanyName"},         {false, "FileDescription"},
-    {false, "InternalName"}, {false, "LegalCopyright"},      {false, "OriginalFilename"},
-    {false, "ProductName"},  {false, "ProductVersion"},      {true, "FileVersion"},
-    {true, "CompanyName"},   {true, "ProductVersionNumber"},
-};
+    {false, "FileVersion"},  {false, "CompanyName"},        {false, "FileDescription"},
+    {false, "InternalName"}, {false, "LegalCopyright"},     {false, "OriginalFilename"},
+    {false, "ProductName"},  {false, "ProductVersion"},     {true, "FileVersion"},
+    {true, "CompanyName"},   {true, "ProductVersionNumber"}};
 const uint8_t kPassFill[2] = {0x41, 0xa5};
-const uint8_t kGuardFill = 0x6b; // host guards and slots
-const uint8_t kCanary = 0xfd;    // slack of a guard block
+const uint8_t kCanary = 0xfd; // the rest of a guard block's pages
 
-// One block of the guard allocator: committed pages ending at `user` +
-// the block size rounded up, then a reserved (inaccessible) span. The bytes
-// from the start of the block's first page up to it, and from its end to
-// the end of the committed pages, hold a canary.
+// One block of the guard allocator: committed pages from `base` ending at
+// `user` + the block size rounded up, then a reserved (inaccessible) span.
+// The bytes from `base` up to `user`, and from the block's end to the end
+// of the committed pages, hold a canary.
 struct GuardBlock {
     uint8_t *base;
     size_t reserved;
@@ -67,10 +64,10 @@ void PrintFault(const char *what);
 struct Host {
     bool guard = false;
     uint8_t fill = 0;
-    long live = 0; // the DLL's blocks not yet freed
-    std::vector<GuardBlock> blocks;
-    std::string fault; // first fault found by a hook
-    long index = -1;   // what is being processed, for a crash report
+    long live = 0;                       // the DLL's blocks not yet freed
+    std::map<void *, GuardBlock> blocks; // by `user`
+    std::string fault;                   // first fault found by a hook
+    long index = -1;                     // what is being processed, for a crash report
     const char *name = "";
     const char *field = "";
     int pass = 0;
@@ -93,53 +90,39 @@ constexpr size_t kPage = 4096, kAlign = 2 * sizeof(void *), kGuardSpan = 256 * 1
 // More than a version resource can need: the DLL is refused such a block.
 constexpr size_t kHugeAllocation = 64u << 20;
 
-uint8_t *PageOf(uint8_t *p)
-{
-    return reinterpret_cast<uint8_t *>(reinterpret_cast<uintptr_t>(p) & ~uintptr_t(kPage - 1));
-}
-
-void *GuardAlloc(size_t size, bool zero)
+// A block of `size` bytes ending where inaccessible pages begin.
+void *GuardAlloc(size_t size)
 {
     size_t rounded = (size + kAlign - 1) & ~(kAlign - 1);
     size_t committed = rounded == 0 ? kPage : (rounded + kPage - 1) & ~(kPage - 1);
     auto *base = static_cast<uint8_t *>(
         VirtualAlloc(nullptr, committed + kGuardSpan, MEM_RESERVE, PAGE_NOACCESS));
     if (base == nullptr || !VirtualAlloc(base, committed, MEM_COMMIT, PAGE_READWRITE)) {
-        if (base != nullptr)
-            VirtualFree(base, 0, MEM_RELEASE);
+        VirtualFree(base, 0, MEM_RELEASE); // fails harmlessly on null
         Fault("guard allocator: out of address space");
         return nullptr;
     }
     uint8_t *user = base + committed - rounded;
-    std::memset(PageOf(user), kCanary, size_t(user - PageOf(user)));
-    std::memset(user + size, kCanary, rounded - size);
-    if (!zero) // committed pages start zeroed
-        std::memset(user, g.fill, size);
-    g.blocks.push_back({base, committed + kGuardSpan, user, size});
+    std::memset(base, kCanary, committed); // the block's own bytes are the caller's
+    g.blocks[user] = {base, committed + kGuardSpan, user, size};
     return user;
 }
 
-bool CanaryKept(const GuardBlock &b)
-{
-    const auto canary = [](uint8_t c) { return c == kCanary; };
-    return std::all_of(PageOf(b.user), b.user, canary) &&
-           std::all_of(b.user + b.size, b.base + (b.reserved - kGuardSpan), canary);
-}
-
-// Frees a guard block; false when `p` is not one.
+// Frees a guard block, checking its canary; false when `p` is not one.
 bool GuardFree(void *p)
 {
-    for (size_t i = 0; i < g.blocks.size(); i++) {
-        if (g.blocks[i].user != p)
-            continue;
-        if (!CanaryKept(g.blocks[i]))
-            Fault("wrote outside a DLL block: bytes beside a block of " +
-                  std::to_string(g.blocks[i].size) + " changed");
-        VirtualFree(g.blocks[i].base, 0, MEM_RELEASE);
-        g.blocks.erase(g.blocks.begin() + long(i));
-        return true;
-    }
-    return false;
+    const auto it = g.blocks.find(p);
+    if (it == g.blocks.end())
+        return false;
+    const GuardBlock &b = it->second;
+    const auto canary = [](uint8_t c) { return c == kCanary; };
+    if (!std::all_of(b.base, b.user, canary) ||
+        !std::all_of(b.user + b.size, b.base + (b.reserved - kGuardSpan), canary))
+        Fault("wrote outside a DLL block: bytes beside a block of " + std::to_string(b.size) +
+              " changed");
+    VirtualFree(b.base, 0, MEM_RELEASE);
+    g.blocks.erase(it);
+    return true;
 }
 
 bool Huge(size_t size)
@@ -154,20 +137,17 @@ void *__cdecl HookMalloc(size_t size)
 {
     if (Huge(size))
         return nullptr;
-    void *p = g.guard ? GuardAlloc(size, false) : std::malloc(size);
-    if (p != nullptr && !g.guard)
-        std::memset(p, g.fill, size); // what a reused block might hold
-    g.live += p != nullptr;
-    return p;
+    void *p = g.guard ? GuardAlloc(size) : std::malloc(size);
+    if (p == nullptr)
+        return nullptr;
+    g.live++;
+    return std::memset(p, g.fill, size); // what a reused block might hold
 }
 
 void *__cdecl HookCalloc(size_t count, size_t size)
 {
-    if ((size != 0 && count > SIZE_MAX / size) || Huge(count * size))
-        return nullptr;
-    void *p = g.guard ? GuardAlloc(count * size, true) : std::calloc(count, size);
-    g.live += p != nullptr;
-    return p;
+    void *p = (size != 0 && count > SIZE_MAX / size) ? nullptr : HookMalloc(count * size);
+    return p != nullptr ? std::memset(p, 0, count * size) : nullptr;
 }
 
 void __cdecl HookFree(void *p)
@@ -179,65 +159,50 @@ void __cdecl HookFree(void *p)
         std::free(p);
 }
 
+// A guard block moves to a new block (of the pass's allocator); any other
+// is the C runtime's to resize.
 void *__cdecl HookRealloc(void *p, size_t size)
 {
-    if (p == nullptr)
-        return HookMalloc(size);
-    if (Huge(size))
-        return nullptr;
-    for (const GuardBlock &b : g.blocks) {
-        if (b.user != p)
-            continue;
-        void *q = GuardAlloc(size, false);
-        if (q != nullptr) {
-            std::memcpy(q, p, b.size < size ? b.size : size);
-            GuardFree(p);
-        }
-        return q;
+    const auto b = g.blocks.find(p);
+    if (p != nullptr && b == g.blocks.end())
+        return Huge(size) ? nullptr : std::realloc(p, size);
+    void *q = HookMalloc(size);
+    if (q != nullptr && p != nullptr) {
+        std::memcpy(q, p, std::min(b->second.size, size));
+        HookFree(p);
     }
-    return std::realloc(p, size);
+    return q;
 }
 
-// Points the DLL's imports of the C runtime's allocator at the hooks.
+// Points the DLL's imports of the C runtime's allocator at the hooks: each
+// import slot that holds msvcrt's function (the loader bound it there) gets
+// the hook.
 bool HookAllocator(HMODULE module)
 {
+    const HMODULE crt = GetModuleHandleA("msvcrt.dll");
+    const std::pair<const char *, void *> kHooks[] = {
+        {"malloc", reinterpret_cast<void *>(HookMalloc)},
+        {"calloc", reinterpret_cast<void *>(HookCalloc)},
+        {"realloc", reinterpret_cast<void *>(HookRealloc)},
+        {"free", reinterpret_cast<void *>(HookFree)}};
     auto *base = reinterpret_cast<uint8_t *>(module);
-    auto *nt = reinterpret_cast<IMAGE_NT_HEADERS *>(
+    const auto *nt = reinterpret_cast<IMAGE_NT_HEADERS *>(
         base + reinterpret_cast<IMAGE_DOS_HEADER *>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY &imports =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    const struct {
-        const char *name;
-        void *hook;
-    } kHooks[] = {{"malloc", reinterpret_cast<void *>(HookMalloc)},
-                  {"calloc", reinterpret_cast<void *>(HookCalloc)},
-                  {"realloc", reinterpret_cast<void *>(HookRealloc)},
-                  {"free", reinterpret_cast<void *>(HookFree)}};
+    const DWORD imports =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
     int hooked = 0;
-    for (auto *d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR *>(base + imports.VirtualAddress);
-         imports.VirtualAddress != 0 && d->Name != 0; d++) {
-        if (_stricmp(reinterpret_cast<char *>(base + d->Name), "msvcrt.dll") != 0 ||
-            d->OriginalFirstThunk == 0)
-            continue;
-        auto *names = reinterpret_cast<IMAGE_THUNK_DATA *>(base + d->OriginalFirstThunk);
-        auto *slots = reinterpret_cast<IMAGE_THUNK_DATA *>(base + d->FirstThunk);
-        for (; names->u1.AddressOfData != 0; names++, slots++) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                continue;
-            const char *name =
-                reinterpret_cast<IMAGE_IMPORT_BY_NAME *>(base + names->u1.AddressOfData)->Name;
-            for (const auto &h : kHooks) {
-                if (std::strcmp(name, h.name) != 0)
+    for (auto *d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR *>(base + imports);
+         crt != nullptr && imports != 0 && d->Name != 0; d++)
+        for (auto *slot = reinterpret_cast<ULONG_PTR *>(base + d->FirstThunk); *slot != 0; slot++)
+            for (const auto &[name, hook] : kHooks) {
+                if (*slot != reinterpret_cast<ULONG_PTR>(GetProcAddress(crt, name)))
                     continue;
                 DWORD old;
-                VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE,
-                               &old);
-                slots->u1.Function = reinterpret_cast<ULONG_PTR>(h.hook);
-                VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, old, &old);
+                VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
+                *slot = reinterpret_cast<ULONG_PTR>(hook);
+                VirtualProtect(slot, sizeof *slot, old, &old);
                 hooked++;
             }
-        }
-    }
     return hooked >= 3; // malloc, calloc and free at least
 }
 
@@ -266,7 +231,7 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS *e)
         const char *op = r->ExceptionInformation[0] == 1 ? "write" : "read";
         std::snprintf(what, sizeof what, "crash: %s of %p in %s", op, static_cast<void *>(at),
                       ModuleOf(r->ExceptionAddress));
-        for (const GuardBlock &b : g.blocks)
+        for (const auto &[user, b] : g.blocks)
             if (at >= b.base && at < b.base + b.reserved)
                 std::snprintf(what, sizeof what,
                               "%s past a DLL block: %ld bytes past a block of %lu", op,
@@ -280,11 +245,8 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS *e)
 bool HeapsValid()
 {
     HANDLE heaps[64];
-    DWORD n = GetProcessHeaps(64, heaps);
-    for (DWORD i = 0; i < n && i < 64; i++)
-        if (!HeapValidate(heaps[i], 0, nullptr))
-            return false;
-    return true;
+    const DWORD n = std::min<DWORD>(GetProcessHeaps(64, heaps), 64);
+    return std::all_of(heaps, heaps + n, [](HANDLE h) { return HeapValidate(h, 0, nullptr); });
 }
 
 // One call, in a host table (guard bytes around the block and each slot
@@ -294,16 +256,14 @@ bool HeapsValid()
 std::string Call(QvSetupExport get_file_version, HeapSpray &spray, const std::string &parameters,
                  std::string &answer)
 {
-    uint8_t fill = kPassFill[g.pass];
-    spray.Fill(fill);
-    static HostTable table(
-        {.capacity = 4, .name_width = 64, .value_width = 1024, .fill = kGuardFill});
+    g.fill = kPassFill[g.pass];
+    spray.Fill(g.fill);
+    static HostTable table({.capacity = 4, .name_width = 64, .value_width = 1024, .fill = 0x6b});
     table.Reset();
     table.Append("%Other%", "kept");
     std::string text = parameters;
     table.Parameters(text.c_str());
     g.guard = g.pass == 0;
-    g.fill = fill;
     g.fault.clear();
     g.watchdog.Begin();
     get_file_version(table.block());
@@ -317,14 +277,9 @@ std::string Call(QvSetupExport get_file_version, HeapSpray &spray, const std::st
     if (!table.Intact() || table.count() != 2 || table.Key(0) != "%Other%" ||
         table.Value(0) != "kept" || table.Key(1) != "%FileVersion%" || text != parameters)
         return "host memory changed: the host block, its slots or its parameter text";
-    if (!spray.Kept(fill))
+    if (!spray.Kept(g.fill))
         return "host memory changed: a sprayed heap block";
     return "";
-}
-
-std::string Shown(const std::string &bytes)
-{
-    return bytes.empty() ? "''" : Hex(bytes);
 }
 
 } // namespace
@@ -338,9 +293,7 @@ int main(int argc, char **argv)
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetUnhandledExceptionFilter(OnCrash);
     StartWatchdog(g.watchdog);
-    char module_path[MAX_PATH];
-    LoadedModule *module =
-        DefaultModulePath(module_path, sizeof module_path) ? OpenModule(module_path) : nullptr;
+    LoadedModule *module = LoadModuleBesideProgram();
     const QvSetupExport exports[2] = {
         module ? FindModuleExport(module, "GetFileVersion", 0) : nullptr,
         module ? FindModuleExport(module, "GetFileVersionEx", 0) : nullptr};
@@ -352,6 +305,7 @@ int main(int argc, char **argv)
     }
     long first = argc > 2 ? std::atol(argv[2]) : 0;
     HeapSpray spray;
+    const auto shown = [](const std::string &bytes) { return bytes.empty() ? "''" : Hex(bytes); };
     char line[4096];
     for (long n = 0; std::fgets(line, sizeof line, list) != nullptr; n++) {
         line[std::strcspn(line, "\r\n")] = '\0';
@@ -365,19 +319,17 @@ int main(int argc, char **argv)
         const std::string path = HostPath(line);
         for (const FieldCall &call : kCalls) {
             const std::string label = std::string(call.ex ? "Ex:" : "") + call.field;
-            const char *field = label.c_str();
-            g.field = field;
+            g.field = label.c_str();
             std::string answers[2];
             for (g.pass = 0; g.pass < 2; g.pass++) {
                 std::string fault =
                     Call(exports[call.ex], spray, path + "," + call.field, answers[g.pass]);
                 if (fault.empty() && answers[g.pass] != answers[0])
-                    fault = "answer depends on memory: " + Shown(answers[0]) +
-                            " with the guard allocator, " + Shown(answers[g.pass]) +
+                    fault = "answer depends on memory: " + shown(answers[0]) +
+                            " with the guard allocator, " + shown(answers[g.pass]) +
                             " on the sprayed heap";
                 if (!fault.empty()) {
-                    std::printf("FAULT %ld %s %s %d: %s\n", n, g.name, field, g.pass,
-                                fault.c_str());
+                    PrintFault(fault.c_str());
                     return 1;
                 }
             }

@@ -14,7 +14,7 @@
 
 #include "fixture_path.h"
 #include "host_table.h"
-#include "loader/module_loader.h"
+#include "module_beside.h"
 #include "qvsetup.h"
 #include "watchdog.h"
 
@@ -28,8 +28,7 @@ void ResetTable(HostTable &t, const char *parameters)
     t.Parameters(parameters);
 }
 
-constexpr std::array<const char *, 4> kFields = {"FileVersion", "CompanyName", "ProductVersion",
-                                                 "Comments"};
+constexpr const char *kFields[] = {"FileVersion", "CompanyName", "ProductVersion", "Comments"};
 
 // The exports by ordinal: GetFileVersion, NormalizeMSIEVersion,
 // CompareVersions, IsQarvellClientRunning, GetFileVersionEx.
@@ -47,7 +46,7 @@ void Run(const Exports &exports, long calls, long file_calls, std::span<char *co
     const long count = static_cast<long>(fixtures.size());
     for (long i = 0; i < file_calls; i++) {
         const std::string parameters =
-            HostPath(fixtures[i % count]) + ", " + kFields[(i / count) % kFields.size()];
+            HostPath(fixtures[i % count]) + ", " + kFields[(i / count) % std::size(kFields)];
         ResetTable(t, parameters.c_str());
         exports[(i & 1) ? 4 : 0](t.block());
     }
@@ -64,18 +63,12 @@ int main(int argc, char **argv)
     const long calls = std::atol(argv[1]);
     const long file_calls = std::atol(argv[2]);
     const std::span<char *const> fixtures(argv + 3, static_cast<size_t>(argc - 3));
-    char module_path[MAX_PATH];
-    LoadedModule *module = nullptr;
-    if (DefaultModulePath(module_path, sizeof module_path))
-        module = OpenModule(module_path);
-    constexpr std::array<const char *, 5> kNames = {"GetFileVersion", "NormalizeMSIEVersion",
-                                                    "CompareVersions", "IsQarvellClientRunning",
-                                                    "GetFileVersionEx"};
+    LoadedModule *module = LoadModuleBesideProgram();
     Exports exports;
-    for (size_t i = 0; i < exports.size(); i++) {
-        exports[i] = module ? FindModuleExport(module, kNames[i], 0) : nullptr;
+    for (unsigned i = 0; i < exports.size(); i++) {
+        exports[i] = module ? FindModuleExport(module, "", i + 1) : nullptr;
         if (exports[i] == nullptr) {
-            std::fprintf(stderr, "soak: cannot find %s\n", kNames[i]);
+            std::fprintf(stderr, "soak: cannot find export %u\n", i + 1);
             return 2;
         }
     }

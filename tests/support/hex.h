@@ -10,12 +10,9 @@ inline std::string Hex(std::string_view bytes, std::string_view before_each = ""
 {
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string out;
-    out.reserve(bytes.size() * (2 + before_each.size()));
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
+    for (const unsigned char b : bytes) {
         out.append(before_each);
-        out += kDigits[b >> 4];
-        out += kDigits[b & 15];
+        out.append({kDigits[b >> 4], kDigits[b & 15]});
     }
     return out;
 }

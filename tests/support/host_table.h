@@ -89,13 +89,13 @@ public:
     std::string Key(uint32_t i) const { return names_.Read(i); }
     std::string Value(uint32_t i) const { return values_.Read(i); }
 
-    // Value of the first entry keyed '%name%'; `missing` when there is none.
-    std::string Get(const std::string &name, const std::string &missing = "<missing>") const
+    // Value of the first entry keyed '%name%'; "<missing>" when there is none.
+    std::string Get(const std::string &name) const
     {
         for (uint32_t i = 0; i < count() && i < shape_.capacity; i++)
             if (Key(i) == "%" + name + "%")
                 return Value(i);
-        return missing;
+        return "<missing>";
     }
 
     // The guards are whole, the block's fields other than the count are the

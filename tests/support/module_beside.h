@@ -31,10 +31,7 @@ protected:
     }
 
     static QvSetupExport ByName(const char *name) { return FindModuleExport(module_, name, 0); }
-    static QvSetupExport ByOrdinal(unsigned ordinal)
-    {
-        return FindModuleExport(module_, "", ordinal);
-    }
+    static QvSetupExport ByOrdinal(unsigned n) { return FindModuleExport(module_, "", n); }
 
     static inline LoadedModule *module_ = nullptr;
 };

@@ -1,6 +1,6 @@
-// Ends a Windows test program whose work has run too long or (when asked)
-// made the process commit too much memory: a run that would hang, or take
-// the machine's memory, fails instead and says where it was.
+// Ends a Windows test program (status 4) whose work has run too long or
+// (when asked) made the process commit too much memory: a run that would
+// hang, or take the machine's memory, fails instead and says where it was.
 #ifndef QV_TESTS_WATCHDOG_H
 #define QV_TESTS_WATCHDOG_H
 
@@ -23,7 +23,6 @@ inline SIZE_T CommittedBytes()
 struct Watchdog {
     ULONGLONG limit_ms = 20000; // longest one piece of work may run
     SIZE_T memory_limit = 0;    // most the process may commit meanwhile; 0: no limit
-    UINT status = 4;            // the process's exit status when it is ended
     // Says where the program was, given "hang: ..." or "memory: ...".
     void (*report)(const char *what) = nullptr;
     std::atomic<bool> busy{false};
@@ -49,11 +48,10 @@ inline DWORD WINAPI WatchdogThread(void *arg)
                           static_cast<unsigned long long>(w.memory_limit >> 20));
         else
             continue;
-        if (w.busy && w.report != nullptr)
-            w.report(what);
         if (w.busy) {
+            w.report(what);
             std::fflush(stdout);
-            TerminateProcess(GetCurrentProcess(), w.status);
+            TerminateProcess(GetCurrentProcess(), 4);
         }
     }
 }

@@ -20,7 +20,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -42,7 +41,7 @@
 #include <io.h>
 #include <windows.h>
 
-#include "loader/module_loader.h"
+#include "module_beside.h"
 #include "watchdog.h"
 #else
 #include "reader/image.h"
@@ -57,12 +56,10 @@ namespace reader = qv::reader;
 // reader's on the portable build. A block is the buffer as the caller
 // gives it, its length included.
 #ifdef _WIN32
-uint32_t InfoSize(const char *path, uint32_t &handle)
+using Handle = DWORD;
+uint32_t InfoSize(const char *path, Handle &handle)
 {
-    DWORD h = handle;
-    const uint32_t size = GetFileVersionInfoSizeA(path, &h);
-    handle = h;
-    return size;
+    return GetFileVersionInfoSizeA(path, &handle);
 }
 bool InfoRead(const char *path, std::span<uint8_t> block)
 {
@@ -73,7 +70,8 @@ bool Query(std::span<uint8_t> block, const char *sub_block, void **buffer, unsig
     return VerQueryValueA(block.data(), sub_block, buffer, length);
 }
 #else
-uint32_t InfoSize(const char *path, uint32_t &handle)
+using Handle = uint32_t;
+uint32_t InfoSize(const char *path, Handle &handle)
 {
     return reader::VersionInfoSize(path, &handle);
 }
@@ -105,8 +103,7 @@ constexpr std::string_view kExFields[] = {
     "FileVersion",       "CompanyName",          "FileDescription", "InternalName",
     "LegalCopyright",    "OriginalFilename",     "ProductName",     "ProductVersion",
     "Comments",          "LegalTrademarks",      "PrivateBuild",    "SpecialBuild",
-    "FileVersionNumber", "ProductVersionNumber", "companyname",     "Unknown",
-};
+    "FileVersionNumber", "ProductVersionNumber", "companyname",     "Unknown"};
 constexpr auto kExStrings = std::span(kExFields).first(12);
 constexpr auto kVersionFields = std::span(kExFields).first(9);
 
@@ -119,12 +116,6 @@ std::vector<std::string> SubBlocks()
         paths.push_back("\\StringFileInfo\\040904E4\\" + std::string(field));
     paths.push_back("\\VarFileInfo\\Translation");
     return paths;
-}
-
-std::string Hex32(uint32_t v)
-{
-    const char bytes[] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-    return Hex({bytes, sizeof bytes});
 }
 
 // The export's answer for "path,field" in a one-entry table with room for
@@ -144,30 +135,20 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b)
     return a.size() == b.size() && _strnicmp(a.data(), b.data(), a.size()) == 0;
 }
 
-// What the system's functions answer for a sub-block when it lies inside
-// the block whole, as long as they say it is; else nothing.
-std::span<const uint8_t> Found(std::span<uint8_t> block, const char *sub_block)
-{
-    void *pointer = nullptr;
-    unsigned n = 0;
-    if (!Query(block, sub_block, &pointer, &n))
-        return {};
-    const auto *p = static_cast<const uint8_t *>(pointer);
-    const uint8_t *end = block.data() + block.size();
-    if (p < block.data() || p > end || n > size_t(end - p))
-        return {};
-    return {p, n};
-}
-
 // "a.b.c.d" from the fixed record's two words at `words`; "" without a
 // record of at least 52 bytes that lies inside the block whole, as long as
 // the functions say it is.
 std::string FixedNumber(std::span<uint8_t> block, uint32_t words)
 {
-    const auto record = Found(block, "\\");
-    if (record.size() < reader::kFixedRecordSize)
+    void *pointer = nullptr;
+    unsigned n = 0;
+    const bool found = Query(block, "\\", &pointer, &n);
+    const auto *p = static_cast<const uint8_t *>(pointer);
+    const uint8_t *end = block.data() + block.size();
+    if (!found || p < block.data() || p > end || n > size_t(end - p) ||
+        n < reader::kFixedRecordSize)
         return "";
-    const reader::ByteView view{record};
+    const reader::ByteView view{{p, n}};
     const uint32_t ms = view.ReadOrZero<uint32_t>(words), ls = view.ReadOrZero<uint32_t>(words + 4);
     return std::to_string(ms >> 16) + "." + std::to_string(ms & 0xffff) + "." +
            std::to_string(ls >> 16) + "." + std::to_string(ls & 0xffff);
@@ -181,9 +162,8 @@ std::string FixedNumber(std::span<uint8_t> block, uint32_t words)
 // than the block holds.
 std::string ExRule(std::span<uint8_t> block, std::string_view field)
 {
-    const reader::ByteView view{block};
     if (block.size() < reader::kNodeHeaderSize32 ||
-        view.ReadOrZero<uint16_t>(reader::kNodeLengthOffset) > block.size())
+        reader::ByteView{block}.ReadOrZero<uint16_t>(reader::kNodeLengthOffset) > block.size())
         return "";
     if (EqualIgnoringCase(field, "FileVersionNumber"))
         return FixedNumber(block, reader::kFileVersionMSOffset);
@@ -197,32 +177,31 @@ std::string ExRule(std::span<uint8_t> block, std::string_view field)
     std::vector<uint32_t> keys;
     void *pointer = nullptr;
     unsigned n = 0;
-    if (Query(block, "\\VarFileInfo\\Translation", &pointer, &n) && pointer != nullptr) {
-        const auto *list = static_cast<const uint8_t *>(pointer);
-        for (size_t i = 0; i + kEntrySize <= n && list >= block.data() &&
-                           list + i + kEntrySize <= block.data() + block.size();
-             i += kEntrySize) {
-            const reader::ByteView entry{{list + i, kEntrySize}};
-            keys.push_back(uint32_t(entry.ReadOrZero<uint16_t>(0)) << 16 |
-                           entry.ReadOrZero<uint16_t>(2));
-        }
+    const uint8_t *end = block.data() + block.size();
+    if (Query(block, "\\VarFileInfo\\Translation", &pointer, &n) && pointer >= block.data() &&
+        pointer <= end) {
+        const auto *p = static_cast<const uint8_t *>(pointer);
+        const reader::ByteView list{{p, std::min<size_t>(n, end - p)}};
+        for (size_t i = 0; i + kEntrySize <= list.size(); i += kEntrySize)
+            keys.push_back(uint32_t(list.ReadOrZero<uint16_t>(i)) << 16 |
+                           list.ReadOrZero<uint16_t>(i + 2));
     }
     keys.insert(keys.end(), {0x040904B0u, 0x040904E4u, 0x04090000u});
     for (size_t i = 0; i < keys.size(); i++) {
         if (std::find(keys.begin(), keys.begin() + i, keys[i]) != keys.begin() + i)
             continue;
-        std::string key = Hex32(keys[i]);
-        std::transform(key.begin(), key.end(), key.begin(), [](char c) { return std::toupper(c); });
-        const std::string path = "\\StringFileInfo\\" + key + "\\" + std::string(field);
+        char key[9];
+        std::snprintf(key, sizeof key, "%08X", unsigned(keys[i]));
+        const std::string path =
+            "\\StringFileInfo\\" + std::string(key) + "\\" + std::string(field);
         pointer = nullptr;
         n = 0;
         if (!Query(block, path.c_str(), &pointer, &n) || pointer == nullptr || n == 0)
             continue;
         const auto *p = static_cast<const uint8_t *>(pointer);
-        if (p < block.data() || p >= block.data() + block.size())
+        if (p < block.data() || p >= end)
             return "outside";
-        const std::string_view rest(reinterpret_cast<const char *>(p),
-                                    block.data() + block.size() - p);
+        const std::string_view rest(reinterpret_cast<const char *>(p), end - p);
         const std::string_view text = rest.substr(0, rest.find('\0'));
         if (!text.empty())
             return std::string(text);
@@ -233,18 +212,15 @@ std::string ExRule(std::span<uint8_t> block, std::string_view field)
 }
 #endif
 
-std::string_view BaseName(std::string_view path)
-{
-    const size_t slash = path.find_last_of("/\\");
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-uint32_t Checksum(std::span<const uint8_t> bytes)
+// The bytes' FNV-1a hash, in hex.
+std::string Checksum(std::span<const uint8_t> bytes)
 {
     uint32_t h = 2166136261u;
     for (uint8_t b : bytes)
         h = (h ^ b) * 16777619u;
-    return h;
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", unsigned(h));
+    return text;
 }
 
 // Room past the buffer for what a reader might write there: Wine writes its
@@ -264,7 +240,7 @@ constexpr SprayShape kSprayShape{kSpraySizes, 4, false, false};
 bool Report(const std::string &path, uint8_t fill, std::string &out)
 {
     HeapSpray(kSprayShape).Fill(fill);
-    uint32_t handle = 7;
+    Handle handle = 7;
     const uint32_t size = InfoSize(path.c_str(), handle);
     out += "size " + std::to_string(size) + " handle " + std::to_string(handle) + "\n";
     if (size == 0 || size > 0x100000)
@@ -275,7 +251,7 @@ bool Report(const std::string &path, uint8_t fill, std::string &out)
     std::fill(buffer.begin() + size + 2, buffer.end(), fill);
     const std::span<uint8_t> block(buffer.data(), size + 1);
     const bool ok = InfoRead(path.c_str(), block);
-    out += "info " + std::to_string(ok) + " checksum " + Hex32(Checksum(block)) + "\n";
+    out += "info " + std::to_string(ok) + " checksum " + Checksum(block) + "\n";
     for (const std::string &sub_block : SubBlocks()) {
         if (!ok)
             break;
@@ -318,8 +294,7 @@ void Print(std::string_view text)
 std::array<QvSetupExport, 2> FindExports()
 {
 #ifdef _WIN32
-    char path[MAX_PATH];
-    LoadedModule *module = DefaultModulePath(path, sizeof path) ? OpenModule(path) : nullptr;
+    LoadedModule *module = LoadModuleBesideProgram();
     if (module == nullptr)
         return {};
     return {FindModuleExport(module, "GetFileVersion", 0),
@@ -353,7 +328,7 @@ int main(int argc, char **argv)
     // a heap an earlier file's overrun has spoiled) ends it after 60 s, as
     // a crash does: the comparison then resumes after that file.
     static Watchdog watchdog{
-        60000, 0, 3, [](const char *what) { std::fprintf(stderr, "query_versions: %s\n", what); }};
+        60000, 0, [](const char *what) { std::fprintf(stderr, "query_versions: %s\n", what); }};
     StartWatchdog(watchdog);
 #endif
     const bool exports_mode = argc > 1 && std::strcmp(argv[1], "--exports") == 0;
@@ -377,7 +352,7 @@ int main(int argc, char **argv)
         if (n < first || line.empty())
             continue;
         const std::string path = HostPath(line);
-        Print("FILE " + std::to_string(n) + " " + std::string(BaseName(path)) + "\n");
+        Print("FILE " + std::to_string(n) + " " + path.substr(path.find_last_of("/\\") + 1) + "\n");
         std::fflush(stdout);
 #ifdef _WIN32
         watchdog.Begin();

@@ -4,17 +4,17 @@
 # README.md here says what each test compares and how the lists of expected
 # differences are written.
 #   compare_with_wine.sh NATIVE_QUERY WINE_QUERY_EXE WINE_RUNNER LIST [EXPECTED_DIFFERENCES...]
-#   compare_with_wine.sh --exports NATIVE_QUERY WINE_QUERY_EXE WINE_RUNNER SKIP_LIST SHARE FILE_OR_DIR...
+#   compare_with_wine.sh --exports NATIVE_QUERY WINE_QUERY_EXE WINE_RUNNER SKIP_LIST FILE_OR_DIR...
 # The first form: the reader against Wine's version functions on the files
 # LIST names (Unix paths, one a line). Each difference is put down to a
 # cause of wine_faults.sh, and fails unless listed; a listed file that
 # agrees, differs for another cause or is not in the run fails too.
 # The second: GetFileVersion of the real DLL against the portable build's,
-# on the files and folders given and on a share of the PE files of Wine's
-# own libraries (at least 150), every N-th from the K-th for SHARE "K/N" (the
-# two Windows builds take half each); every file must agree. SKIP_LIST names
-# files (base names, "-" for none) left out: on the 64-bit build, those that
-# ask for memory a 32-bit process cannot get.
+# on the files given and those of the folders given; of a folder of Wine's
+# own libraries (a path with /wine/ in it), only the PE files, and at least
+# 150 of them. Every file must agree. SKIP_LIST names files (base names,
+# "-" for none) left out: on the 64-bit build, those that ask for memory a
+# 32-bit process cannot get.
 # A Wine run that dies on a file is resumed after it, the file marked as
 # crashed. Prints one "differs: NAME  CAUSE" line per difference and the
 # counts by cause.
@@ -29,40 +29,48 @@ shift 3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-is_pe() { # MZ header whose e_lfanew points at "PE\0\0"
-  [ "$(head -c 2 "$1" 2>/dev/null)" = MZ ] || return 1
-  local offset
-  offset=$(od -An -t u4 -j 60 -N 4 "$1" 2>/dev/null | tr -d ' ')
-  [ -n "$offset" ] && [ "$(od -An -c -j "$offset" -N 4 "$1" 2>/dev/null | tr -d ' ')" = 'PE\0\0' ]
+# The files named on the command line that are PE images: an MZ header whose
+# e_lfanew points at "PE\0\0". One process for them all.
+pe_files() {
+  perl -e 'for (@ARGV) {
+    my ($mz, $pe);
+    open(my $f, "<:raw", $_) or next;
+    read($f, $mz, 64) == 64 && substr($mz, 0, 2) eq "MZ" or next;
+    seek($f, unpack("V", substr($mz, 60, 4)), 0) && read($f, $pe, 4) == 4 or next;
+    print "$_\n" if $pe eq "PE\0\0";
+  }' -- "$@"
 }
 
 if [ -z "$mode" ]; then
   list=$1 && shift
 else
-  # The list of files for the export comparison, from SKIP_LIST SHARE FILE_OR_DIR...
-  skipped=
-  [ "$1" != - ] && skipped=$(grep -v '^#' "$1")
-  share=${2%/*} shares=${2#*/}
-  shift 2
-  list=$work/list.txt
-  wine_files=0 seen=0
+  # The list of files for the export comparison, from SKIP_LIST FILE_OR_DIR...
+  : >"$work/skipped"
+  [ "$1" = - ] || grep -v '^#' "$1" >"$work/skipped"
+  shift
+  wine_files=0 wine_folders=0
   for source in "$@"; do
     if [ -d "$source" ]; then
+      files=()
       for f in "$source"/*; do
-        [ -f "$f" ] || continue
-        grep -qxF "$(basename "$f")" <<<"$skipped" && continue
-        case "$source" in
-          */wine/*)
-            [ $((seen++ % shares)) = "$share" ] && is_pe "$f" || continue
-            wine_files=$((wine_files + 1)) ;;
-        esac
-        echo "$f"
+        [ -f "$f" ] && files+=("$f")
       done
+      case "$source" in
+        */wine/*)
+          wine_folders=$((wine_folders + 1))
+          mapfile -t files < <(pe_files "${files[@]}")
+          wine_files=$((wine_files + ${#files[@]})) ;;
+      esac
+      [ ${#files[@]} = 0 ] || printf '%s\n' "${files[@]}"
     elif [ -f "$source" ]; then
       echo "$source"
     fi
-  done >"$list"
-  [ "$wine_files" -ge 150 ] || { echo "FAIL: only $wine_files PE files of Wine's libraries found"; exit 1; }
+  done >"$work/all.txt"
+  [ "$wine_folders" = 0 ] || [ "$wine_files" -ge 150 ] ||
+    { echo "FAIL: only $wine_files PE files of Wine's libraries found"; exit 1; }
+  list=$work/list.txt
+  awk 'FILENAME == ARGV[1] {skip[$0] = 1; next} {name = $0; sub(/.*\//, "", name)} !(name in skip)' \
+    "$work/skipped" "$work/all.txt" >"$list"
   set -- # no expected differences: every file must agree
 fi
 

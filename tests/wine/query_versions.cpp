@@ -104,7 +104,6 @@ constexpr std::string_view kExFields[] = {
     "LegalCopyright",    "OriginalFilename",     "ProductName",     "ProductVersion",
     "Comments",          "LegalTrademarks",      "PrivateBuild",    "SpecialBuild",
     "FileVersionNumber", "ProductVersionNumber", "companyname",     "Unknown"};
-constexpr auto kExStrings = std::span(kExFields).first(12);
 constexpr auto kVersionFields = std::span(kExFields).first(9);
 
 // The sub-blocks queried: the fixed record, GetFileVersion's strings and the
@@ -130,6 +129,8 @@ std::string CallExport(QvSetupExport function, std::string_view path, std::strin
 }
 
 #ifdef _WIN32
+constexpr auto kExStrings = std::span(kExFields).first(12);
+
 bool EqualIgnoringCase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && _strnicmp(a.data(), b.data(), a.size()) == 0;

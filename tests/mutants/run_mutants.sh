@@ -10,7 +10,8 @@
 # mutants builds them first) and keeps each batch in build/mutants.
 #
 # The lists hold the default run: the test's own batch (the first
-# QV_DIFFERENTIAL_MUTANTS in CMakeLists.txt here) and the rest; a shorter
+# QV_DIFFERENTIAL_MUTANTS in CMakeLists.txt here, less the mutants of
+# tests/wine/slow_files.txt) and the rest; a shorter
 # run of seed 1 is held to their entries for its mutants. Another seed has
 # no list: any difference that Wine's faults explain may occur there.
 set -euo pipefail
@@ -84,7 +85,9 @@ update() {
   test_count=$(sed -n 's/^set(QV_DIFFERENTIAL_MUTANTS \([0-9]*\))$/\1/p' tests/mutants/CMakeLists.txt)
   [ -n "$test_count" ] || { log "no QV_DIFFERENTIAL_MUTANTS in tests/mutants/CMakeLists.txt"; exit 1; }
   compare "$dir/list.txt" >"$dir/differential.txt" || true # every difference unlisted
-  head -n "$test_count" "$dir/list.txt" | sed 's|.*/||' >"$dir/test_names.txt"
+  # The test's batch: the first, less the slow files' mutants.
+  head -n "$test_count" "$dir/list.txt" | grep -vFf <(grep -v '^#' tests/wine/slow_files.txt) |
+    sed 's|.*/||' >"$dir/test_names.txt"
   header="# Mutants (seed 1) on which the portable reader and Wine's version
 # functions answer differently, each with what Wine did there; where Wine
 # stays inside its buffers the difference is \"$unexplained\", the reader's

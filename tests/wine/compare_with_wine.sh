@@ -4,7 +4,7 @@
 # README.md here says what each test compares and how the lists of expected
 # differences are written.
 #   compare_with_wine.sh NATIVE_QUERY WINE_QUERY_EXE WINE_RUNNER LIST [EXPECTED_DIFFERENCES...]
-#   compare_with_wine.sh --exports NATIVE_QUERY WINE_QUERY_EXE WINE_RUNNER SKIP_LIST FILE_OR_DIR...
+#   compare_with_wine.sh --exports NATIVE_QUERY WINE_QUERY_EXE WINE_RUNNER SKIP_LISTS FILE_OR_DIR...
 # The first form: the reader against Wine's version functions on the files
 # LIST names (Unix paths, one a line). Each difference is put down to a
 # cause of wine_faults.sh, and fails unless listed; a listed file that
@@ -12,9 +12,9 @@
 # The second: GetFileVersion of the real DLL against the portable build's,
 # on the files given and those of the folders given; of a folder of Wine's
 # own libraries (a path with /wine/ in it), only the PE files, and at least
-# 150 of them. Every file must agree. SKIP_LIST names files (base names,
-# "-" for none) left out: on the 64-bit build, those that ask for memory a
-# 32-bit process cannot get.
+# 150 of them. Every file must agree. SKIP_LISTS, files separated by
+# colons ("-" for none), name the files (base names) left out: on the
+# 64-bit build, those that ask for memory a 32-bit process cannot get.
 # A Wine run that dies on a file is resumed after it, the file marked as
 # crashed. Prints one "differs: NAME  CAUSE" line per difference and the
 # counts by cause.
@@ -44,9 +44,12 @@ pe_files() {
 if [ -z "$mode" ]; then
   list=$1 && shift
 else
-  # The list of files for the export comparison, from SKIP_LIST FILE_OR_DIR...
+  # The list of files for the export comparison, from SKIP_LISTS FILE_OR_DIR...
   : >"$work/skipped"
-  [ "$1" = - ] || grep -v '^#' "$1" >"$work/skipped"
+  IFS=: read -ra skip_lists <<<"$1"
+  for skip_list in "${skip_lists[@]}"; do
+    [ "$skip_list" = - ] || grep -v '^#' "$skip_list" >>"$work/skipped"
+  done
   shift
   wine_files=0 wine_folders=0
   for source in "$@"; do

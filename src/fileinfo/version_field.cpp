@@ -62,23 +62,6 @@ constexpr std::array<std::string_view, 12> kStringFields = {
 constexpr std::string_view kFileVersionNumber = "FileVersionNumber";
 constexpr std::string_view kProductVersionNumber = "ProductVersionNumber";
 
-// The string tables tried after those the file lists: U.S. English in
-// Unicode, in code page 1252, and without a code page.
-constexpr std::array<uint32_t, 3> kDefaultTranslations = {0x040904B0, 0x040904E4, 0x04090000};
-
-// "\\StringFileInfo\\LLLLCCCC\\FIELD", terminated, in `path`.
-void StringPath(uint32_t translation, std::string_view field, std::array<char, 64> &path)
-{
-    constexpr std::string_view kTables = "\\StringFileInfo\\";
-    constexpr char kHex[] = "0123456789ABCDEF";
-    std::size_t used = kTables.copy(path.data(), kTables.size());
-    for (int shift = 28; shift >= 0; shift -= 4)
-        path[used++] = kHex[(translation >> shift) & 0xf];
-    path[used++] = '\\';
-    used += field.copy(path.data() + used, path.size() - used - 1);
-    path[used] = '\0';
-}
-
 // What one table gives: its string, not empty; nothing (try the next); or
 // a value not inside the block (or no memory), which ends the search with
 // no answer.
@@ -87,7 +70,7 @@ enum class TableAnswer { found, absent, unsound };
 TableAnswer QueryTable(const VersionBlock &block, uint32_t translation, std::string_view field,
                        std::string_view &text)
 {
-    std::array<char, 64> path;
+    StringPathBuffer path;
     StringPath(translation, field, path);
     const StringValue value = QueryString(block, path.data());
     if (value.found == Found::outside)
@@ -96,74 +79,105 @@ TableAnswer QueryTable(const VersionBlock &block, uint32_t translation, std::str
     return text.empty() ? TableAnswer::absent : TableAnswer::found;
 }
 
-// The string of `field` from the first table that has it; a translation
-// listed before is not asked again.
-TableAnswer QueryTables(const VersionBlock &block, std::string_view field, std::string_view &text)
+// The string of `field` from the first table that has it, and that table.
+TableAnswer QueryTables(const VersionBlock &block, std::string_view field, std::string_view &text,
+                        uint32_t &table)
 {
     const auto list = ReadTranslations(block);
     if (!list)
         return TableAnswer::unsound;
     const std::span<const uint32_t> listed(list->entries.get(), list->count);
-    for (std::size_t i = 0; i < listed.size() + kDefaultTranslations.size(); i++) {
-        const uint32_t translation =
-            i < listed.size() ? listed[i] : kDefaultTranslations[i - listed.size()];
-        const auto before = listed.first(std::min(i, listed.size()));
-        if (std::find(before.begin(), before.end(), translation) != before.end())
+    for (std::size_t i = 0; i < TableSteps(listed.size()); i++) {
+        const auto translation = TableAtStep(listed, i);
+        if (!translation)
             continue;
-        const TableAnswer answer = QueryTable(block, translation, field, text);
+        table = *translation;
+        const TableAnswer answer = QueryTable(block, table, field, text);
         if (answer != TableAnswer::absent)
             return answer;
     }
     return TableAnswer::absent;
 }
 
+// The text of the fixed record's two words, from where it came.
+FieldAnswer FixedAnswer(const VersionBlock &block, bool product)
+{
+    FieldAnswer answer;
+    answer.source = product ? Source::product_version_record : Source::file_version_record;
+    answer.text = product ? FixedVersionText(block, reader::kProductVersionMSOffset,
+                                             reader::kProductVersionLSOffset)
+                          : FixedVersionText(block, reader::kFileVersionMSOffset,
+                                             reader::kFileVersionLSOffset);
+    if (!answer.text)
+        answer.refusal = reader::Refusal::no_fixed_record;
+    return answer;
+}
+
 } // namespace
 
-memory::HeapPtr<char> QueryVersionField(std::string_view path, std::string_view field_name)
+FieldAnswer AnswerVersionField(std::string_view path, std::string_view field_name)
 {
+    FieldAnswer answer;
     const VersionField *field = FindField(field_name);
+    answer.refusal = reader::Refusal::unknown_field;
     if (field == nullptr)
-        return {};
-    const auto block = ReadVersionBlock(path);
+        return answer;
+    const auto block = ReadVersionBlock(path, answer.refusal);
     if (!block)
-        return {};
+        return answer;
     // A string found, but not inside the block, gives nothing: not the
     // fallback either.
     const StringValue value = QueryString(*block, field->sub_block);
-    if (value.found == Found::inside)
-        return memory::CopyText(value.text);
-    if (value.found == Found::outside || field != &kVersionFields[0])
-        return {};
-    return FixedVersionText(*block, reader::kProductVersionMSOffset,
-                            reader::kProductVersionLSOffset);
+    answer.refusal = value.refusal;
+    if (value.found == Found::inside) {
+        answer.text = memory::CopyText(value.text);
+        answer.source = Source::table;
+        answer.translation = kFieldTable;
+        return answer;
+    }
+    if (value.found == Found::outside)
+        return answer;
+    answer.refusal = reader::Refusal::not_in_table;
+    if (field != &kVersionFields[0])
+        return answer;
+    return FixedAnswer(*block, true);
 }
 
-memory::HeapPtr<char> QueryVersionFieldEx(std::string_view path, std::string_view field_name)
+FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field_name)
 {
+    FieldAnswer answer;
     const auto *field =
         std::find_if(kStringFields.begin(), kStringFields.end(),
                      [&](std::string_view f) { return EqualIgnoringCase(f, field_name); });
     const bool file_number = EqualIgnoringCase(field_name, kFileVersionNumber);
     const bool product_number = EqualIgnoringCase(field_name, kProductVersionNumber);
+    answer.refusal = reader::Refusal::unknown_field;
     if (field == kStringFields.end() && !file_number && !product_number)
-        return {};
-    const auto block = ReadVersionBlock(path);
+        return answer;
+    const auto block = ReadVersionBlock(path, answer.refusal);
     if (!block)
-        return {};
+        return answer;
     if (product_number)
-        return FixedVersionText(*block, reader::kProductVersionMSOffset,
-                                reader::kProductVersionLSOffset);
+        return FixedAnswer(*block, true);
     if (!file_number) {
-        // As in QueryVersionField, a string not inside the block gives
+        // As in GetFileVersion, a string not inside the block gives
         // nothing, not the fallback.
         std::string_view text;
-        const TableAnswer answer = QueryTables(*block, *field, text);
-        if (answer == TableAnswer::found)
-            return memory::CopyText(text);
-        if (answer == TableAnswer::unsound || field != kStringFields.begin())
-            return {};
+        const TableAnswer found = QueryTables(*block, *field, text, answer.translation);
+        answer.refusal = reader::Refusal::value_outside_block;
+        if (found == TableAnswer::found) {
+            answer.text = memory::CopyText(text);
+            answer.source = Source::table;
+            answer.refusal = reader::Refusal::none;
+            return answer;
+        }
+        if (found == TableAnswer::unsound)
+            return answer;
+        answer.refusal = reader::Refusal::in_no_table;
+        if (field != kStringFields.begin())
+            return answer;
     }
-    return FixedVersionText(*block, reader::kFileVersionMSOffset, reader::kFileVersionLSOffset);
+    return FixedAnswer(*block, false);
 }
 
 } // namespace qv::fileinfo

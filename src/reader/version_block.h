@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "reader/byte_view.h"
+#include "reader/refusal.h"
 
 namespace qv::reader {
 
@@ -51,6 +52,10 @@ bool VersionValueQuery(void *block, uint32_t block_length, std::string_view sub_
 // written. The Windows build asks this before each VerQueryValueA, which
 // does not know the block's length.
 bool VersionQueryStaysInside(const void *block, uint32_t block_length, std::string_view sub_block);
+
+// Why VersionValueQuery of `sub_block` fails on the block (Refusal::none
+// when it finds a value inside it). Nothing is written.
+Refusal VersionQueryRefusal(const void *block, uint32_t block_length, std::string_view sub_block);
 
 // True when the `length` bytes at `block` hold at least the root's header
 // and its wLength: the tree VerQueryValueA walks, in either layout, is then

@@ -150,4 +150,9 @@ bool VersionValueQuery(VersionApi &, const void *block, const char *sub_block, v
     return true;
 }
 
+reader::Refusal VersionSizeRefusal(const VersionApi &)
+{
+    return reader::Refusal::none;
+}
+
 } // namespace qv::fileinfo

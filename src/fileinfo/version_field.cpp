@@ -59,8 +59,6 @@ constexpr std::array<std::string_view, 12> kStringFields = {
     "LegalCopyright", "OriginalFilename", "ProductName",     "ProductVersion",
     "Comments",       "LegalTrademarks",  "PrivateBuild",    "SpecialBuild",
 };
-constexpr std::string_view kFileVersionNumber = "FileVersionNumber";
-constexpr std::string_view kProductVersionNumber = "ProductVersionNumber";
 
 // What one table gives: its string, not empty; nothing (try the next); or
 // a value not inside the block (or no memory), which ends the search with

@@ -54,6 +54,10 @@ inline memory::HeapPtr<char> QueryVersionFieldEx(std::string_view path, std::str
     return AnswerVersionFieldEx(path, field).text;
 }
 
+// GetFileVersionEx's two fields from the fixed record, which ask no table.
+inline constexpr std::string_view kFileVersionNumber = "FileVersionNumber";
+inline constexpr std::string_view kProductVersionNumber = "ProductVersionNumber";
+
 // The one table GetFileVersion reads.
 inline constexpr uint32_t kFieldTable = 0x040904E4;
 

@@ -84,10 +84,10 @@ inline constexpr std::array<RefusalInfo, 41> kRefusals = {{
     {"directory_section_outside",
      "the section holding the resource directory runs past the end of the file, is too large, "
      "or is too small for a directory"},
-    {"no_version_type", "no version resource: the resource directory has no type 16"},
-    {"no_version_name", "no version resource: type 16 has no resource 1"},
+    {"no_version_type", "no version resource: the resource directory has no type 16 directory"},
+    {"no_version_name", "no version resource: type 16 has no resource 1 directory"},
     {"no_version_language", "no version resource: resource 1 has no language entry"},
-    {"directory_loop", "the resource directory loops back to a directory above"},
+    {"directory_loop", "the resource directory points back to itself or to a directory above"},
     {"directory_unreadable",
      "the resource directory runs past the image or its section, or onto a page that is not "
      "readable"},
@@ -99,7 +99,8 @@ inline constexpr std::array<RefusalInfo, 41> kRefusals = {{
     {"block_too_large", "the version block would need 512 MiB or more"},
     {"data_unreadable",
      "the version resource lies past the image or on a page that is not readable"},
-    {"root_past_block", "the block's root claims more bytes than the block holds"},
+    {"root_past_block",
+     "the block is too short for its root's header, or the root claims more bytes than it holds"},
     {"system_refused", "the system's version functions gave no block"},
     {"block_too_short", "the block is too short for a node header"},
     {"no_such_value", "the block has no such value"},

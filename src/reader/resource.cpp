@@ -66,8 +66,8 @@ Lookup MappedFirstLeaf(const Space &space, uint64_t root, uint64_t directory, ui
 }
 
 // Why a lookup of a directory entry failed: the entry is not there, or the
-// directory cannot be read. A directory that led back to one above it makes
-// the walk fail too: that is a loop.
+// directory cannot be read. A subdirectory lies after its parent; one that
+// led back to its parent or before it makes the walk fail too: a loop.
 Refusal LookupRefusal(Lookup result, Refusal absent, bool looped = false)
 {
     if (looped)
@@ -114,7 +114,7 @@ Refusal LocateInImage(FileImage &image, VersionLocation &location)
         return LookupRefusal(result, Refusal::no_version_type);
     result = MappedFindId(space, root, type_dir, kVersionName, true, name_dir);
     if (result != Lookup::found)
-        return LookupRefusal(result, Refusal::no_version_name, type_dir == root);
+        return LookupRefusal(result, Refusal::no_version_name, type_dir <= root);
     // 4. A preferred language, else the first entry that is not a directory.
     result = FindPreferredLanguage(
         [&](uint16_t id, uint64_t &found) {
@@ -124,8 +124,7 @@ Refusal LocateInImage(FileImage &image, VersionLocation &location)
     if (result == Lookup::absent)
         result = MappedFirstLeaf(space, root, name_dir, data_entry, location.language);
     if (result != Lookup::found)
-        return LookupRefusal(result, Refusal::no_version_language,
-                             name_dir == root || name_dir == type_dir);
+        return LookupRefusal(result, Refusal::no_version_language, name_dir <= type_dir);
     // 5. The data entry: the resource's address in the image and its size.
     const auto rva = ReadSpaceValue<uint32_t>(space, data_entry + kResourceDataAddressOffset);
     const auto size = ReadSpaceValue<uint32_t>(space, data_entry + kResourceDataSizeOffset);
@@ -243,7 +242,7 @@ Refusal ParsePe(FileImage &image, uint32_t lfanew, VersionLocation &location)
         [&](uint16_t id, uint64_t &found) { return ParsedFindId(space, name_dir, id, found); },
         data_entry, location.language);
     if (result == Lookup::unreadable)
-        return Refusal::directory_unreadable;
+        return LookupRefusal(result, Refusal::directory_unreadable, name_dir <= type_dir);
     if (result == Lookup::absent) {
         const auto entry = ReadEntry(space, name_dir, 0);
         if (!entry)

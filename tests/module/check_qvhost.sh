@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# qvhost's interface: output forms, --set, ordinals, --fields, --help and
-# --version, and usage errors that end with status 2 and one LF-ended line
-# pointing to --help instead of a crash.
-#   check_qvhost.sh EMULATOR QVHOST VERSION FIXTURES    (EMULATOR may be empty)
+# qvhost's interface: output forms, --set, ordinals, --fields, --explain,
+# --help and --version, and usage errors that end with status 2 and one
+# LF-ended line pointing to --help instead of a crash.
+#   check_qvhost.sh EMULATOR QVHOST VERSION FIXTURES VERSION_FILES  (EMULATOR may be empty)
 set -u
-emulator=$1 qvhost=$2 version=$3 fixtures=$4
+emulator=$1 qvhost=$2 version=$3 fixtures=$4 files=$5
 run() { ${emulator:+"$emulator"} "$qvhost" "$@"; }
 fail=0 nl=$'\n'
 
@@ -92,6 +92,26 @@ exits 1 --fields no_version.dll all_fields.dll
 exits 3 --fields no-such-file.dll all_fields.dll
 exits 0 --fields all_fields.dll other_translation.dll
 
+# --explain: lines of its steps; the module agrees with the rule (status 0).
+explains() { # explains FILE FIELD LINE...
+  local file=$1 field=$2; shift 2
+  run --explain "$file" "$field" >"$tmp/out" 2>&1 || { echo "FAIL: --explain $file: $?"; fail=1; }
+  for line; do
+    grep -qxF -- "$line" "$tmp/out" || { echo "FAIL: --explain $file $field lacks '$line'"; fail=1; }
+  done
+}
+explains other_translation.dll CompanyName "format: PE32" "translations: 040704B0" \
+  "GetFileVersion(CompanyName): asks 040904E4: no such table" \
+  "GetFileVersion(CompanyName): hint: this file has no 040904E4 table: GetFileVersionEx reads 040704B0" \
+  'GetFileVersionEx(CompanyName): answer "Fixture Company Ltd." from table 040704B0' \
+  'GetFileVersionEx(CompanyName): module "Fixture Company Ltd." (the same)'
+explains all_fields64.dll FileVersion "format: PE32+"
+explains "$files/ne_version.exe" FileVersion "format: NE (16-bit)"
+explains "$files/string_length_zero.dll" FileVersion \
+  "GetFileVersion(FileVersion): asks 040904E4: nothing: reason=value_empty (the value is empty)"
+exits 2 --json --explain all_fields.dll
+exits 2 --explain all_fields.dll FileVersion extra
+
 for export in NoSuchExport '#abc' '#0' '#99'; do
   exits 2 "$export" '1, 2'
 done
@@ -113,7 +133,8 @@ exits 2 --set A=1 --fields all_fields.dll
 for option in --help -h; do
   exits 0 $option
   for want in "usage: qvhost" "--dll PATH" "#1 GetFileVersion" "#2 NormalizeMSIEVersion" \
-    "#3 CompareVersions" "#4 IsQarvellClientRunning" "--fields" "--utf8" "ANSI code page"; do
+    "#3 CompareVersions" "#4 IsQarvellClientRunning" "--fields" "--utf8" "ANSI code page" \
+    "--explain" "system_refused"; do
     grep -qF -- "$want" "$tmp/out" || { echo "FAIL: qvhost $option lacks '$want'"; fail=1; }
   done
   [ ! -s "$tmp/err" ] && ! grep -q $'\r' "$tmp/out" ||

@@ -203,11 +203,11 @@ void ExplainBlock(const std::optional<VersionBlock> &block, Refusal refusal)
     Line("tables", StringTables(block->view));
     const auto file = qv::fileinfo::FixedVersionText(*block, qv::reader::kFileVersionMSOffset,
                                                      qv::reader::kFileVersionLSOffset);
-    const auto product = qv::fileinfo::FixedVersionText(
-        *block, qv::reader::kProductVersionMSOffset, qv::reader::kProductVersionLSOffset);
-    Line("fixed record", file ? std::string("file version ") + file.get() + ", product version " +
-                                    product.get()
-                              : "none: " + Reason(Refusal::no_fixed_record));
+    const auto product = qv::fileinfo::FixedVersionText(*block, qv::reader::kProductVersionMSOffset,
+                                                        qv::reader::kProductVersionLSOffset);
+    Line("fixed record",
+         file ? std::string("file version ") + file.get() + ", product version " + product.get()
+              : "none: " + Reason(Refusal::no_fixed_record));
 }
 
 // ---- The rules ----
@@ -312,8 +312,8 @@ std::string AnswerText(const ExplainRequest &r, const FieldAnswer &answer, std::
 }
 
 // A hint for an empty answer, where there is one.
-std::string Hint(bool ex, const FieldAnswer &answer, const FieldAnswer &other,
-                 const std::optional<VersionBlock> &block)
+std::string Hint(const ExplainRequest &r, bool ex, const FieldAnswer &answer,
+                 const FieldAnswer &other, const std::optional<VersionBlock> &block)
 {
     const bool other_has = other.text && *other.text.get() != '\0';
     if (answer.refusal == Refusal::unknown_field)
@@ -330,6 +330,9 @@ std::string Hint(bool ex, const FieldAnswer &answer, const FieldAnswer &other,
         return (has_table ? "the 040904E4 table lacks it" : "this file has no 040904E4 table") +
                std::string(": GetFileVersionEx reads ") + Hex(other.translation, 8);
     }
+    if (other_has)
+        return std::string(ex ? "GetFileVersion" : "GetFileVersionEx") + " answers \"" +
+               r.shown(other.text.get()) + "\"";
     if (answer.refusal == Refusal::not_opened)
         return "a relative path is taken from the host's working folder";
     return {};
@@ -353,7 +356,7 @@ bool ExplainRule(const ExplainRequest &r, bool ex, const std::optional<VersionBl
     const FieldAnswer other = ex ? qv::fileinfo::AnswerVersionField(r.file, r.field)
                                  : qv::fileinfo::AnswerVersionFieldEx(r.file, r.field);
     if (given.empty())
-        if (const std::string hint = Hint(ex, answer, other, block); !hint.empty())
+        if (const std::string hint = Hint(r, ex, answer, other, block); !hint.empty())
             Line(step, "hint: " + hint);
     const std::string module = AskModule(ex ? r.get_version_ex : r.get_version, r);
     const bool same = module == given;

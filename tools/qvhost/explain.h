@@ -11,9 +11,9 @@
 
 struct ExplainRequest {
     std::string_view file;
-    std::string_view field;      // FileVersion when none was given
-    QvSetupExport get_version;   // the module's GetFileVersion
-    QvSetupExport get_version_ex; // and GetFileVersionEx
+    std::string_view field;                             // FileVersion when none was given
+    QvSetupExport get_version;                          // the module's GetFileVersion
+    QvSetupExport get_version_ex;                       // and GetFileVersionEx
     std::string (*shown)(std::string_view module_text); // text as it is printed
 };
 

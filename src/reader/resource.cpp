@@ -75,6 +75,30 @@ Refusal LookupRefusal(Lookup result, Refusal absent, bool looped = false)
     return result == Lookup::unreadable ? Refusal::directory_unreadable : absent;
 }
 
+// Steps 3 and 4 of the lookup below, from the directory root: type 16,
+// name 1, both directories; then a preferred language, else the first entry
+// that is not a directory. Its data entry, and its language.
+Refusal FindMappedEntry(const Space &space, uint64_t root, uint64_t &data_entry, uint16_t &language)
+{
+    uint64_t type_dir = 0, name_dir = 0;
+    Lookup result = MappedFindId(space, root, root, kVersionType, true, type_dir);
+    if (result != Lookup::found)
+        return LookupRefusal(result, Refusal::no_version_type);
+    result = MappedFindId(space, root, type_dir, kVersionName, true, name_dir);
+    if (result != Lookup::found)
+        return LookupRefusal(result, Refusal::no_version_name, type_dir <= root);
+    result = FindPreferredLanguage(
+        [&](uint16_t id, uint64_t &found) {
+            return MappedFindId(space, root, name_dir, id, false, found);
+        },
+        data_entry, language);
+    if (result == Lookup::absent)
+        result = MappedFirstLeaf(space, root, name_dir, data_entry, language);
+    if (result != Lookup::found)
+        return LookupRefusal(result, Refusal::no_version_language, name_dir <= type_dir);
+    return Refusal::none;
+}
+
 // The lookup reads the headers from the mapped memory, which a section
 // mapped at address 0 may have replaced. It reads only a few fields of
 // them; reading each header whole instead gives the same answer, since
@@ -106,25 +130,12 @@ Refusal LocateInImage(FileImage &image, VersionLocation &location)
     if (h.rva_count <= kResourceDirectoryIndex || h.resource_rva == 0 ||
         h.resource_size < kResourceDirectorySize)
         return Refusal::no_resource_directory;
-    // 3. Type 16, name 1, both directories.
-    const uint64_t root = h.resource_rva;
-    uint64_t type_dir = 0, name_dir = 0, data_entry = 0;
-    Lookup result = MappedFindId(space, root, root, kVersionType, true, type_dir);
-    if (result != Lookup::found)
-        return LookupRefusal(result, Refusal::no_version_type);
-    result = MappedFindId(space, root, type_dir, kVersionName, true, name_dir);
-    if (result != Lookup::found)
-        return LookupRefusal(result, Refusal::no_version_name, type_dir <= root);
-    // 4. A preferred language, else the first entry that is not a directory.
-    result = FindPreferredLanguage(
-        [&](uint16_t id, uint64_t &found) {
-            return MappedFindId(space, root, name_dir, id, false, found);
-        },
-        data_entry, location.language);
-    if (result == Lookup::absent)
-        result = MappedFirstLeaf(space, root, name_dir, data_entry, location.language);
-    if (result != Lookup::found)
-        return LookupRefusal(result, Refusal::no_version_language, name_dir <= type_dir);
+    // 3. and 4. The version resource's directories and language.
+    uint64_t data_entry = 0;
+    if (const Refusal refusal =
+            FindMappedEntry(space, h.resource_rva, data_entry, location.language);
+        refusal != Refusal::none)
+        return refusal;
     // 5. The data entry: the resource's address in the image and its size.
     const auto rva = ReadSpaceValue<uint32_t>(space, data_entry + kResourceDataAddressOffset);
     const auto size = ReadSpaceValue<uint32_t>(space, data_entry + kResourceDataSizeOffset);

@@ -27,9 +27,9 @@ using VersionFileHandle = memory::Owned<VersionFile, CloseVersionFile>;
 // Empty when the file has no version resource or cannot be read.
 VersionFileHandle OpenVersionFile(const char *path);
 
-// The same, and why not: unless the file cannot be opened or no memory is
-// had, `file` then keeps what was read of it (VersionFileLocation), for a
-// report; only a file opened with Refusal::none may be read.
+// The same, and why not. Once the file is allocated, `file` keeps what was
+// read of it (VersionFileLocation), for a report; only a file opened with
+// Refusal::none may be read.
 Refusal OpenVersionFile(const char *path, VersionFileHandle &file);
 
 struct VersionLocation;

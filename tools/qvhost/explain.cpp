@@ -74,7 +74,7 @@ void ExplainFile(const ExplainRequest &r)
     const std::string path(r.file);
     qv::reader::VersionFileHandle file;
     const Refusal refusal = qv::reader::OpenVersionFile(path.c_str(), file);
-    if (!file || refusal == Refusal::not_read) {
+    if (!file || refusal == Refusal::not_opened || refusal == Refusal::not_read) {
         Line("open", "not opened: " + Reason(refusal));
         return;
     }

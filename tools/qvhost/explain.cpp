@@ -16,6 +16,7 @@
 
 #include "fileinfo/checked_block.h"
 #include "fileinfo/version_field.h"
+#include "reader/pe_format.h"
 #include "reader/resource.h"
 #include "reader/version_block.h"
 #include "reader/version_file.h"
@@ -60,9 +61,9 @@ std::string_view Format(const qv::reader::VersionLocation &location)
 {
     if (location.sixteen_bit)
         return "NE (16-bit)";
-    if (location.magic == 0x10b)
+    if (location.magic == qv::reader::pe::kOptionalHeaderMagic32)
         return "PE32";
-    if (location.magic == 0x20b)
+    if (location.magic == qv::reader::pe::kOptionalHeaderMagic64)
         return "PE32+";
     return "not identified";
 }
@@ -112,23 +113,27 @@ struct NodeKey {
 
 std::optional<NodeKey> ReadKey(ByteView b, uint32_t offset, bool wide)
 {
-    const auto length = b.Read<uint16_t>(offset);
-    const auto value_length = b.Read<uint16_t>(uint64_t{offset} + 2);
-    const auto type = wide ? b.Read<uint16_t>(uint64_t{offset} + 4) : std::optional<uint16_t>(0);
+    using namespace qv::reader;
+    const auto length = b.Read<uint16_t>(uint64_t{offset} + kNodeLengthOffset);
+    const auto value_length = b.Read<uint16_t>(uint64_t{offset} + kNodeValueLengthOffset);
+    const auto type =
+        wide ? b.Read<uint16_t>(uint64_t{offset} + kNodeTypeOffset) : std::optional<uint16_t>(0);
     if (!length || !value_length || !type)
         return std::nullopt;
     NodeKey node{{}, *length, 0};
-    uint64_t at = uint64_t{offset} + (wide ? 6 : 4);
-    for (std::optional<uint16_t> unit;; at += wide ? 2 : 1) {
-        unit = wide ? b.Read<uint16_t>(at) : std::optional<uint16_t>(b.Read<uint8_t>(at));
-        if (!unit)
+    const uint32_t unit = wide ? 2 : 1;
+    uint64_t at = uint64_t{offset} + (wide ? kNodeHeaderSize32 : kNodeHeaderSize16);
+    for (;; at += unit) {
+        const auto c = wide ? b.Read<uint16_t>(at) : std::optional<uint16_t>(b.Read<uint8_t>(at));
+        if (!c)
             return std::nullopt;
-        if (*unit == 0)
+        if (*c == 0)
             break;
-        node.key += *unit < 0x80 ? static_cast<char>(*unit) : '?';
+        node.key += *c < 0x80 ? static_cast<char>(*c) : '?';
     }
-    at += wide ? 2 : 1;
-    const uint64_t value = offset + Align4(at - offset);
+    // The value follows the key, the children the value, each 32-bit
+    // aligned; text values count UTF-16 units.
+    const uint64_t value = offset + Align4(at + unit - offset);
     node.children = Align4(value + uint64_t{*value_length} * (wide && *type != 0 ? 2 : 1));
     return node;
 }
@@ -170,7 +175,9 @@ std::vector<Child> Children(ByteView b, uint32_t offset, bool wide)
 // "StringFileInfo" child, the one the queries find.
 std::string StringTables(ByteView b)
 {
-    const bool wide = b.size() > 4 && static_cast<int8_t>(b.bytes[4]) < ' ';
+    // As the reader tells the layouts apart (reader/version_block.cpp).
+    const bool wide = b.size() > qv::reader::kLayoutByteOffset &&
+                      static_cast<int8_t>(b.bytes[qv::reader::kLayoutByteOffset]) < ' ';
     for (const Child &info : Children(b, 0, wide)) {
         if (!SameKey(info.key, "StringFileInfo"))
             continue;

@@ -57,7 +57,7 @@ std::string Hex(uint64_t value, int digits)
 
 // ---- The file, as the reader finds it ----
 
-std::string_view Format(const qv::reader::VersionLocation &location)
+std::string Format(const qv::reader::VersionLocation &location)
 {
     if (location.sixteen_bit)
         return "NE (16-bit)";
@@ -65,6 +65,8 @@ std::string_view Format(const qv::reader::VersionLocation &location)
         return "PE32";
     if (location.magic == qv::reader::pe::kOptionalHeaderMagic64)
         return "PE32+";
+    if (location.magic != 0)
+        return "PE, optional header magic 0x" + Hex(location.magic, 4);
     return "not identified";
 }
 

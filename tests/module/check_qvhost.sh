@@ -106,6 +106,8 @@ explains other_translation.dll CompanyName "format: PE32" "translations: 040704B
   'GetFileVersionEx(CompanyName): answer "Fixture Company Ltd." from table 040704B0' \
   'GetFileVersionEx(CompanyName): module "Fixture Company Ltd." (the same)'
 explains all_fields64.dll FileVersion "format: PE32+"
+explains empty_fileversion.dll FileVersion \
+  "GetFileVersionEx(FileVersion): passes over 040904E4 (default): asked before"
 explains no-such-file.dll FileVersion \
   "open: not opened: reason=not_opened (the file cannot be opened (no such file, or no access))"
 explains "$files/ne_version.exe" FileVersion "format: NE (16-bit)"

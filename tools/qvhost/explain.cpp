@@ -269,9 +269,12 @@ void AskTables(const ExplainRequest &r, bool ex, const VersionBlock &block)
     const std::span<const uint32_t> listed(list->entries.get(), list->count);
     for (std::size_t i = 0; i < qv::fileinfo::TableSteps(listed.size()); i++) {
         const auto table = qv::fileinfo::TableAtStep(listed, i);
-        const std::string origin = i < listed.size() ? " (listed)" : " (default)";
+        const bool is_listed = i < listed.size();
+        const std::string origin = is_listed ? " (listed)" : " (default)";
         if (!table) {
-            Line(step, "passes over " + Hex(listed[i], 8) + origin + ": asked before");
+            const uint32_t again =
+                is_listed ? listed[i] : qv::fileinfo::kDefaultTranslations[i - listed.size()];
+            Line(step, "passes over " + Hex(again, 8) + origin + ": asked before");
             continue;
         }
         const Finding finding = AskTable(r, block, *table);

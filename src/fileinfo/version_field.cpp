@@ -84,7 +84,7 @@ void StringPath(uint32_t translation, std::string_view field, std::array<char, 6
 // no answer.
 enum class TableAnswer { found, absent, unsound };
 
-TableAnswer QueryTable(const VersionBlock &block, uint32_t translation, std::string_view field,
+TableAnswer QueryTable(const CheckedBlock &block, uint32_t translation, std::string_view field,
                        std::string_view &text)
 {
     std::array<char, 64> path;
@@ -98,7 +98,7 @@ TableAnswer QueryTable(const VersionBlock &block, uint32_t translation, std::str
 
 // The string of `field` from the first table that has it; a translation
 // listed before is not asked again.
-TableAnswer QueryTables(const VersionBlock &block, std::string_view field, std::string_view &text)
+TableAnswer QueryTables(const CheckedBlock &block, std::string_view field, std::string_view &text)
 {
     const auto list = ReadTranslations(block);
     if (!list)
@@ -124,7 +124,7 @@ memory::HeapPtr<char> QueryVersionField(std::string_view path, std::string_view 
     const VersionField *field = FindField(field_name);
     if (field == nullptr)
         return {};
-    const auto block = ReadVersionBlock(path);
+    const auto block = ReadCheckedBlock(path);
     if (!block)
         return {};
     // A string found, but not inside the block, gives nothing: not the
@@ -147,7 +147,7 @@ memory::HeapPtr<char> QueryVersionFieldEx(std::string_view path, std::string_vie
     const bool product_number = EqualIgnoringCase(field_name, kProductVersionNumber);
     if (field == kStringFields.end() && !file_number && !product_number)
         return {};
-    const auto block = ReadVersionBlock(path);
+    const auto block = ReadCheckedBlock(path);
     if (!block)
         return {};
     if (product_number)

@@ -73,15 +73,15 @@ bool Query(std::span<uint8_t> block, const char *sub_block, void **buffer, unsig
 using Handle = uint32_t;
 uint32_t InfoSize(const char *path, Handle &handle)
 {
-    return reader::VersionInfoSize(path, &handle);
+    return reader::PathInfoSize(path, &handle);
 }
 bool InfoRead(const char *path, std::span<uint8_t> block)
 {
-    return reader::VersionInfoRead(path, 0, block.size(), block.data());
+    return reader::PathInfoRead(path, 0, block.size(), block.data());
 }
 bool Query(std::span<uint8_t> block, const char *sub_block, void **buffer, unsigned *length)
 {
-    return reader::VersionValueQuery(block.data(), block.size(), sub_block, buffer, length);
+    return reader::BlockValueQuery(block.data(), block.size(), sub_block, buffer, length);
 }
 
 // True when Wine 8's loader, mapping the file, would act on memory it never

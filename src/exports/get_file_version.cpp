@@ -18,9 +18,9 @@ int32_t AnswerFileVersion(HostParamBlock *block, FieldQuery query)
         return 0;
     const host::ParameterList list = host::SplitParameter(block);
     memory::HeapPtr<char> value;
-    if (list.count >= 2)
+    if (host::HasItems(list, 1))
         value = query(host::ParameterItem(list, 1),
-                      list.count >= 3 ? host::ParameterItem(list, 2) : "FileVersion");
+                      host::HasItems(list, 2) ? host::ParameterItem(list, 2) : "FileVersion");
     host::SetVariable(*block, "FileVersion", value ? value.get() : "");
     return 0;
 }

@@ -86,8 +86,8 @@ StringValue QueryString(const CheckedBlock &block, const char *sub_block)
              static_cast<std::size_t>(static_cast<const uint8_t *>(end) - rest.data())}};
 }
 
-memory::HeapPtr<char> FixedVersionText(const CheckedBlock &block, uint32_t ms_offset,
-                                       uint32_t ls_offset)
+memory::HeapPtr<char> FixedRecordText(const CheckedBlock &block, uint32_t ms_offset,
+                                      uint32_t ls_offset)
 {
     const Value record = QueryValue(block, "\\");
     if (record.found != Found::inside || record.length < reader::kFixedRecordSize)

@@ -14,6 +14,7 @@
 #include "fileinfo/version_api.h"
 #include "memory/heap.h"
 #include "reader/byte_view.h"
+#include "reader/version_block.h"
 
 namespace qv::fileinfo {
 
@@ -44,8 +45,19 @@ StringValue QueryString(const CheckedBlock &block, const char *sub_block);
 // "a.b.c.d" from two words of the fixed record (`ms_offset` and
 // `ls_offset` in it, reader/version_block.h), or empty when the block has
 // no whole fixed record inside it.
-memory::HeapPtr<char> FixedVersionText(const CheckedBlock &block, uint32_t ms_offset,
-                                       uint32_t ls_offset);
+memory::HeapPtr<char> FixedRecordText(const CheckedBlock &block, uint32_t ms_offset,
+                                      uint32_t ls_offset);
+
+// The two version numbers of the fixed record.
+enum class FixedVersion { file, product };
+
+// "a.b.c.d" from the fixed record's `which` version, as FixedRecordText.
+inline memory::HeapPtr<char> FixedVersionText(const CheckedBlock &block, FixedVersion which)
+{
+    if (which == FixedVersion::file)
+        return FixedRecordText(block, reader::kFileVersionMSOffset, reader::kFileVersionLSOffset);
+    return FixedRecordText(block, reader::kProductVersionMSOffset, reader::kProductVersionLSOffset);
+}
 
 // An entry of the translation list, "\VarFileInfo\Translation": a WORD
 // language, then a WORD code page. Read as one little-endian DWORD, the

@@ -9,7 +9,6 @@
 #include <span>
 
 #include "fileinfo/checked_block.h"
-#include "reader/version_block.h"
 #include "text/text.h"
 
 namespace qv::fileinfo {
@@ -134,8 +133,7 @@ memory::HeapPtr<char> QueryVersionField(std::string_view path, std::string_view 
         return memory::CopyText(value.text);
     if (value.found == Found::outside || field != &kVersionFields[0])
         return {};
-    return FixedVersionText(*block, reader::kProductVersionMSOffset,
-                            reader::kProductVersionLSOffset);
+    return FixedVersionText(*block, FixedVersion::product);
 }
 
 memory::HeapPtr<char> QueryVersionFieldEx(std::string_view path, std::string_view field_name)
@@ -151,8 +149,7 @@ memory::HeapPtr<char> QueryVersionFieldEx(std::string_view path, std::string_vie
     if (!block)
         return {};
     if (product_number)
-        return FixedVersionText(*block, reader::kProductVersionMSOffset,
-                                reader::kProductVersionLSOffset);
+        return FixedVersionText(*block, FixedVersion::product);
     if (!file_number) {
         // As in QueryVersionField, a string not inside the block gives
         // nothing, not the fallback.
@@ -163,7 +160,7 @@ memory::HeapPtr<char> QueryVersionFieldEx(std::string_view path, std::string_vie
         if (answer == TableAnswer::unsound || field != kStringFields.begin())
             return {};
     }
-    return FixedVersionText(*block, reader::kFileVersionMSOffset, reader::kFileVersionLSOffset);
+    return FixedVersionText(*block, FixedVersion::file);
 }
 
 } // namespace qv::fileinfo

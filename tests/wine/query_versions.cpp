@@ -33,6 +33,7 @@
 #include "heap_spray.h"
 #include "hex.h"
 #include "host_table.h"
+#include "fileinfo/version_fields.h"
 #include "qvsetup.h"
 #include "reader/version_block.h"
 
@@ -51,6 +52,7 @@
 namespace {
 
 namespace reader = qv::reader;
+namespace fileinfo = qv::fileinfo;
 
 // The version operations of this build: the system's on Windows, the
 // reader's on the portable build. A block is the buffer as the caller
@@ -97,14 +99,16 @@ bool WineUsesUnsetMemory(const char *path)
 }
 #endif
 
-// GetFileVersionEx's fields: its twelve strings, its two numbers, a name in
-// another case and an unknown one. The first nine are GetFileVersion's.
-constexpr std::string_view kExFields[] = {
-    "FileVersion",       "CompanyName",          "FileDescription", "InternalName",
-    "LegalCopyright",    "OriginalFilename",     "ProductName",     "ProductVersion",
-    "Comments",          "LegalTrademarks",      "PrivateBuild",    "SpecialBuild",
-    "FileVersionNumber", "ProductVersionNumber", "companyname",     "Unknown"};
-constexpr auto kVersionFields = std::span(kExFields).first(9);
+// GetFileVersionEx's fields, a name in another case and an unknown one.
+std::vector<std::string_view> ExFields()
+{
+    std::vector<std::string_view> fields(fileinfo::kExFields.begin(), fileinfo::kExFields.end());
+    fields.insert(fields.end(), {"companyname", "Unknown"});
+    return fields;
+}
+// GetFileVersion's fields and one it does not know.
+constexpr auto kVersionFields =
+    std::span(fileinfo::kStringFields).first(fileinfo::kVersionFields.size() + 1);
 
 // The sub-blocks queried: the fixed record, GetFileVersion's strings and the
 // translation list.
@@ -129,7 +133,6 @@ std::string CallExport(QvSetupExport function, std::string_view path, std::strin
 }
 
 #ifdef _WIN32
-constexpr auto kExStrings = std::span(kExFields).first(12);
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b)
 {
@@ -166,11 +169,11 @@ std::string ExRule(std::span<uint8_t> block, std::string_view field)
     if (block.size() < reader::kNodeHeaderSize32 ||
         reader::ByteView{block}.ReadOrZero<uint16_t>(reader::kNodeLengthOffset) > block.size())
         return "";
-    if (EqualIgnoringCase(field, "FileVersionNumber"))
+    if (EqualIgnoringCase(field, fileinfo::kFileVersionNumber))
         return FixedNumber(block, reader::kFileVersionMSOffset);
-    if (EqualIgnoringCase(field, "ProductVersionNumber"))
+    if (EqualIgnoringCase(field, fileinfo::kProductVersionNumber))
         return FixedNumber(block, reader::kProductVersionMSOffset);
-    if (std::none_of(kExStrings.begin(), kExStrings.end(),
+    if (std::none_of(fileinfo::kStringFields.begin(), fileinfo::kStringFields.end(),
                      [&](std::string_view known) { return EqualIgnoringCase(known, field); }))
         return "";
     // A translation entry: a WORD language, then a WORD code page.
@@ -272,7 +275,7 @@ bool Report(const std::string &path, uint8_t fill, std::string &out)
         }
         out += "\n";
     }
-    for (std::string_view field : kExFields) {
+    for (std::string_view field : ExFields()) {
 #ifdef _WIN32
         const std::string value = ok ? Hex(ExRule(block, field)) : "";
 #else
@@ -315,7 +318,7 @@ void ReportExports(const std::array<QvSetupExport, 2> &exports, const std::strin
     fields.insert(fields.end(), {"companyname", ""});
     for (std::string_view field : fields)
         Print(std::string(field) + "\t" + CallExport(exports[0], path, field) + "\n");
-    for (std::string_view field : kExFields)
+    for (std::string_view field : ExFields())
         Print("ex " + std::string(field) + "\t" + CallExport(exports[1], path, field) + "\n");
 }
 

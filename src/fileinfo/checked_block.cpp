@@ -61,7 +61,7 @@ std::optional<CheckedBlock> ReadCheckedBlock(std::string_view path)
         return std::nullopt;
     uint32_t handle = 0;
     const uint32_t size = ApiInfoSize(*api, terminated.get(), &handle);
-    if (size == 0 || size >= reader::kMaxVersionBlockSize)
+    if (!reader::UsableBlockSize(size))
         return std::nullopt;
     auto bytes = memory::AllocateZeroed(std::size_t{size} + 2);
     if (!bytes || !ApiInfoRead(*api, terminated.get(), handle, size + 1, bytes.get()) ||

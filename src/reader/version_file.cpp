@@ -92,7 +92,7 @@ bool VetVersionFile(const char *path)
     // size, plus one byte, as the setup host's plug-ins pass it; zeroed, as
     // a resource shorter than its header leaves bytes unwritten.
     const uint32_t size = FileInfoSize(*file);
-    if (size == 0 || size >= kMaxVersionBlockSize)
+    if (!UsableBlockSize(size))
         return false;
     const auto block = memory::AllocateZeroed(std::size_t{size} + 1);
     return block && FileInfoRead(*file, size + 1, block.get()) &&

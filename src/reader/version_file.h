@@ -15,6 +15,14 @@ namespace qv::reader {
 // tries, and such files have no version information.
 inline constexpr uint32_t kMaxVersionBlockSize = 0x20000000;
 
+// True when a block of `size` bytes, as GetFileVersionInfoSizeA answers, is
+// worth reading: not empty, and below kMaxVersionBlockSize. A block read
+// must then pass VersionBlockFits (reader/version_block.h).
+constexpr bool UsableBlockSize(uint32_t size)
+{
+    return size != 0 && size < kMaxVersionBlockSize;
+}
+
 // A file whose version resource has been found, open for reading it. The
 // operations on a path open it once each; a caller that asks for the size
 // and then the data of one file can open it once instead.

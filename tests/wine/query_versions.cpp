@@ -51,8 +51,7 @@
 
 namespace {
 
-namespace reader = qv::reader;
-namespace fileinfo = qv::fileinfo;
+using namespace qv;
 
 // The version operations of this build: the system's on Windows, the
 // reader's on the portable build. A block is the buffer as the caller
@@ -106,9 +105,8 @@ std::vector<std::string_view> ExFields()
     fields.insert(fields.end(), {"companyname", "Unknown"});
     return fields;
 }
-// GetFileVersion's fields and one it does not know.
-constexpr auto kVersionFields =
-    std::span(fileinfo::kStringFields).first(fileinfo::kVersionFields.size() + 1);
+// GetFileVersion's eight fields and one it does not know.
+constexpr auto kVersionFields = std::span(fileinfo::kStringFields).first(9);
 
 // The sub-blocks queried: the fixed record, GetFileVersion's strings and the
 // translation list.
@@ -133,7 +131,6 @@ std::string CallExport(QvSetupExport function, std::string_view path, std::strin
 }
 
 #ifdef _WIN32
-
 bool EqualIgnoringCase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && _strnicmp(a.data(), b.data(), a.size()) == 0;

@@ -1,6 +1,6 @@
 // The version-block walker on raw bytes, which are the block: each of a fixed
 // set of paths, sound and malformed, is asked of the judge
-// (VersionQueryStaysInside), then of the query (VersionValueQuery), as the
+// (BlockQueryStaysInside), then of the query (BlockValueQuery), as the
 // Windows build asks before each VerQueryValueA. The block is a heap copy of
 // the input's size, so the sanitizer stops any access past it. The judge
 // writes nothing and says inside exactly when the query finds a value; a
@@ -60,11 +60,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
     std::vector<uint8_t> before;
     for (const std::string_view path : kPaths) {
         before = block;
-        const bool inside = VersionQueryStaysInside(block.data(), length, path);
+        const bool inside = BlockQueryStaysInside(block.data(), length, path);
         Check(block == before, "the judge wrote", path);
         void *value = nullptr;
         unsigned value_length = 0;
-        const bool found = VersionValueQuery(block.data(), length, path, &value, &value_length);
+        const bool found = BlockValueQuery(block.data(), length, path, &value, &value_length);
         Check(found == inside, "the judge and the query disagree", path);
         const bool wrote = block != before;
         Check(found || !wrote, "a query that found nothing wrote", path);

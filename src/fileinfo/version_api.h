@@ -22,12 +22,13 @@ using VersionApiHandle = memory::Owned<VersionApi, CloseVersionApi>;
 // Empty when the operations cannot be had; every query is then a miss.
 VersionApiHandle OpenVersionApi();
 
-uint32_t VersionInfoSize(VersionApi &api, const char *path, uint32_t *handle);
-bool VersionInfoRead(VersionApi &api, const char *path, uint32_t handle, uint32_t length,
-                     void *data);
+// Named Api* so that none is taken for the reader's (reader/version_file.h,
+// reader/version_block.h) or the platform's (platform/platform.h).
+uint32_t ApiInfoSize(VersionApi &api, const char *path, uint32_t *handle);
+bool ApiInfoRead(VersionApi &api, const char *path, uint32_t handle, uint32_t length, void *data);
 // Only the block last read can be queried: its length is known.
-bool VersionValueQuery(VersionApi &api, const void *block, const char *sub_block, void **buffer,
-                       unsigned *length);
+bool ApiValueQuery(VersionApi &api, const void *block, const char *sub_block, void **buffer,
+                   unsigned *length);
 
 } // namespace qv::fileinfo
 

@@ -27,7 +27,7 @@ VersionApiHandle OpenVersionApi()
     return VersionApiHandle(memory::NewHeapObject<VersionApi>());
 }
 
-uint32_t VersionInfoSize(VersionApi &api, const char *path, uint32_t *handle)
+uint32_t ApiInfoSize(VersionApi &api, const char *path, uint32_t *handle)
 {
     *handle = 0;
     api.path.reset();
@@ -37,27 +37,26 @@ uint32_t VersionInfoSize(VersionApi &api, const char *path, uint32_t *handle)
     api.path = memory::CopyText(path);
     if (!api.path) {
         api.file.reset();
-        return reader::VersionInfoSize(path, handle);
+        return reader::PathInfoSize(path, handle);
     }
-    return reader::VersionInfoSize(*api.file);
+    return reader::FileInfoSize(*api.file);
 }
 
-bool VersionInfoRead(VersionApi &api, const char *path, uint32_t handle, uint32_t length,
-                     void *data)
+bool ApiInfoRead(VersionApi &api, const char *path, uint32_t handle, uint32_t length, void *data)
 {
     api.block = data;
     api.block_length = length;
     if (api.file && std::strcmp(api.path.get(), path) == 0)
-        return reader::VersionInfoRead(*api.file, length, data);
-    return reader::VersionInfoRead(path, handle, length, data);
+        return reader::FileInfoRead(*api.file, length, data);
+    return reader::PathInfoRead(path, handle, length, data);
 }
 
-bool VersionValueQuery(VersionApi &api, const void *block, const char *sub_block, void **buffer,
-                       unsigned *length)
+bool ApiValueQuery(VersionApi &api, const void *block, const char *sub_block, void **buffer,
+                   unsigned *length)
 {
     if (block == nullptr || block != api.block)
         return false;
-    return reader::VersionValueQuery(api.block, api.block_length, sub_block, buffer, length);
+    return reader::BlockValueQuery(api.block, api.block_length, sub_block, buffer, length);
 }
 
 } // namespace qv::fileinfo

@@ -9,30 +9,15 @@
 #include <span>
 
 #include "fileinfo/checked_block.h"
-#include "reader/version_block.h"
+#include "fileinfo/version_fields.h"
 #include "text/text.h"
 
 namespace qv::fileinfo {
 namespace {
 
-// A field a script may ask for, and the sub-block queried for it: only the
-// U.S. English / code page 1252 string table.
-struct VersionField {
-    std::string_view name;
-    const char *sub_block;
-};
-
-// Tried in this order; the first is the default field.
-constexpr std::array<VersionField, 8> kVersionFields = {{
-    {"FileVersion", "\\StringFileInfo\\040904E4\\FileVersion"},
-    {"CompanyName", "\\StringFileInfo\\040904E4\\CompanyName"},
-    {"FileDescription", "\\StringFileInfo\\040904E4\\FileDescription"},
-    {"InternalName", "\\StringFileInfo\\040904E4\\InternalName"},
-    {"LegalCopyright", "\\StringFileInfo\\040904E4\\LegalCopyright"},
-    {"OriginalFilename", "\\StringFileInfo\\040904E4\\OriginalFilename"},
-    {"ProductName", "\\StringFileInfo\\040904E4\\ProductName"},
-    {"ProductVersion", "\\StringFileInfo\\040904E4\\ProductVersion"},
-}};
+// U.S. English in code page 1252: the one string table GetFileVersion
+// reads.
+constexpr uint32_t kEnglish1252 = 0x040904E4;
 
 constexpr bool EqualIgnoringCase(std::string_view a, std::string_view b)
 {
@@ -44,27 +29,18 @@ constexpr bool EqualIgnoringCase(std::string_view a, std::string_view b)
     return true;
 }
 
-const VersionField *FindField(std::string_view name)
+// The field of `fields` that `name` names in any ASCII case, if any.
+const std::string_view *FindField(std::span<const std::string_view> fields, std::string_view name)
 {
-    for (const VersionField &field : kVersionFields)
-        if (EqualIgnoringCase(name, field.name))
+    for (const std::string_view &field : fields)
+        if (EqualIgnoringCase(field, name))
             return &field;
     return nullptr;
 }
 
-// The fields of the file's own string tables, the default first, and the
-// two numbers of the fixed record.
-constexpr std::array<std::string_view, 12> kStringFields = {
-    "FileVersion",    "CompanyName",      "FileDescription", "InternalName",
-    "LegalCopyright", "OriginalFilename", "ProductName",     "ProductVersion",
-    "Comments",       "LegalTrademarks",  "PrivateBuild",    "SpecialBuild",
-};
-constexpr std::string_view kFileVersionNumber = "FileVersionNumber";
-constexpr std::string_view kProductVersionNumber = "ProductVersionNumber";
-
 // The string tables tried after those the file lists: U.S. English in
 // Unicode, in code page 1252, and without a code page.
-constexpr std::array<uint32_t, 3> kDefaultTranslations = {0x040904B0, 0x040904E4, 0x04090000};
+constexpr std::array<uint32_t, 3> kDefaultTranslations = {0x040904B0, kEnglish1252, 0x04090000};
 
 // "\\StringFileInfo\\LLLLCCCC\\FIELD", terminated, in `path`.
 void StringPath(uint32_t translation, std::string_view field, std::array<char, 64> &path)
@@ -84,7 +60,7 @@ void StringPath(uint32_t translation, std::string_view field, std::array<char, 6
 // no answer.
 enum class TableAnswer { found, absent, unsound };
 
-TableAnswer QueryTable(const VersionBlock &block, uint32_t translation, std::string_view field,
+TableAnswer QueryTable(const CheckedBlock &block, uint32_t translation, std::string_view field,
                        std::string_view &text)
 {
     std::array<char, 64> path;
@@ -98,7 +74,7 @@ TableAnswer QueryTable(const VersionBlock &block, uint32_t translation, std::str
 
 // The string of `field` from the first table that has it; a translation
 // listed before is not asked again.
-TableAnswer QueryTables(const VersionBlock &block, std::string_view field, std::string_view &text)
+TableAnswer QueryTables(const CheckedBlock &block, std::string_view field, std::string_view &text)
 {
     const auto list = ReadTranslations(block);
     if (!list)
@@ -121,38 +97,36 @@ TableAnswer QueryTables(const VersionBlock &block, std::string_view field, std::
 
 memory::HeapPtr<char> QueryVersionField(std::string_view path, std::string_view field_name)
 {
-    const VersionField *field = FindField(field_name);
+    const auto field = FindField(kVersionFields, field_name);
     if (field == nullptr)
         return {};
-    const auto block = ReadVersionBlock(path);
+    const auto block = ReadCheckedBlock(path);
     if (!block)
         return {};
     // A string found, but not inside the block, gives nothing: not the
     // fallback either.
-    const StringValue value = QueryString(*block, field->sub_block);
+    std::array<char, 64> sub_block;
+    StringPath(kEnglish1252, *field, sub_block);
+    const StringValue value = QueryString(*block, sub_block.data());
     if (value.found == Found::inside)
         return memory::CopyText(value.text);
     if (value.found == Found::outside || field != &kVersionFields[0])
         return {};
-    return FixedVersionText(*block, reader::kProductVersionMSOffset,
-                            reader::kProductVersionLSOffset);
+    return FixedVersionText(*block, FixedVersion::product);
 }
 
 memory::HeapPtr<char> QueryVersionFieldEx(std::string_view path, std::string_view field_name)
 {
-    const auto *field =
-        std::find_if(kStringFields.begin(), kStringFields.end(),
-                     [&](std::string_view f) { return EqualIgnoringCase(f, field_name); });
+    const auto field = FindField(kStringFields, field_name);
     const bool file_number = EqualIgnoringCase(field_name, kFileVersionNumber);
     const bool product_number = EqualIgnoringCase(field_name, kProductVersionNumber);
-    if (field == kStringFields.end() && !file_number && !product_number)
+    if (field == nullptr && !file_number && !product_number)
         return {};
-    const auto block = ReadVersionBlock(path);
+    const auto block = ReadCheckedBlock(path);
     if (!block)
         return {};
     if (product_number)
-        return FixedVersionText(*block, reader::kProductVersionMSOffset,
-                                reader::kProductVersionLSOffset);
+        return FixedVersionText(*block, FixedVersion::product);
     if (!file_number) {
         // As in QueryVersionField, a string not inside the block gives
         // nothing, not the fallback.
@@ -160,10 +134,10 @@ memory::HeapPtr<char> QueryVersionFieldEx(std::string_view path, std::string_vie
         const TableAnswer answer = QueryTables(*block, *field, text);
         if (answer == TableAnswer::found)
             return memory::CopyText(text);
-        if (answer == TableAnswer::unsound || field != kStringFields.begin())
+        if (answer == TableAnswer::unsound || field != &kStringFields[0])
             return {};
     }
-    return FixedVersionText(*block, reader::kFileVersionMSOffset, reader::kFileVersionLSOffset);
+    return FixedVersionText(*block, FixedVersion::file);
 }
 
 } // namespace qv::fileinfo

@@ -305,14 +305,9 @@ bool ParseNe(FileImage &image, uint32_t lfanew, VersionLocation &location)
 
 bool LocateParsed(FileImage &image, VersionLocation &location)
 {
-    std::array<uint8_t, kDosHeaderSize> dos;
-    if (!ReadFileBytes(image, 0, dos))
-        return false;
-    const auto lfanew = NewHeaderOffset(ByteView{dos});
-    // A negative e_lfanew makes Wine's seek fail and read from wherever the
-    // file position was; such files are simply refused here.
+    const auto lfanew = ReadNewHeaderOffset(image);
     std::array<uint8_t, 2> signature;
-    if (!lfanew || *lfanew >= kNegativeSeek || !ReadFileBytes(image, *lfanew, signature))
+    if (!lfanew || !ReadFileBytes(image, *lfanew, signature))
         return false;
     switch (ByteView{signature}.ReadOrZero<uint16_t>(0)) {
     case kPeSignatureLow:

@@ -220,13 +220,13 @@ bool Query(const void *block, uint32_t block_length, std::string_view sub_block,
 
 } // namespace
 
-bool VersionValueQuery(void *block, uint32_t block_length, std::string_view sub_block,
-                       void **buffer, unsigned *length)
+bool BlockValueQuery(void *block, uint32_t block_length, std::string_view sub_block, void **buffer,
+                     unsigned *length)
 {
     return Query(block, block_length, sub_block, buffer, length, true);
 }
 
-bool VersionQueryStaysInside(const void *block, uint32_t block_length, std::string_view sub_block)
+bool BlockQueryStaysInside(const void *block, uint32_t block_length, std::string_view sub_block)
 {
     void *value = nullptr;
     unsigned length = 0;

@@ -38,24 +38,24 @@ inline constexpr uint32_t kProductVersionLSOffset = 20;
 inline constexpr char kBlockSignature[4] = {'F', 'E', '2', 'X'};
 
 // As VerQueryValueA on a block of `block_length` bytes filled by
-// VersionInfoRead (that length given to it): for a string value, points
+// PathInfoRead or FileInfoRead (that length given to it): for a string value, points
 // *buffer at the 8-bit (code page 1252) string it writes inside the block
 // and sets *length; for "\", points at the VS_FIXEDFILEINFO record. True
 // when found. Wine reads and writes the block without knowing its length;
 // where it would go past it, this fails instead.
-bool VersionValueQuery(void *block, uint32_t block_length, std::string_view sub_block,
-                       void **buffer, unsigned *length);
+bool BlockValueQuery(void *block, uint32_t block_length, std::string_view sub_block, void **buffer,
+                     unsigned *length);
 
-// True when VersionValueQuery of `sub_block` on the block finds a value and
+// True when BlockValueQuery of `sub_block` on the block finds a value and
 // reads and writes only inside the block's `block_length` bytes. Nothing is
 // written. The Windows build asks this before each VerQueryValueA, which
 // does not know the block's length.
-bool VersionQueryStaysInside(const void *block, uint32_t block_length, std::string_view sub_block);
+bool BlockQueryStaysInside(const void *block, uint32_t block_length, std::string_view sub_block);
 
 // True when the `length` bytes at `block` hold at least the root's header
 // and its wLength: the tree VerQueryValueA walks, in either layout, is then
 // inside what was read. Each query's own reads and its 8-bit copy are
-// judged by VersionQueryStaysInside.
+// judged by BlockQueryStaysInside.
 inline bool VersionBlockFits(const void *block, uint32_t length)
 {
     if (length < kNodeHeaderSize32)

@@ -34,7 +34,7 @@ VersionFileHandle OpenVersionFile(const char *path)
     return file;
 }
 
-uint32_t VersionInfoSize(const VersionFile &file)
+uint32_t FileInfoSize(const VersionFile &file)
 {
     // In 32 bits, wrapping as Wine's arithmetic does. A 32-bit resource
     // needs twice its length plus four: room for "FE2X" and for the 8-bit
@@ -47,7 +47,7 @@ uint32_t VersionInfoSize(const VersionFile &file)
     return size * 2 + sizeof kBlockSignature;
 }
 
-bool VersionInfoRead(VersionFile &file, uint32_t length, void *data)
+bool FileInfoRead(VersionFile &file, uint32_t length, void *data)
 {
     if (data == nullptr)
         return false;
@@ -69,18 +69,18 @@ bool VersionInfoRead(VersionFile &file, uint32_t length, void *data)
     return true;
 }
 
-uint32_t VersionInfoSize(const char *path, uint32_t *handle)
+uint32_t PathInfoSize(const char *path, uint32_t *handle)
 {
     if (handle != nullptr)
         *handle = 0;
     const VersionFileHandle file = OpenVersionFile(path);
-    return file ? VersionInfoSize(*file) : 0;
+    return file ? FileInfoSize(*file) : 0;
 }
 
-bool VersionInfoRead(const char *path, uint32_t /*handle*/, uint32_t length, void *data)
+bool PathInfoRead(const char *path, uint32_t /*handle*/, uint32_t length, void *data)
 {
     const VersionFileHandle file = OpenVersionFile(path);
-    return file && VersionInfoRead(*file, length, data);
+    return file && FileInfoRead(*file, length, data);
 }
 
 bool VetVersionFile(const char *path)
@@ -91,11 +91,11 @@ bool VetVersionFile(const char *path)
     // The same read into the same size of buffer as a query makes: the
     // size, plus one byte, as the setup host's plug-ins pass it; zeroed, as
     // a resource shorter than its header leaves bytes unwritten.
-    const uint32_t size = VersionInfoSize(*file);
-    if (size == 0 || size >= kMaxVersionBlockSize)
+    const uint32_t size = FileInfoSize(*file);
+    if (!UsableBlockSize(size))
         return false;
     const auto block = memory::AllocateZeroed(std::size_t{size} + 1);
-    return block && VersionInfoRead(*file, size + 1, block.get()) &&
+    return block && FileInfoRead(*file, size + 1, block.get()) &&
            VersionBlockFits(block.get(), size + 1);
 }
 

@@ -29,6 +29,7 @@
 #endif
 
 #include "../loader/module_loader.h"
+#include "fileinfo/version_fields.h"
 #include "host/parameters.h"
 #include "qvsetup.h"
 
@@ -38,7 +39,7 @@ constexpr int kUsageStatus = 2;
 constexpr size_t kMaxSets = 256;
 constexpr uint64_t kMaxTableBytes = 256u * 1024u * 1024u;
 
-constexpr char kHelp[] =
+constexpr char kHelpHead[] =
     "usage: qvhost [OPTION]... EXPORT [PARAMETER_TEXT]\n"
     "       qvhost [--dll PATH] [--json] [--utf8] --fields FILE...\n"
     "\n"
@@ -47,10 +48,11 @@ constexpr char kHelp[] =
     "\n"
     "With --fields, asks GetFileVersionEx for each field of each FILE and prints\n"
     "file=FILE, status=ok, none (every field is empty) or missing (the file\n"
-    "cannot be opened and read), then the fourteen fields as NAME=VALUE:\n"
-    "FileVersion CompanyName FileDescription InternalName LegalCopyright\n"
-    "OriginalFilename ProductName ProductVersion Comments LegalTrademarks\n"
-    "PrivateBuild SpecialBuild FileVersionNumber ProductVersionNumber.\n"
+    "cannot be opened and read), then the fourteen fields as NAME=VALUE:\n";
+static_assert(qv::fileinfo::kExFields.size() == 14, "the help counts the fields");
+
+// After the list of fields.
+constexpr char kHelpTail[] =
     "\n"
     "Options:\n"
     "  --dll PATH        the module to load (default: the one beside qvhost)\n"
@@ -79,6 +81,25 @@ constexpr char kHelp[] =
     "Exit status: 0 after a call, 2 on bad usage or when the module or export\n"
     "cannot be found. With --fields: 0 when every FILE has version information,\n"
     "1 when one has none, 3 when one is missing (3 before 1).\n";
+
+// The help's lines fit 80 columns.
+constexpr size_t kHelpWidth = 79;
+
+// The help: the fields --fields prints, between kHelpHead and kHelpTail,
+// as many to a line as fit.
+std::string HelpText()
+{
+    std::string text = kHelpHead;
+    std::string line;
+    for (std::string_view field : qv::fileinfo::kExFields) {
+        if (!line.empty() && line.size() + 1 + field.size() > kHelpWidth) {
+            text.append(line).append("\n");
+            line.clear();
+        }
+        line.append(line.empty() ? "" : " ").append(field);
+    }
+    return text.append(line).append(".\n").append(kHelpTail);
+}
 
 // What to do: call an export, print the fields of files, or neither.
 enum class Request { CallExport, ListFields, ShowHelp, ShowVersion };
@@ -514,12 +535,7 @@ int RunCall(LoadedModule *module, const Options &o)
 }
 
 // The fields --fields prints, in this order.
-constexpr std::string_view kFields[] = {
-    "FileVersion",       "CompanyName",          "FileDescription", "InternalName",
-    "LegalCopyright",    "OriginalFilename",     "ProductName",     "ProductVersion",
-    "Comments",          "LegalTrademarks",      "PrivateBuild",    "SpecialBuild",
-    "FileVersionNumber", "ProductVersionNumber",
-};
+constexpr auto &kFields = qv::fileinfo::kExFields;
 
 // What --fields found in one FILE, from best to worst.
 enum class FileStatus { Ok, None, Missing };
@@ -657,7 +673,7 @@ int main(int argc, char **argv)
     const Options &options = std::get<Options>(parsed);
     switch (options.request) {
     case Request::ShowHelp:
-        Write(kHelp);
+        Write(HelpText());
         return 0;
     case Request::ShowVersion:
         Write("qvhost " QVSETUP_VERSION_STRING "\n");

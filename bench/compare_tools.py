@@ -130,13 +130,11 @@ def measure_native(field, paths):
 
 def measure_wine(field, paths):
     program = os.path.join(ROOT, "build", "win32", "bin", "bench_wine_version.exe")
+    # The runner sets up Wine's environment and prefix (cmake/wine-env.sh).
     runner = os.path.join(ROOT, "cmake", "wine-run.sh")
-    env = dict(os.environ)
-    env.setdefault("QV_WINEPREFIX", os.path.join(ROOT, "build", "wine"))
     # A first call starts Wine's server and services, pinned as well.
-    run(PIN + [runner, program, "--queries", "1", field, paths[0]], env=env,
-        stderr=subprocess.DEVNULL)
-    output = run(PIN + [runner, program, "--queries", str(WINE_QUERIES), field] + paths, env=env)
+    run(PIN + [runner, program, "--queries", "1", field, paths[0]], stderr=subprocess.DEVNULL)
+    output = run(PIN + [runner, program, "--queries", str(WINE_QUERIES), field] + paths)
     return parse(output, "wine")
 
 

@@ -2,7 +2,7 @@
 // Windows' 8-bit GetFileVersionInfoSizeA, GetFileVersionInfoA and
 // VerQueryValueA: on Windows the system's, behind the project's checks
 // (version_api_windows.cpp); elsewhere the project's own reader
-// (version_api_portable.cpp).
+// (version_api.cpp).
 #ifndef QV_FILEINFO_VERSION_API_H
 #define QV_FILEINFO_VERSION_API_H
 

@@ -1,6 +1,7 @@
-// The portable build's version operations: the project's own reader. The
-// file whose size was asked for stays open, so the read that follows for
-// the same path does not find it again.
+// The portable build's version operations: the project's own reader (the
+// Windows build compiles version_api_windows.cpp instead). The file whose
+// size was asked for stays open, so the read that follows for the same path
+// does not find it again.
 #include <cstring>
 
 #include "memory/heap.h"

@@ -31,8 +31,13 @@
 #include "../loader/module_loader.h"
 #include "host/parameters.h"
 #include "qvsetup.h"
+#include "strings.h"
 
 namespace {
+
+using qvhost::JsonString;
+using qvhost::Readable;
+using qvhost::Utf8FromArgument;
 
 constexpr int kUsageStatus = 2;
 constexpr size_t kMaxSets = 256;
@@ -81,7 +86,7 @@ constexpr char kHelp[] =
     "1 when one has none, 3 when one is missing (3 before 1).\n";
 
 // What to do: call an export, print the fields of files, or neither.
-enum class Request { CallExport, ListFields, ShowHelp, ShowVersion };
+enum class Request { CallExport, ListFields, ListStrings, ShowHelp, ShowVersion };
 
 // The command line. The texts handed on to the loader and the export are
 // owned copies, so they keep their terminating NUL.
@@ -97,7 +102,7 @@ struct Options {
     bool utf8 = false;
     std::string export_name;
     std::optional<std::string> parameter_text; // none when no PARAMETER_TEXT was given
-    std::vector<std::string_view> files;       // with --fields
+    std::vector<std::string_view> files;       // with --fields or --strings
 };
 
 // Why qvhost stops without a call: one line on stderr, exit status 2.
@@ -192,16 +197,18 @@ bool IsOption(std::string_view arg)
     return arg.starts_with("--") || arg == "-h";
 }
 
-// The FILEs after --fields. Each reaches the export as the first item of
-// "FILE, FIELD", so one with a comma or a blank at either end cannot.
+// The FILEs after --fields or --strings. With --fields each reaches the
+// export as the first item of "FILE, FIELD", so one with a comma or a blank
+// at either end cannot.
 Result<Options> ParseFiles(Options o, std::span<const std::string_view> files)
 {
     if (o.table_options)
-        return UsageError("--fields takes no --set and no table size");
+        return UsageError("--fields and --strings take no --set and no table size");
     if (files.empty())
         return UsageError("no FILE given");
     for (std::string_view file : files)
-        if (file.find(',') != std::string_view::npos || qv::host::TrimBlanks(file) != file)
+        if (o.request == Request::ListFields &&
+            (file.find(',') != std::string_view::npos || qv::host::TrimBlanks(file) != file))
             return UsageError("the export cannot take a FILE with a comma or an outer blank", file);
     o.files.assign(files.begin(), files.end());
     return o;
@@ -231,8 +238,8 @@ Result<Options> ParseCommandLine(const std::vector<std::string_view> &args)
             (option == "--json" ? o.json : o.utf8) = true;
             continue;
         }
-        if (option == "--fields") {
-            o.request = Request::ListFields;
+        if (option == "--fields" || option == "--strings") {
+            o.request = option == "--fields" ? Request::ListFields : Request::ListStrings;
             continue;
         }
         if (!TakesValue(option))
@@ -242,7 +249,7 @@ Result<Options> ParseCommandLine(const std::vector<std::string_view> &args)
         if (std::optional<Error> error = SetOption(o, option, args[++i]))
             return *error;
     }
-    if (o.request == Request::ListFields)
+    if (o.request == Request::ListFields || o.request == Request::ListStrings)
         return ParseFiles(std::move(o), std::span(args).subspan(i));
     if (i >= args.size())
         return UsageError("no EXPORT given");
@@ -383,11 +390,19 @@ std::string Utf8FromHost(std::string_view text)
     return out;
 }
 
+} // namespace
+
+namespace qvhost {
+
 // A FILE argument as UTF-8: it arrives in the ANSI code page.
 std::string Utf8FromArgument(std::string_view text)
 {
     return Utf8FromHost(text);
 }
+
+} // namespace qvhost
+
+namespace {
 #else
 // The module's text as UTF-8, from code page 1252, in which the portable
 // reader answers. Each byte is one code unit below U+FFFF.
@@ -410,12 +425,20 @@ std::string Utf8FromHost(std::string_view text)
     return out;
 }
 
+} // namespace
+
+namespace qvhost {
+
 // A FILE argument as UTF-8: Linux hands on the name's bytes, in the locale's
 // encoding, UTF-8 today.
 std::string Utf8FromArgument(std::string_view text)
 {
     return std::string(text);
 }
+
+} // namespace qvhost
+
+namespace {
 #endif
 
 // The module's text as text output shows it: its bytes, or with --utf8 UTF-8.
@@ -432,6 +455,10 @@ void PrintText(const Options &o, int32_t result, const std::vector<Variable> &va
         out.append(Shown(o, v.name)).append("=").append(Shown(o, v.value)).append("\n");
     Write(out);
 }
+
+} // namespace
+
+namespace qvhost {
 
 // JSON string of UTF-8 text.
 std::string JsonString(std::string_view utf8)
@@ -454,6 +481,10 @@ std::string JsonString(std::string_view utf8)
     out += '"';
     return out;
 }
+
+} // namespace qvhost
+
+namespace {
 
 // JSON string of the module's text.
 std::string JsonHostString(std::string_view text)
@@ -535,6 +566,10 @@ struct FileFields {
     std::vector<std::string> values; // one per field of kFields
 };
 
+} // namespace
+
+namespace qvhost {
+
 // Whether the file opens and reads: a folder opens on Linux, but does not
 // read.
 bool Readable(std::string_view path)
@@ -547,6 +582,10 @@ bool Readable(std::string_view path)
     fclose(file);
     return readable;
 }
+
+} // namespace qvhost
+
+namespace {
 
 // Asks the export for each field of the file. None when every answer is
 // empty; no question for a file that does not read.
@@ -662,6 +701,8 @@ int main(int argc, char **argv)
     case Request::ShowVersion:
         Write("qvhost " QVSETUP_VERSION_STRING "\n");
         return 0;
+    case Request::ListStrings:
+        return qvhost::PrintStrings(options.files, options.json, options.utf8);
     case Request::CallExport:
     case Request::ListFields:
         break;

@@ -80,7 +80,11 @@ std::optional<Node> ReadNode16(const Block &b, uint32_t offset)
     return node;
 }
 
-std::optional<Node> ReadNode(const Block &b, uint32_t offset, bool wide)
+// Always inlined, as when Walk and FindChild were its only callers: the
+// enumeration below calls it too, and the DLL, which does not use that,
+// keeps the code it had.
+[[gnu::always_inline]] inline std::optional<Node> ReadNode(const Block &b, uint32_t offset,
+                                                           bool wide)
 {
     return wide ? ReadNode32(b, offset) : ReadNode16(b, offset);
 }
@@ -96,7 +100,9 @@ uint16_t PathUnit(char c, bool wide)
 enum class KeyMatch { same, different, off_block };
 
 // Whether the child's key at `key` is `name`, ignoring case.
-KeyMatch MatchKey(const Block &b, uint32_t key, bool wide, std::string_view name)
+// Always inlined into FindChild, as ReadNode is.
+[[gnu::always_inline]] inline KeyMatch MatchKey(const Block &b, uint32_t key, bool wide,
+                                                std::string_view name)
 {
     for (std::size_t i = 0; i <= name.size(); i++) {
         const std::optional<uint16_t> unit =
@@ -237,6 +243,12 @@ bool VersionQueryStaysInside(const void *block, uint32_t block_length, std::stri
 // queries above, visited in file order.
 namespace {
 
+// Named arrays, not literals: each goes in a section of its own, which the
+// DLL's linker drops with the code that uses it.
+constexpr char kStringFileInfo[] = "StringFileInfo";
+constexpr char kVarFileInfo[] = "VarFileInfo";
+constexpr char kTranslation[] = "Translation";
+
 // The child at `offset`, when it is before `end`, has a wLength other than
 // 0 and a header and key inside the block, as FindChild stops; `offset`
 // then moves to the next child, and otherwise to `end`.
@@ -254,6 +266,17 @@ std::optional<Node> NextChild(const Block &b, uint32_t &offset, uint32_t end, bo
 uint32_t KeyOffset(const Node &node, bool wide)
 {
     return node.offset + (wide ? kNodeHeaderSize32 : kNodeHeaderSize16);
+}
+
+// The first child of `parent` named `name`, as FindChild finds it in a
+// sound block.
+std::optional<Node> FirstChild(const Block &b, const Node &parent, bool wide, std::string_view name)
+{
+    uint32_t offset = parent.children;
+    while (const auto child = NextChild(b, offset, parent.offset + parent.length, wide))
+        if (MatchKey(b, KeyOffset(*child, wide), wide, name) == KeyMatch::same)
+            return child;
+    return std::nullopt;
 }
 
 // The units before `limit` or the first NUL from `offset`; those read are
@@ -333,7 +356,7 @@ VersionEntry NextVersionString(VersionStringCursor &c)
         const auto info = NextChild(b, c.info, c.info_end, c.wide);
         if (!info)
             return VersionEntry::end;
-        if (MatchKey(b, KeyOffset(*info, c.wide), c.wide, "StringFileInfo") == KeyMatch::same) {
+        if (MatchKey(b, KeyOffset(*info, c.wide), c.wide, kStringFileInfo) == KeyMatch::same) {
             c.table = info->children;
             c.table_end = info->offset + info->length;
         }
@@ -345,7 +368,10 @@ BlockText VersionTranslations(ByteView block)
     if (block.size() < kLeastBlockSize)
         return {};
     const bool wide = static_cast<int8_t>(block.bytes[kLayoutByteOffset]) < ' ';
-    const auto node = Walk({block, nullptr}, "\\VarFileInfo\\Translation", wide);
+    const Block b{block, nullptr};
+    const auto root = ReadNode(b, 0, wide);
+    const auto info = root ? FirstChild(b, *root, wide, kVarFileInfo) : std::nullopt;
+    const auto node = info ? FirstChild(b, *info, wide, kTranslation) : std::nullopt;
     if (!node || node->value > block.size())
         return {};
     const uint64_t bytes = std::min<uint64_t>(node->value_length, block.size() - node->value);

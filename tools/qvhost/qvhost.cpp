@@ -1,10 +1,12 @@
 // qvhost: calls one export of the QVSETUP module the way a setup host does
 // and prints the return value and the variable table afterwards, or prints
-// every GetFileVersionEx field of some files.
+// every GetFileVersionEx field of some files, or every string their version
+// resources carry.
 //
 // qvhost [--dll PATH] [--set NAME=VALUE]... [--capacity N] [--name-width N]
 //        [--value-width N] [--json] [--utf8] EXPORT [PARAMETER_TEXT]
 // qvhost [--dll PATH] [--json] [--utf8] --fields FILE...
+// qvhost [--json] [--utf8] --strings FILE...
 // qvhost --help | --version
 #include <algorithm>
 #include <charconv>
@@ -46,6 +48,7 @@ constexpr uint64_t kMaxTableBytes = 256u * 1024u * 1024u;
 constexpr char kHelp[] =
     "usage: qvhost [OPTION]... EXPORT [PARAMETER_TEXT]\n"
     "       qvhost [--dll PATH] [--json] [--utf8] --fields FILE...\n"
+    "       qvhost [--json] [--utf8] --strings FILE...\n"
     "\n"
     "Loads the QVSETUP module, calls EXPORT the way a setup host does and prints\n"
     "return=N and then each variable of the table as NAME=VALUE.\n"
@@ -57,6 +60,16 @@ constexpr char kHelp[] =
     "OriginalFilename ProductName ProductVersion Comments LegalTrademarks\n"
     "PrivateBuild SpecialBuild FileVersionNumber ProductVersionNumber.\n"
     "\n"
+    "With --strings, reads the version block of each FILE as the exports do and\n"
+    "prints file=FILE, status=ok, none (nothing found) or missing, the fixed\n"
+    "record as fixed.NAME=VALUE (FileVersion ProductVersion FileFlagsMask\n"
+    "FileFlags FileOS FileType FileSubtype), Translation=LIST, then each string\n"
+    "table in file order as table=TRANSLATION followed by every key in it, custom\n"
+    "keys too, as an indented KEY=VALUE. Values are the file's own text in UTF-8:\n"
+    "from UTF-16 (a surrogate without its pair becomes U+FFFD), or from code page\n"
+    "1252 in a 16-bit (NE) file. The module is not loaded: on Windows the block\n"
+    "comes from the system's GetFileVersionInfoA.\n"
+    "\n"
     "Options:\n"
     "  --dll PATH        the module to load (default: the one beside qvhost)\n"
     "  --set NAME=VALUE  store VALUE under %NAME% before the call (repeatable)\n"
@@ -64,9 +77,10 @@ constexpr char kHelp[] =
     "  --name-width N    bytes per name slot (default 64)\n"
     "  --value-width N   bytes per value slot (default 1024)\n"
     "  --json            print the result as one JSON object in UTF-8 (one line\n"
-    "                    per FILE with --fields)\n"
+    "                    per FILE with --fields and --strings)\n"
     "  --utf8            print text in UTF-8 instead of the module's bytes\n"
     "  --fields          print every GetFileVersionEx field of each FILE\n"
+    "  --strings         print every string table and string of each FILE\n"
     "  -h, --help        print this help and exit\n"
     "  --version         print qvhost's version and exit\n"
     "\n"
@@ -82,8 +96,8 @@ constexpr char kHelp[] =
     "to UTF-8 from that code page.\n"
     "\n"
     "Exit status: 0 after a call, 2 on bad usage or when the module or export\n"
-    "cannot be found. With --fields: 0 when every FILE has version information,\n"
-    "1 when one has none, 3 when one is missing (3 before 1).\n";
+    "cannot be found. With --fields and --strings: 0 when every FILE has version\n"
+    "information, 1 when one has none, 3 when one is missing (3 before 1).\n";
 
 // What to do: call an export, print the fields of files, or neither.
 enum class Request { CallExport, ListFields, ListStrings, ShowHelp, ShowVersion };

@@ -59,7 +59,8 @@ std::string Utf8Text(ByteView block, BlockText text, bool wide)
     std::string out;
     for (uint32_t i = 0; i < text.count; i++) {
         if (!wide) {
-            AppendUtf8(out, qv::reader::Utf16FromCp1252(block.ReadOrZero<uint8_t>(text.offset + i)));
+            AppendUtf8(out,
+                       qv::reader::Utf16FromCp1252(block.ReadOrZero<uint8_t>(text.offset + i)));
             continue;
         }
         const uint32_t unit = block.ReadOrZero<uint16_t>(text.offset + 2 * uint64_t{i});
@@ -110,8 +111,8 @@ void ReadFixed(const qv::fileinfo::VersionBlock &block, FileStrings &file)
         const auto text = qv::fileinfo::FixedVersionText(block, ms, ls);
         return std::string(text ? text.get() : "");
     };
-    file.fixed = {{"FileVersion", version(qv::reader::kFileVersionMSOffset,
-                                          qv::reader::kFileVersionLSOffset)},
+    file.fixed = {{"FileVersion",
+                   version(qv::reader::kFileVersionMSOffset, qv::reader::kFileVersionLSOffset)},
                   {"ProductVersion", version(qv::reader::kProductVersionMSOffset,
                                              qv::reader::kProductVersionLSOffset)}};
     constexpr std::pair<const char *, uint32_t> kWords[] = {
@@ -119,7 +120,8 @@ void ReadFixed(const qv::fileinfo::VersionBlock &block, FileStrings &file)
         {"FileType", 36},      {"FileSubtype", 40},
     };
     for (const auto &[name, offset] : kWords)
-        file.fixed.emplace_back(name, Hex(block.view.ReadOrZero<uint32_t>(*record + offset), 8, true));
+        file.fixed.emplace_back(name,
+                                Hex(block.view.ReadOrZero<uint32_t>(*record + offset), 8, true));
 }
 
 FileStrings ReadStrings(std::string_view path)
@@ -144,8 +146,8 @@ FileStrings ReadStrings(std::string_view path)
         if (entry == qv::reader::VersionEntry::table)
             file.tables.push_back({key, {}});
         else if (!file.tables.empty())
-            file.tables.back().strings.emplace_back(key, Utf8Text(block->view, cursor.value,
-                                                                  cursor.wide));
+            file.tables.back().strings.emplace_back(
+                key, Utf8Text(block->view, cursor.value, cursor.wide));
     }
     if (!file.fixed.empty() || !file.translations.empty() || !file.tables.empty())
         file.status = Status::ok;

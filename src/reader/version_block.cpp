@@ -249,17 +249,13 @@ constexpr char kStringFileInfo[] = "StringFileInfo";
 constexpr char kVarFileInfo[] = "VarFileInfo";
 constexpr char kTranslation[] = "Translation";
 
-// The child at `offset`, when it is before `end`, has a wLength other than
-// 0 and a header and key inside the block, as FindChild stops; `offset`
-// then moves to the next child, and otherwise to `end`.
+// The child at `offset`, when it is before `end` and its header and key are
+// inside the block; `offset` then moves to the next child. As in FindChild,
+// a child whose wLength is 0 is the last (a query still finds it by name).
 std::optional<Node> NextChild(const Block &b, uint32_t &offset, uint32_t end, bool wide)
 {
     const auto node = offset < end ? ReadNode(b, offset, wide) : std::nullopt;
-    if (!node || node->length == 0) {
-        offset = end;
-        return std::nullopt;
-    }
-    offset += AlignTo32Bits(node->length);
+    offset = node && node->length != 0 ? offset + AlignTo32Bits(node->length) : end;
     return node;
 }
 
@@ -344,6 +340,7 @@ VersionEntry NextVersionString(VersionStringCursor &c)
         if (const auto string = NextChild(b, c.string, c.string_end, c.wide)) {
             c.key = TextUpToNul(b, KeyOffset(*string, c.wide), UINT32_MAX, c.wide);
             c.value = StringValue(b, *string, c.wide);
+            c.binary = c.wide && string->type == 0;
             return VersionEntry::string;
         }
         if (const auto table = NextChild(b, c.table, c.table_end, c.wide)) {
@@ -357,6 +354,7 @@ VersionEntry NextVersionString(VersionStringCursor &c)
         if (!info)
             return VersionEntry::end;
         if (MatchKey(b, KeyOffset(*info, c.wide), c.wide, kStringFileInfo) == KeyMatch::same) {
+            c.info_count++;
             c.table = info->children;
             c.table_end = info->offset + info->length;
         }

@@ -88,7 +88,13 @@ struct VersionStringCursor {
     uint32_t table = 0, table_end = 0;   // the next table of a StringFileInfo
     uint32_t string = 0, string_end = 0; // the next string of a table
     BlockText key;                       // of the table (its translation) or of the string
-    BlockText value;                     // of the string: what a query of it would give, else empty
+    // Of the string: what a query of it would give, else empty.
+    BlockText value;
+    // The string's wType says binary: VerQueryValueA hands its bytes back
+    // as they are, not as 8-bit text.
+    bool binary = false;
+    // StringFileInfo nodes met so far; the queries look in the first only.
+    uint32_t info_count = 0;
 };
 
 VersionStringCursor StartVersionStrings(ByteView block);

@@ -83,9 +83,16 @@ std::string Hex(uint32_t value, int digits, bool prefix)
     return text.data();
 }
 
+struct String {
+    std::string key;
+    std::string value;
+    bool binary = false;
+};
+
 struct Table {
     std::string translation;
-    std::vector<std::pair<std::string, std::string>> strings;
+    uint32_t info = 1; // its StringFileInfo node, counted from 1
+    std::vector<String> strings;
 };
 
 // What one file gives, all as UTF-8 text.
@@ -144,10 +151,10 @@ FileStrings ReadStrings(std::string_view path)
          entry = NextVersionString(cursor)) {
         const std::string key = Utf8Text(block->view, cursor.key, cursor.wide);
         if (entry == qv::reader::VersionEntry::table)
-            file.tables.push_back({key, {}});
+            file.tables.push_back({key, cursor.info_count, {}});
         else if (!file.tables.empty())
-            file.tables.back().strings.emplace_back(
-                key, Utf8Text(block->view, cursor.value, cursor.wide));
+            file.tables.back().strings.push_back(
+                {key, Utf8Text(block->view, cursor.value, cursor.wide), cursor.binary});
     }
     if (!file.fixed.empty() || !file.translations.empty() || !file.tables.empty())
         file.status = Status::ok;
@@ -155,7 +162,8 @@ FileStrings ReadStrings(std::string_view path)
 }
 
 // {"file": ..., "status": ..., "fixed": {NAME: VALUE...} or null,
-//  "translations": [...], "tables": [{"translation": ..., "strings": [[KEY, VALUE]...]}...]}
+//  "translations": [...], "tables": [{"translation": ..., "info": N,
+//  "strings": [[KEY, VALUE] or [KEY, VALUE, "binary"]...]}...]}
 std::string JsonLine(std::string_view path, const FileStrings &file)
 {
     std::string out = "{\"file\": " + JsonString(Utf8FromArgument(path)) + ", \"status\": \"" +
@@ -170,18 +178,21 @@ std::string JsonLine(std::string_view path, const FileStrings &file)
     out += "], \"tables\": [";
     for (size_t t = 0; t < file.tables.size(); t++) {
         out += (t ? ", " : "") + std::string("{\"translation\": ") +
-               JsonString(file.tables[t].translation) + ", \"strings\": [";
+               JsonString(file.tables[t].translation) +
+               ", \"info\": " + std::to_string(file.tables[t].info) + ", \"strings\": [";
         const auto &strings = file.tables[t].strings;
         for (size_t i = 0; i < strings.size(); i++)
-            out += (i ? ", [" : "[") + JsonString(strings[i].first) + ", " +
-                   JsonString(strings[i].second) + "]";
+            out += (i ? ", [" : "[") + JsonString(strings[i].key) + ", " +
+                   JsonString(strings[i].value) + (strings[i].binary ? ", \"binary\"]" : "]");
         out += "]}";
     }
     return out + "]}\n";
 }
 
 // file=, status=, fixed.NAME=VALUE, Translation=LIST, then table=T and an
-// indented KEY=VALUE for each of its strings.
+// indented KEY=VALUE for each of its strings. A table of a second
+// StringFileInfo node, which the queries do not see, and a value typed
+// binary, which VerQueryValueA does not convert, say so after them.
 std::string TextLines(std::string_view path, const FileStrings &file, bool utf8_names)
 {
     std::string out = "file=" + (utf8_names ? Utf8FromArgument(path) : std::string(path)) +
@@ -193,9 +204,10 @@ std::string TextLines(std::string_view path, const FileStrings &file, bool utf8_
         out += (i ? " " : "") + file.translations[i];
     out += "\n";
     for (const Table &table : file.tables) {
-        out += "table=" + table.translation + "\n";
-        for (const auto &[key, value] : table.strings)
-            out += "  " + key + "=" + value + "\n";
+        out += "table=" + table.translation;
+        out += table.info > 1 ? " (StringFileInfo " + std::to_string(table.info) + ")\n" : "\n";
+        for (const String &string : table.strings)
+            out += "  " + string.key + "=" + string.value + (string.binary ? " (binary)\n" : "\n");
     }
     return out;
 }

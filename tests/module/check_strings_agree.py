@@ -1,15 +1,18 @@
 #!/usr/bin/env python3
 """qvhost --strings against GetFileVersionEx (qvhost --fields) on real files.
 
-    check_strings_agree.py EMULATOR QVHOST CP1252_TABLE FILE_OR_FOLDER...
+    check_strings_agree.py EMULATOR QVHOST CP1252_TABLE SKIP_LIST FILE_OR_FOLDER...
 
+EMULATOR runs QVHOST ("-": none).
 For each file and each field, the value --strings gives in the table
 GetFileVersionEx's rule picks (the first with the field not empty, in the
 order of the translation list, then 040904B0, 040904E4, 04090000), turned
 into code page 1252 as WideCharToMultiByte turns it (best fit, else '?',
 from src/reader/cp1252_table.h), must be what --fields answers; FileVersion
 falls back to the fixed record. Names the export cannot take (a comma, an
-outer blank) are passed over. Prints each difference; exits 1 on any.
+outer blank) are passed over, and those in SKIP_LIST ("-" for none; "#"
+starts a comment). Prints each difference; exits 1 on any, or when no
+file has version information.
 """
 import json
 import re
@@ -63,17 +66,21 @@ def run(command, files):
     return [json.loads(line) for line in out.decode("utf-8").split("\n") if line]
 
 
-def main(emulator, qvhost, table, *paths):
+def main(emulator, qvhost, table, skip_list, *paths):
     best_fit = {int(u, 16): int(b, 16) for u, b in
                 re.findall(r"\{0x([0-9A-F]{4}), 0x([0-9A-F]{2})\}", Path(table).read_text())}
+    skip = set() if skip_list == "-" else {
+        line.strip() for line in Path(skip_list).read_text().splitlines() if line[:1] not in "#"}
     files = sorted(str(f) for p in map(Path, paths) for f in (p.iterdir() if p.is_dir() else [p])
-                   if f.is_file() and "," not in f.name and f.name.strip() == f.name)
-    command = ([emulator] if emulator else []) + [qvhost, "--json"]
-    bad = rows = 0
+                   if f.is_file() and "," not in f.name and f.name.strip() == f.name
+                   and f.name not in skip)
+    command = ([] if emulator == "-" else [emulator]) + [qvhost, "--json"]
+    bad = rows = answered = 0
     for start in range(0, len(files), 200):
         batch = files[start:start + 200]
         for strings, fields in zip(run(command + ["--strings"], batch),
                                    run(command + ["--fields"], batch)):
+            answered += strings["status"] == "ok"
             for field in FIELDS:
                 rows += 1
                 want = expected(strings, field, best_fit)
@@ -81,8 +88,8 @@ def main(emulator, qvhost, table, *paths):
                     bad += 1
                     print(f"differs: {fields['file']} {field}: --strings {want!r}, "
                           f"--fields {fields[field]!r}")
-    print(f"{len(files)} files, {rows} rows, {bad} differ")
-    return 1 if bad or not rows else 0
+    print(f"{len(files)} files, {answered} with version information, {rows} rows, {bad} differ")
+    return 1 if bad or not answered else 0
 
 
 if __name__ == "__main__":

@@ -133,13 +133,15 @@ void ReadFixed(const qv::fileinfo::VersionBlock &block, FileStrings &file)
 
 FileStrings ReadStrings(std::string_view path)
 {
+    // The file is opened once when it has a block; only a file without one
+    // is tried again, to tell "none" from "missing".
     FileStrings file;
-    if (!Readable(path))
-        return file;
-    file.status = Status::none;
     const auto block = qv::fileinfo::ReadVersionBlock(path);
-    if (!block)
+    if (!block) {
+        file.status = Readable(path) ? Status::none : Status::missing;
         return file;
+    }
+    file.status = Status::none;
     ReadFixed(*block, file);
     const BlockText list = qv::reader::VersionTranslations(block->view);
     for (uint32_t i = 0; i < list.count; i++) {

@@ -333,9 +333,16 @@ VersionStringCursor StartVersionStrings(ByteView block)
     return cursor;
 }
 
+// Nodes that do not overlap take at least 8 bytes each (a header and a
+// NUL). Children may claim to run past their parent, so the tables of many
+// StringFileInfo nodes can all walk the same strings: the walk ends after a
+// block's worth of entries, one for each 4 bytes.
 VersionEntry NextVersionString(VersionStringCursor &c)
 {
     const Block b{c.block, nullptr};
+    if (c.entries >= c.block.size() / 4)
+        return VersionEntry::end;
+    c.entries++;
     for (;;) {
         if (const auto string = NextChild(b, c.string, c.string_end, c.wide)) {
             c.key = TextUpToNul(b, KeyOffset(*string, c.wide), UINT32_MAX, c.wide);

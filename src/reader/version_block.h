@@ -95,6 +95,7 @@ struct VersionStringCursor {
     bool binary = false;
     // StringFileInfo nodes met so far; the queries look in the first only.
     uint32_t info_count = 0;
+    uint32_t entries = 0; // stepped to so far
 };
 
 VersionStringCursor StartVersionStrings(ByteView block);

@@ -6,10 +6,12 @@
 // pair becomes U+FFFD, and code page 1252 from a 16-bit (NE) block.
 #include "strings.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fileinfo/checked_block.h"

@@ -16,8 +16,10 @@ and measures, one after the other in this run, the median cost of one query:
   pefile    fast load of the resource directory, in-process (bench_pefile.py)
   exiftool  one batch call over the file listed many times, wall time per file
 
-Each tool runs pinned to CPU 1. Prints the table and writes
-docs/benchmarks.md and docs/benchmarks.png (gnuplot).
+Each tool runs pinned to CPU 1. Then bench_strings.py times whole runs of
+qvhost --strings over about 100 files beside --fields, exiftool and pefile.
+Prints the tables and writes docs/benchmarks.md and docs/benchmarks.png
+(gnuplot).
 """
 import datetime
 import glob
@@ -28,6 +30,8 @@ import subprocess
 import sys
 import tempfile
 import time
+
+import bench_strings
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PIN = ["taskset", "-c", "1"]
@@ -298,6 +302,8 @@ def main():
         png = os.path.join(ROOT, "docs", "benchmarks.png")
         os.makedirs(os.path.dirname(png), exist_ok=True)
         write_plot(folder, field, files, results, png)
+        log("measuring every string of about 100 files (bench_strings.py)")
+        strings = bench_strings.section()
     finally:
         shutil.rmtree(folder, ignore_errors=True)
 
@@ -305,14 +311,15 @@ def main():
     print("\n".join(table))
     print()
     print("\n".join(goals), flush=True)
-    write_markdown(field, table, goals, answers)
+    print(strings, flush=True)
+    write_markdown(field, table, goals, answers, strings)
     log("wrote docs/benchmarks.md and docs/benchmarks.png")
 
 
 MARKER = "<!-- Written by bench/compare_tools.py from here on. -->"
 
 
-def write_markdown(field, table, goals, answers):
+def write_markdown(field, table, goals, answers, strings):
     facts = machine()
     text = f"""## Readers compared
 
@@ -352,6 +359,8 @@ Machine:
 {chr(10).join(f"- {key}: {value}" for key, value in facts.items())}
 
 ![per-query cost against file size](benchmarks.png)
+
+{strings}
 """
     # The page's first part is written by hand; this run replaces what
     # follows the marker.

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# qvhost's interface: output forms, --set, ordinals, --fields, --help and
-# --version, and usage errors that end with status 2 and one LF-ended line
-# pointing to --help instead of a crash; and module/qvsetup.def's exports and
-# ordinals in qvhost's help, the header and the README.
-#   check_qvhost.sh EMULATOR QVHOST VERSION FIXTURES SOURCE_DIR   (EMULATOR may be empty)
+# qvhost's interface: output forms, --set, ordinals, --fields, --strings,
+# --help and --version, and usage errors that end with status 2 and one
+# LF-ended line pointing to --help instead of a crash; and module/qvsetup.def's
+# exports and ordinals in qvhost's help, the header and the README.
+#   check_qvhost.sh EMULATOR QVHOST VERSION FIXTURES SOURCE_DIR VERSION_FILES   (EMULATOR may be empty)
 set -u
-emulator=$1 qvhost=$2 version=$3 fixtures=$4 source=$5
+emulator=$1 qvhost=$2 version=$3 fixtures=$4 source=$5 version_files=$6
 run() { ${emulator:+"$emulator"} "$qvhost" "$@"; }
 fail=0 nl=$'\n'
 
@@ -98,6 +98,19 @@ want_status=3 expect "file=né.dll${nl}status=missing${nl}$empty" --utf8 --field
 exits 1 --fields no_version.dll all_fields.dll
 exits 3 --fields no-such-file.dll all_fields.dll
 exits 0 --fields all_fields.dll other_translation.dll
+# --strings: every table and key in the file's own text, the fixed record;
+# a surrogate without its pair becomes U+FFFD, a NUL ends a value. A FILE
+# with a comma is not a usage error here: no export takes it.
+expect "file=high_versions.dll${nl}status=ok${nl}fixed.FileVersion=65535.65535.65535.65535
+fixed.ProductVersion=65535.32768.1.0${nl}fixed.FileFlagsMask=0x0000003F${nl}fixed.FileFlags=0x00000000
+fixed.FileOS=0x00040004${nl}fixed.FileType=0x00000002${nl}fixed.FileSubtype=0x00000000
+Translation=040704B0${nl}table=040704B0${nl}  CompanyName=Nobody" --strings high_versions.dll
+expect '{"file": "'"$version_files"'/strings_non_ascii.dll", "status": "ok", "fixed": {"FileVersion": "1.2.3.4", "ProductVersion": "5.6.7.8", "FileFlagsMask": "0x00000000", "FileFlags": "0x00000000", "FileOS": "0x00040004", "FileType": "0x00000002", "FileSubtype": "0x00000000"}, "translations": [], "tables": [{"translation": "040904E4", "info": 1, "strings": [["CompanyName", "Café € ™ Ω Łódź 中"], ["FileDescription", "pair 😀 end"], ["ProductName", "lone � x �"], ["InternalName", "fullwidth ＡＢ dash — quote “”"], ["FileVersion", "1.0"], ["Comments", "embedded"]]}]}' \
+  --json --strings "$version_files/strings_non_ascii.dll"
+want_status=1 expect '{"file": "no_version.dll", "status": "none", "fixed": null, "translations": [], "tables": []}' \
+  --json --strings no_version.dll
+exits 3 --strings all_fields.dll 'a,b.dll' no_version.dll
+exits 0 --strings all_fields.dll other_translation.dll
 
 for export in NoSuchExport '#abc' '#0' '#99' "#$(($(wc -l <<<"$exports") + 1))"; do
   exits 2 "$export" '1, 2'
@@ -115,11 +128,12 @@ exits 2 --fields
 exits 2 --fields all_fields.dll 'a,b.dll'
 exits 2 --fields ' all_fields.dll'
 exits 2 --set A=1 --fields all_fields.dll
+exits 2 --strings
 
 # --help and -h: the usage and every export on stdout, status 0, LF only.
 for option in --help -h; do
   exits 0 $option
-  for want in "usage: qvhost" "--dll PATH" "--fields" "--utf8" "ANSI code page"; do
+  for want in "usage: qvhost" "--dll PATH" "--fields" "--strings" "--utf8" "ANSI code page"; do
     grep -qF -- "$want" "$tmp/out" || { echo "FAIL: qvhost $option lacks '$want'"; fail=1; }
   done
   [ ! -s "$tmp/err" ] && ! grep -q $'\r' "$tmp/out" ||

@@ -11,6 +11,12 @@ query is timed on its own; prints one tab-separated line per file:
 
 --full-load instead times one default (full) load and the same lookup, once
 per file, and prints "pefile-full" lines.
+
+    bench_pefile.py --all-strings FILE...
+
+reads every string table of each file (fast load, resources only) and
+prints its file name and number of strings, untimed: bench_strings.py
+times the whole run.
 """
 import statistics
 import sys
@@ -45,7 +51,22 @@ def full_load_query(path, field):
     return value
 
 
+def all_strings(path):
+    pe = pefile.PE(path, fast_load=True)
+    pe.parse_data_directories(
+        directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
+    strings = [(table.LangID, key, value)
+               for info in getattr(pe, "FileInfo", None) or [] for entry in info
+               for table in getattr(entry, "StringTable", []) for key, value in table.entries.items()]
+    pe.close()
+    return strings
+
+
 def main(argv):
+    if argv[1:2] == ["--all-strings"]:
+        for path in argv[2:]:
+            print(f"{path}\t{len(all_strings(path))}")
+        return 0
     queries, full_load = 100, False
     args = argv[1:]
     while args and args[0].startswith("--"):

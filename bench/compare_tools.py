@@ -16,8 +16,10 @@ and measures, one after the other in this run, the median cost of one query:
   pefile    fast load of the resource directory, in-process (bench_pefile.py)
   exiftool  one batch call over the file listed many times, wall time per file
 
-Each tool runs pinned to CPU 1. Prints the table and writes
-docs/benchmarks.md and docs/benchmarks.png (gnuplot).
+Each tool runs pinned to CPU 1. Then bench_strings.py times whole runs of
+qvhost --strings over about 100 files beside --fields, exiftool and pefile.
+Prints the tables and writes docs/benchmarks.md and docs/benchmarks.png
+(gnuplot).
 """
 import datetime
 import glob
@@ -28,6 +30,8 @@ import subprocess
 import sys
 import tempfile
 import time
+
+import bench_strings
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PIN = ["taskset", "-c", "1"]
@@ -130,13 +134,11 @@ def measure_native(field, paths):
 
 def measure_wine(field, paths):
     program = os.path.join(ROOT, "build", "win32", "bin", "bench_wine_version.exe")
+    # The runner sets up Wine's environment and prefix (cmake/wine-env.sh).
     runner = os.path.join(ROOT, "cmake", "wine-run.sh")
-    env = dict(os.environ)
-    env.setdefault("QV_WINEPREFIX", os.path.join(ROOT, "build", "wine"))
     # A first call starts Wine's server and services, pinned as well.
-    run(PIN + [runner, program, "--queries", "1", field, paths[0]], env=env,
-        stderr=subprocess.DEVNULL)
-    output = run(PIN + [runner, program, "--queries", str(WINE_QUERIES), field] + paths, env=env)
+    run(PIN + [runner, program, "--queries", "1", field, paths[0]], stderr=subprocess.DEVNULL)
+    output = run(PIN + [runner, program, "--queries", str(WINE_QUERIES), field] + paths)
     return parse(output, "wine")
 
 
@@ -300,6 +302,8 @@ def main():
         png = os.path.join(ROOT, "docs", "benchmarks.png")
         os.makedirs(os.path.dirname(png), exist_ok=True)
         write_plot(folder, field, files, results, png)
+        log("measuring every string of about 100 files (bench_strings.py)")
+        strings = bench_strings.section()
     finally:
         shutil.rmtree(folder, ignore_errors=True)
 
@@ -307,14 +311,15 @@ def main():
     print("\n".join(table))
     print()
     print("\n".join(goals), flush=True)
-    write_markdown(field, table, goals, answers)
+    print(strings, flush=True)
+    write_markdown(field, table, goals, answers, strings)
     log("wrote docs/benchmarks.md and docs/benchmarks.png")
 
 
 MARKER = "<!-- Written by bench/compare_tools.py from here on. -->"
 
 
-def write_markdown(field, table, goals, answers):
+def write_markdown(field, table, goals, answers, strings):
     facts = machine()
     text = f"""## Readers compared
 
@@ -354,6 +359,8 @@ Machine:
 {chr(10).join(f"- {key}: {value}" for key, value in facts.items())}
 
 ![per-query cost against file size](benchmarks.png)
+
+{strings}
 """
     # The page's first part is written by hand; this run replaces what
     # follows the marker.

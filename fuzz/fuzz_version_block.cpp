@@ -1,6 +1,6 @@
 // The version-block walker on raw bytes, which are the block: each of a fixed
 // set of paths, sound and malformed, is asked of the judge
-// (VersionQueryStaysInside), then of the query (VersionValueQuery), as the
+// (BlockQueryStaysInside), then of the query (BlockValueQuery), as the
 // Windows build asks before each VerQueryValueA. The block is a heap copy of
 // the input's size, so the sanitizer stops any access past it. The judge
 // writes nothing and says inside exactly when the query finds a value; a
@@ -8,7 +8,7 @@
 // string's 8-bit copy (a query that wrote) lies inside with its length. The
 // judge does not answer for a copy with no room, not written: Wine places it
 // past the tree and its signature, even past the block, and the caller
-// judges it.
+// judges it. The enumeration of the block's strings reads only inside it.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -49,6 +49,29 @@ void Check(bool condition, const char *broken, std::string_view path)
     std::abort();
 }
 
+// Every key and value the enumeration yields, the translation list and the
+// fixed record lie inside the block, and the walk is no longer than it.
+void CheckEnumeration(ByteView view)
+{
+    auto cursor = StartVersionStrings(view);
+    const auto inside = [&](BlockText text) {
+        return RangeInside(text.offset, uint64_t{text.count} * (cursor.wide ? 2 : 1), view.size());
+    };
+    uint64_t entries = 0;
+    for (auto entry = NextVersionString(cursor); entry != VersionEntry::end;
+         entry = NextVersionString(cursor), entries++)
+        Check(inside(cursor.key) && inside(cursor.value), "a string lies outside", "(strings)");
+    // Tables whose strings overlap (corpus: tables_sharing_strings) are cut
+    // off at one entry for each 4 bytes.
+    Check(entries <= view.size() / 4, "too many strings", "(strings)");
+    const BlockText list = VersionTranslations(view);
+    Check(RangeInside(list.offset, uint64_t{list.count} * 4, view.size()),
+          "the translation list lies outside", "\\VarFileInfo\\Translation");
+    const auto fixed = VersionFixedRecord(view);
+    Check(!fixed || RangeInside(*fixed, kFixedRecordSize, view.size()),
+          "the fixed record lies outside", "\\");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
@@ -57,14 +80,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
         return 0;
     const auto length = static_cast<uint32_t>(size);
     std::vector<uint8_t> block(data, data + size);
+    CheckEnumeration(ByteView{{block.data(), size}});
     std::vector<uint8_t> before;
     for (const std::string_view path : kPaths) {
         before = block;
-        const bool inside = VersionQueryStaysInside(block.data(), length, path);
+        const bool inside = BlockQueryStaysInside(block.data(), length, path);
         Check(block == before, "the judge wrote", path);
         void *value = nullptr;
         unsigned value_length = 0;
-        const bool found = VersionValueQuery(block.data(), length, path, &value, &value_length);
+        const bool found = BlockValueQuery(block.data(), length, path, &value, &value_length);
         Check(found == inside, "the judge and the query disagree", path);
         const bool wrote = block != before;
         Check(found || !wrote, "a query that found nothing wrote", path);

@@ -15,7 +15,7 @@ QVSETUP_API int32_t QVSETUP_CALL CompareVersions(HostParamBlock *block)
     const host::ParameterList list = host::SplitParameter(block);
     std::array<char, text::kDecimalSize> buffer;
     std::string_view delta; // "" with fewer than two items
-    if (list.count >= 3) {
+    if (host::HasItems(list, 2)) {
         const int32_t result = version::CompareVersionStrings(host::ParameterItem(list, 1),
                                                               host::ParameterItem(list, 2));
         delta = text::FormatDecimal(result, buffer);

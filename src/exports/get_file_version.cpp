@@ -2,6 +2,7 @@
 // "FileVersion", from the U.S. English / code page 1252 string table or
 // from the file's own.
 #include "fileinfo/version_field.h"
+#include "fileinfo/version_fields.h"
 #include "host/parameters.h"
 #include "host/variables.h"
 #include "qvsetup.h"
@@ -18,9 +19,11 @@ int32_t AnswerFileVersion(HostParamBlock *block, FieldQuery query)
         return 0;
     const host::ParameterList list = host::SplitParameter(block);
     memory::HeapPtr<char> value;
-    if (list.count >= 2)
-        value = query(host::ParameterItem(list, 1),
-                      list.count >= 3 ? host::ParameterItem(list, 2) : "FileVersion");
+    if (host::HasItems(list, 1)) {
+        const std::string_view field =
+            host::HasItems(list, 2) ? host::ParameterItem(list, 2) : fileinfo::kVersionFields[0];
+        value = query(host::ParameterItem(list, 1), field);
+    }
     host::SetVariable(*block, "FileVersion", value ? value.get() : "");
     return 0;
 }

@@ -32,11 +32,11 @@ struct Value {
     unsigned length = 0;
 };
 
-Value QueryValue(const VersionBlock &block, const char *sub_block)
+Value QueryValue(const CheckedBlock &block, const char *sub_block)
 {
     void *pointer = nullptr;
     unsigned length = 0;
-    if (!VersionValueQuery(*block.api, block.view.bytes.data(), sub_block, &pointer, &length))
+    if (!ApiValueQuery(*block.api, block.view.bytes.data(), sub_block, &pointer, &length))
         return {Found::nothing, reader::Refusal::no_such_value};
     if (pointer == nullptr || length == 0)
         return {Found::nothing, reader::Refusal::value_empty};
@@ -54,7 +54,7 @@ Value QueryValue(const VersionBlock &block, const char *sub_block)
 // end. The buffer starts zero-filled so that bytes the platform leaves
 // unwritten cannot change an answer. Before any query the root's length
 // must fit the block.
-std::optional<VersionBlock> ReadVersionBlock(std::string_view path, reader::Refusal &refusal)
+std::optional<CheckedBlock> ReadCheckedBlock(std::string_view path, reader::Refusal &refusal)
 {
     using reader::Refusal;
     // The path goes to the file system, which wants it terminated.
@@ -64,33 +64,30 @@ std::optional<VersionBlock> ReadVersionBlock(std::string_view path, reader::Refu
     if (!terminated || !api)
         return std::nullopt;
     uint32_t handle = 0;
-    const uint32_t size = VersionInfoSize(*api, terminated.get(), &handle);
-    if (size == 0) {
-        refusal = VersionSizeRefusal(*api);
+    const uint32_t size = ApiInfoSize(*api, terminated.get(), &handle);
+    if (!reader::UsableBlockSize(size)) {
+        refusal = size != 0 ? Refusal::block_too_large : ApiSizeRefusal(*api);
         if (refusal == Refusal::none)
             refusal = Refusal::block_empty;
         return std::nullopt;
     }
-    refusal = Refusal::block_too_large;
-    if (size >= reader::kMaxVersionBlockSize)
-        return std::nullopt;
     auto bytes = memory::AllocateZeroed(std::size_t{size} + 2);
     refusal = Refusal::no_memory;
     if (!bytes)
         return std::nullopt;
     refusal = Refusal::data_unreadable;
-    if (!VersionInfoRead(*api, terminated.get(), handle, size + 1, bytes.get()))
+    if (!ApiInfoRead(*api, terminated.get(), handle, size + 1, bytes.get()))
         return std::nullopt;
     refusal = Refusal::root_past_block;
     if (!reader::VersionBlockFits(bytes.get(), size + 1))
         return std::nullopt;
     refusal = Refusal::none;
     const ByteView view{{bytes.get(), std::size_t{size} + 1}};
-    return VersionBlock{std::move(api), std::move(bytes), view};
+    return CheckedBlock{std::move(api), std::move(bytes), view};
 }
 
 // The string runs from the value to its first NUL, which must lie inside.
-StringValue QueryString(const VersionBlock &block, const char *sub_block)
+StringValue QueryString(const CheckedBlock &block, const char *sub_block)
 {
     const Value value = QueryValue(block, sub_block);
     if (value.found != Found::inside)
@@ -104,8 +101,8 @@ StringValue QueryString(const VersionBlock &block, const char *sub_block)
              static_cast<std::size_t>(static_cast<const uint8_t *>(end) - rest.data())}};
 }
 
-memory::HeapPtr<char> FixedVersionText(const VersionBlock &block, uint32_t ms_offset,
-                                       uint32_t ls_offset)
+memory::HeapPtr<char> FixedRecordText(const CheckedBlock &block, uint32_t ms_offset,
+                                      uint32_t ls_offset)
 {
     const Value record = QueryValue(block, "\\");
     if (record.found != Found::inside || record.length < reader::kFixedRecordSize)
@@ -129,12 +126,12 @@ memory::HeapPtr<char> FixedVersionText(const VersionBlock &block, uint32_t ms_of
     return memory::CopyText({version.data(), used});
 }
 
-std::optional<Translations> ReadTranslations(const VersionBlock &block)
+std::optional<Translations> ReadTranslations(const CheckedBlock &block)
 {
     void *pointer = nullptr;
     unsigned length = 0;
-    if (!VersionValueQuery(*block.api, block.view.bytes.data(), "\\VarFileInfo\\Translation",
-                           &pointer, &length))
+    if (!ApiValueQuery(*block.api, block.view.bytes.data(), "\\VarFileInfo\\Translation", &pointer,
+                       &length))
         return Translations{};
     const auto offset = OffsetInside(block.view, pointer, 0);
     if (!offset)

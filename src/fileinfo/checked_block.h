@@ -15,11 +15,12 @@
 #include "memory/heap.h"
 #include "reader/byte_view.h"
 #include "reader/refusal.h"
+#include "reader/version_block.h"
 
 namespace qv::fileinfo {
 
 // The block and the operations that keep answering queries on it.
-struct VersionBlock {
+struct CheckedBlock {
     VersionApiHandle api;
     memory::HeapPtr<uint8_t[]> bytes;
     reader::ByteView view;
@@ -27,7 +28,13 @@ struct VersionBlock {
 
 // The block of the file at `path`; none when the file has none, or when
 // its root claims more bytes than were read, and then why in `refusal`.
-std::optional<VersionBlock> ReadVersionBlock(std::string_view path, reader::Refusal &refusal);
+std::optional<CheckedBlock> ReadCheckedBlock(std::string_view path, reader::Refusal &refusal);
+
+inline std::optional<CheckedBlock> ReadCheckedBlock(std::string_view path)
+{
+    reader::Refusal refusal = reader::Refusal::none;
+    return ReadCheckedBlock(path, refusal);
+}
 
 // What a query gives: nothing (or an empty value); a value that does not
 // lie inside the block (for a string: or that no NUL ends inside it); or
@@ -38,18 +45,29 @@ struct StringValue {
     Found found = Found::nothing;
     std::string_view text = {}; // inside the block, up to its NUL
     // Why there is none: for a query the version operations refuse, only
-    // that there is no such value (VersionQueryRefusal tells why).
+    // that there is no such value (BlockQueryRefusal tells why).
     reader::Refusal refusal = reader::Refusal::none;
 };
 
 // The string at `sub_block`, as the platform's 8-bit copy of it.
-StringValue QueryString(const VersionBlock &block, const char *sub_block);
+StringValue QueryString(const CheckedBlock &block, const char *sub_block);
 
 // "a.b.c.d" from two words of the fixed record (`ms_offset` and
 // `ls_offset` in it, reader/version_block.h), or empty when the block has
 // no whole fixed record inside it.
-memory::HeapPtr<char> FixedVersionText(const VersionBlock &block, uint32_t ms_offset,
-                                       uint32_t ls_offset);
+memory::HeapPtr<char> FixedRecordText(const CheckedBlock &block, uint32_t ms_offset,
+                                      uint32_t ls_offset);
+
+// The two version numbers of the fixed record.
+enum class FixedVersion { file, product };
+
+// "a.b.c.d" from the fixed record's `which` version, as FixedRecordText.
+inline memory::HeapPtr<char> FixedVersionText(const CheckedBlock &block, FixedVersion which)
+{
+    if (which == FixedVersion::file)
+        return FixedRecordText(block, reader::kFileVersionMSOffset, reader::kFileVersionLSOffset);
+    return FixedRecordText(block, reader::kProductVersionMSOffset, reader::kProductVersionLSOffset);
+}
 
 // An entry of the translation list, "\VarFileInfo\Translation": a WORD
 // language, then a WORD code page. Read as one little-endian DWORD, the
@@ -66,7 +84,7 @@ struct Translations {
 };
 
 // None only when there is no memory for the copy.
-std::optional<Translations> ReadTranslations(const VersionBlock &block);
+std::optional<Translations> ReadTranslations(const CheckedBlock &block);
 
 } // namespace qv::fileinfo
 

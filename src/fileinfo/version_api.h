@@ -2,7 +2,7 @@
 // Windows' 8-bit GetFileVersionInfoSizeA, GetFileVersionInfoA and
 // VerQueryValueA: on Windows the system's, behind the project's checks
 // (version_api_windows.cpp); elsewhere the project's own reader
-// (version_api_portable.cpp).
+// (version_api.cpp).
 #ifndef QV_FILEINFO_VERSION_API_H
 #define QV_FILEINFO_VERSION_API_H
 
@@ -23,16 +23,17 @@ using VersionApiHandle = memory::Owned<VersionApi, CloseVersionApi>;
 // Empty when the operations cannot be had; every query is then a miss.
 VersionApiHandle OpenVersionApi();
 
-uint32_t VersionInfoSize(VersionApi &api, const char *path, uint32_t *handle);
-bool VersionInfoRead(VersionApi &api, const char *path, uint32_t handle, uint32_t length,
-                     void *data);
+// Named Api* so that none is taken for the reader's (reader/version_file.h,
+// reader/version_block.h) or the platform's (platform/platform.h).
+uint32_t ApiInfoSize(VersionApi &api, const char *path, uint32_t *handle);
+bool ApiInfoRead(VersionApi &api, const char *path, uint32_t handle, uint32_t length, void *data);
 // Only the block last read can be queried: its length is known.
-bool VersionValueQuery(VersionApi &api, const void *block, const char *sub_block, void **buffer,
-                       unsigned *length);
+bool ApiValueQuery(VersionApi &api, const void *block, const char *sub_block, void **buffer,
+                   unsigned *length);
 
 // Why the last size asked was 0: the project's reader's reason for the file
 // (on Windows, that of the check before the system's functions).
-reader::Refusal VersionSizeRefusal(const VersionApi &api);
+reader::Refusal ApiSizeRefusal(const VersionApi &api);
 
 } // namespace qv::fileinfo
 

@@ -38,41 +38,40 @@ VersionApiHandle OpenVersionApi()
 // So a file goes to them only when the project's own reader, which stays
 // inside the file and its buffers, can read its version resource; any other
 // file has no version information here, as it has on the portable build.
-uint32_t VersionInfoSize(VersionApi &api, const char *path, uint32_t *handle)
+uint32_t ApiInfoSize(VersionApi &api, const char *path, uint32_t *handle)
 {
     *handle = 0;
     api.refusal = reader::VetVersionFile(path);
     if (api.refusal != reader::Refusal::none)
         return 0;
-    const uint32_t size = platform::PlatformVersionInfoSize(*api.library, path, handle);
+    const uint32_t size = platform::PlatformGetFileVersionInfoSizeA(*api.library, path, handle);
     if (size == 0)
         api.refusal = reader::Refusal::system_refused;
     return size;
 }
 
-bool VersionInfoRead(VersionApi &api, const char *path, uint32_t handle, uint32_t length,
-                     void *data)
+bool ApiInfoRead(VersionApi &api, const char *path, uint32_t handle, uint32_t length, void *data)
 {
     api.block = data;
     api.block_length = length;
-    return platform::PlatformVersionInfoRead(*api.library, path, handle, length, data);
+    return platform::PlatformGetFileVersionInfoA(*api.library, path, handle, length, data);
 }
 
 // VerQueryValueA does not know the block's length: it walks the tree and
 // writes its 8-bit copy of a string wherever the block's own lengths say.
 // So only the block last read is queried, and only after the project's
 // reader has judged, without writing, that this query stays inside it.
-bool VersionValueQuery(VersionApi &api, const void *block, const char *sub_block, void **buffer,
-                       unsigned *length)
+bool ApiValueQuery(VersionApi &api, const void *block, const char *sub_block, void **buffer,
+                   unsigned *length)
 {
     *length = 0;
     if (block == nullptr || block != api.block ||
-        !reader::VersionQueryStaysInside(block, api.block_length, sub_block))
+        !reader::BlockQueryStaysInside(block, api.block_length, sub_block))
         return false;
-    return platform::PlatformVersionValueQuery(*api.library, block, sub_block, buffer, length);
+    return platform::PlatformVerQueryValueA(*api.library, block, sub_block, buffer, length);
 }
 
-reader::Refusal VersionSizeRefusal(const VersionApi &api)
+reader::Refusal ApiSizeRefusal(const VersionApi &api)
 {
     return api.refusal;
 }

@@ -9,30 +9,11 @@
 #include <span>
 
 #include "fileinfo/checked_block.h"
-#include "reader/version_block.h"
+#include "fileinfo/version_fields.h"
 #include "text/text.h"
 
 namespace qv::fileinfo {
 namespace {
-
-// A field a script may ask for, and the sub-block queried for it: only the
-// U.S. English / code page 1252 string table.
-struct VersionField {
-    std::string_view name;
-    const char *sub_block;
-};
-
-// Tried in this order; the first is the default field.
-constexpr std::array<VersionField, 8> kVersionFields = {{
-    {"FileVersion", "\\StringFileInfo\\040904E4\\FileVersion"},
-    {"CompanyName", "\\StringFileInfo\\040904E4\\CompanyName"},
-    {"FileDescription", "\\StringFileInfo\\040904E4\\FileDescription"},
-    {"InternalName", "\\StringFileInfo\\040904E4\\InternalName"},
-    {"LegalCopyright", "\\StringFileInfo\\040904E4\\LegalCopyright"},
-    {"OriginalFilename", "\\StringFileInfo\\040904E4\\OriginalFilename"},
-    {"ProductName", "\\StringFileInfo\\040904E4\\ProductName"},
-    {"ProductVersion", "\\StringFileInfo\\040904E4\\ProductVersion"},
-}};
 
 constexpr bool EqualIgnoringCase(std::string_view a, std::string_view b)
 {
@@ -44,28 +25,21 @@ constexpr bool EqualIgnoringCase(std::string_view a, std::string_view b)
     return true;
 }
 
-const VersionField *FindField(std::string_view name)
+// The field of `fields` that `name` names in any ASCII case, if any.
+const std::string_view *FindField(std::span<const std::string_view> fields, std::string_view name)
 {
-    for (const VersionField &field : kVersionFields)
-        if (EqualIgnoringCase(name, field.name))
+    for (const std::string_view &field : fields)
+        if (EqualIgnoringCase(field, name))
             return &field;
     return nullptr;
 }
-
-// The fields of the file's own string tables, the default first, and the
-// two numbers of the fixed record.
-constexpr std::array<std::string_view, 12> kStringFields = {
-    "FileVersion",    "CompanyName",      "FileDescription", "InternalName",
-    "LegalCopyright", "OriginalFilename", "ProductName",     "ProductVersion",
-    "Comments",       "LegalTrademarks",  "PrivateBuild",    "SpecialBuild",
-};
 
 // What one table gives: its string, not empty; nothing (try the next); or
 // a value not inside the block (or no memory), which ends the search with
 // no answer.
 enum class TableAnswer { found, absent, unsound };
 
-TableAnswer QueryTable(const VersionBlock &block, uint32_t translation, std::string_view field,
+TableAnswer QueryTable(const CheckedBlock &block, uint32_t translation, std::string_view field,
                        std::string_view &text)
 {
     StringPathBuffer path;
@@ -78,7 +52,7 @@ TableAnswer QueryTable(const VersionBlock &block, uint32_t translation, std::str
 }
 
 // The string of `field` from the first table that has it, and that table.
-TableAnswer QueryTables(const VersionBlock &block, std::string_view field, std::string_view &text,
+TableAnswer QueryTables(const CheckedBlock &block, std::string_view field, std::string_view &text,
                         uint32_t &table)
 {
     const auto list = ReadTranslations(block);
@@ -98,14 +72,11 @@ TableAnswer QueryTables(const VersionBlock &block, std::string_view field, std::
 }
 
 // The text of the fixed record's two words, from where it came.
-FieldAnswer FixedAnswer(const VersionBlock &block, bool product)
+FieldAnswer FixedAnswer(const CheckedBlock &block, bool product)
 {
     FieldAnswer answer;
     answer.source = product ? Source::product_version_record : Source::file_version_record;
-    answer.text = product ? FixedVersionText(block, reader::kProductVersionMSOffset,
-                                             reader::kProductVersionLSOffset)
-                          : FixedVersionText(block, reader::kFileVersionMSOffset,
-                                             reader::kFileVersionLSOffset);
+    answer.text = FixedVersionText(block, product ? FixedVersion::product : FixedVersion::file);
     if (!answer.text)
         answer.refusal = reader::Refusal::no_fixed_record;
     return answer;
@@ -113,24 +84,38 @@ FieldAnswer FixedAnswer(const VersionBlock &block, bool product)
 
 } // namespace
 
+void StringPath(uint32_t translation, std::string_view field, StringPathBuffer &path)
+{
+    constexpr std::string_view kTables = "\\StringFileInfo\\";
+    constexpr char kHex[] = "0123456789ABCDEF";
+    std::size_t used = kTables.copy(path.data(), kTables.size());
+    for (int shift = 28; shift >= 0; shift -= 4)
+        path[used++] = kHex[(translation >> shift) & 0xf];
+    path[used++] = '\\';
+    used += field.copy(path.data() + used, path.size() - used - 1);
+    path[used] = '\0';
+}
+
 FieldAnswer AnswerVersionField(std::string_view path, std::string_view field_name)
 {
     FieldAnswer answer;
-    const VersionField *field = FindField(field_name);
+    const auto field = FindField(kVersionFields, field_name);
     answer.refusal = reader::Refusal::unknown_field;
     if (field == nullptr)
         return answer;
-    const auto block = ReadVersionBlock(path, answer.refusal);
+    const auto block = ReadCheckedBlock(path, answer.refusal);
     if (!block)
         return answer;
     // A string found, but not inside the block, gives nothing: not the
     // fallback either.
-    const StringValue value = QueryString(*block, field->sub_block);
+    StringPathBuffer sub_block;
+    StringPath(kEnglish1252, *field, sub_block);
+    const StringValue value = QueryString(*block, sub_block.data());
     answer.refusal = value.refusal;
     if (value.found == Found::inside) {
         answer.text = memory::CopyText(value.text);
         answer.source = Source::table;
-        answer.translation = kFieldTable;
+        answer.translation = kEnglish1252;
         return answer;
     }
     if (value.found == Found::outside)
@@ -144,15 +129,13 @@ FieldAnswer AnswerVersionField(std::string_view path, std::string_view field_nam
 FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field_name)
 {
     FieldAnswer answer;
-    const auto *field =
-        std::find_if(kStringFields.begin(), kStringFields.end(),
-                     [&](std::string_view f) { return EqualIgnoringCase(f, field_name); });
+    const auto field = FindField(kStringFields, field_name);
     const bool file_number = EqualIgnoringCase(field_name, kFileVersionNumber);
     const bool product_number = EqualIgnoringCase(field_name, kProductVersionNumber);
     answer.refusal = reader::Refusal::unknown_field;
-    if (field == kStringFields.end() && !file_number && !product_number)
+    if (field == nullptr && !file_number && !product_number)
         return answer;
-    const auto block = ReadVersionBlock(path, answer.refusal);
+    const auto block = ReadCheckedBlock(path, answer.refusal);
     if (!block)
         return answer;
     if (product_number)
@@ -172,7 +155,7 @@ FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field_n
         if (found == TableAnswer::unsound)
             return answer;
         answer.refusal = reader::Refusal::in_no_table;
-        if (field != kStringFields.begin())
+        if (field != &kStringFields[0])
             return answer;
     }
     return FixedAnswer(*block, false);

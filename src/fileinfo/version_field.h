@@ -29,8 +29,8 @@ struct FieldAnswer {
     uint32_t translation = 0;
 };
 
-// The text of `field` (one of the eight names of the version field table,
-// any ASCII case) from the "040904E4" string table of the file at `path`;
+// The text of `field` (one of kVersionFields, fileinfo/version_fields.h,
+// in any ASCII case) from the "040904E4" string table of the file at `path`;
 // for "FileVersion", the fixed record's product version when that string
 // is missing or its length is 0 (a string holding only its terminator is
 // there, and gives ""). A terminated heap string, or empty.
@@ -42,7 +42,7 @@ inline memory::HeapPtr<char> QueryVersionField(std::string_view path, std::strin
 }
 
 // The text of `field` as the file's own string tables give it: one of
-// twelve string fields, from the first table that has it not empty, the
+// the twelve kStringFields, from the first table that has it not empty, the
 // tables tried in the order of the file's translation list and then
 // "040904B0", "040904E4" and "04090000"; or "FileVersionNumber" and
 // "ProductVersionNumber", "a.b.c.d" from the fixed record. "FileVersion"
@@ -54,16 +54,13 @@ inline memory::HeapPtr<char> QueryVersionFieldEx(std::string_view path, std::str
     return AnswerVersionFieldEx(path, field).text;
 }
 
-// GetFileVersionEx's two fields from the fixed record, which ask no table.
-inline constexpr std::string_view kFileVersionNumber = "FileVersionNumber";
-inline constexpr std::string_view kProductVersionNumber = "ProductVersionNumber";
-
-// The one table GetFileVersion reads.
-inline constexpr uint32_t kFieldTable = 0x040904E4;
+// U.S. English in code page 1252: the one string table GetFileVersion
+// reads.
+inline constexpr uint32_t kEnglish1252 = 0x040904E4;
 
 // The string tables GetFileVersionEx tries after those the file lists: U.S.
 // English in Unicode, in code page 1252, and without a code page.
-inline constexpr std::array<uint32_t, 3> kDefaultTranslations = {0x040904B0, 0x040904E4,
+inline constexpr std::array<uint32_t, 3> kDefaultTranslations = {0x040904B0, kEnglish1252,
                                                                  0x04090000};
 
 // GetFileVersionEx's order of tables: step i of TableSteps(listed.size())
@@ -85,17 +82,7 @@ inline std::optional<uint32_t> TableAtStep(std::span<const uint32_t> listed, std
 
 // "\\StringFileInfo\\LLLLCCCC\\FIELD", terminated, in `path`.
 using StringPathBuffer = std::array<char, 64>;
-inline void StringPath(uint32_t translation, std::string_view field, StringPathBuffer &path)
-{
-    constexpr std::string_view kTables = "\\StringFileInfo\\";
-    constexpr char kHex[] = "0123456789ABCDEF";
-    std::size_t used = kTables.copy(path.data(), kTables.size());
-    for (int shift = 28; shift >= 0; shift -= 4)
-        path[used++] = kHex[(translation >> shift) & 0xf];
-    path[used++] = '\\';
-    used += field.copy(path.data() + used, path.size() - used - 1);
-    path[used] = '\0';
-}
+void StringPath(uint32_t translation, std::string_view field, StringPathBuffer &path);
 
 } // namespace qv::fileinfo
 

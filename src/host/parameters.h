@@ -23,6 +23,12 @@ struct ParameterList {
     uint32_t count = 0;
 };
 
+// True when the list holds at least `items` items (count is items + 1).
+constexpr bool HasItems(const ParameterList &list, uint32_t items)
+{
+    return list.count > items;
+}
+
 // `s` without ASCII white space at either end.
 constexpr std::string_view TrimBlanks(std::string_view s)
 {

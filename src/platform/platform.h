@@ -45,12 +45,12 @@ VersionLibraryHandle PlatformLoadVersionLibrary();
 
 // GetFileVersionInfoSizeA, GetFileVersionInfoA and VerQueryValueA, called
 // as they are: nothing is checked here.
-uint32_t PlatformVersionInfoSize(PlatformVersionLibrary &library, const char *path,
-                                 uint32_t *handle);
-bool PlatformVersionInfoRead(PlatformVersionLibrary &library, const char *path, uint32_t handle,
-                             uint32_t length, void *data);
-bool PlatformVersionValueQuery(PlatformVersionLibrary &library, const void *block,
-                               const char *sub_block, void **buffer, unsigned *length);
+uint32_t PlatformGetFileVersionInfoSizeA(PlatformVersionLibrary &library, const char *path,
+                                         uint32_t *handle);
+bool PlatformGetFileVersionInfoA(PlatformVersionLibrary &library, const char *path, uint32_t handle,
+                                 uint32_t length, void *data);
+bool PlatformVerQueryValueA(PlatformVersionLibrary &library, const void *block,
+                            const char *sub_block, void **buffer, unsigned *length);
 #endif
 
 } // namespace qv::platform

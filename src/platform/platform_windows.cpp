@@ -135,8 +135,8 @@ void PlatformFreeVersionLibrary(PlatformVersionLibrary *library)
     memory::DeleteHeapObject(library);
 }
 
-uint32_t PlatformVersionInfoSize(PlatformVersionLibrary &library, const char *path,
-                                 uint32_t *handle)
+uint32_t PlatformGetFileVersionInfoSizeA(PlatformVersionLibrary &library, const char *path,
+                                         uint32_t *handle)
 {
     DWORD value = 0;
     const DWORD size = library.get_size(path, &value);
@@ -144,14 +144,14 @@ uint32_t PlatformVersionInfoSize(PlatformVersionLibrary &library, const char *pa
     return size;
 }
 
-bool PlatformVersionInfoRead(PlatformVersionLibrary &library, const char *path, uint32_t handle,
-                             uint32_t length, void *data)
+bool PlatformGetFileVersionInfoA(PlatformVersionLibrary &library, const char *path, uint32_t handle,
+                                 uint32_t length, void *data)
 {
     return library.get_info(path, handle, length, data) != FALSE;
 }
 
-bool PlatformVersionValueQuery(PlatformVersionLibrary &library, const void *block,
-                               const char *sub_block, void **buffer, unsigned *length)
+bool PlatformVerQueryValueA(PlatformVersionLibrary &library, const void *block,
+                            const char *sub_block, void **buffer, unsigned *length)
 {
     UINT value_length = 0;
     const BOOL found = library.query(block, sub_block, buffer, &value_length);

@@ -6,8 +6,9 @@
 
 namespace qv::reader {
 
-// The loader's memory page, the unit a small read brings in from.
-constexpr uint32_t kPageSize = 4096;
+// The largest read that goes through the window; larger ones go straight
+// to the caller's buffer.
+constexpr std::size_t kLargestWindowedRead = kFileWindowSize / 4;
 
 Refusal OpenFileImage(FileImage &image, const char *path)
 {
@@ -48,7 +49,7 @@ bool ReadFileBytes(FileImage &image, uint64_t offset, std::span<uint8_t> out, Re
     if (offset >= image.window_start &&
         ByteView{{image.window, image.window_length}}.Copy(offset - image.window_start, out))
         return true;
-    if (mode == ReadMode::direct || out.size() > kFileWindowSize / 4)
+    if (mode == ReadMode::direct || out.size() > kLargestWindowedRead)
         return platform::PlatformReadAt(*image.file, offset, out) == out.size();
     uint64_t start = offset - offset % kPageSize;
     if (offset + out.size() > start + kFileWindowSize)

@@ -16,6 +16,10 @@ namespace qv::reader {
 inline constexpr std::size_t kFileHeadSize = 8192;
 inline constexpr std::size_t kFileWindowSize = 8192;
 
+// The loader's memory page: the unit in which it maps an image, and from
+// whose start a small read fills the window.
+inline constexpr uint32_t kPageSize = 4096;
+
 // An offset at or past 2 GiB makes Wine's SetFilePointer fail: the read
 // that follows starts wherever the previous one ended.
 inline constexpr uint32_t kNegativeSeek = 0x80000000u;

@@ -16,16 +16,17 @@ namespace {
 
 using namespace pe;
 
-// The loader's memory page; the file's sector, the unit in which the loader
-// maps section data.
-constexpr uint32_t kMemoryPageSize = 4096;
+// The file's sector, the unit in which the loader maps section data.
 constexpr uint32_t kSectorSize = 512;
 // The section count in the NT headers.
 constexpr uint32_t kSectionCountSize = sizeof(uint16_t);
 
-constexpr uint32_t RoundPage(uint32_t size)
+// `value` rounded up to a multiple of `unit`, a power of two, in T's
+// arithmetic: in 32 bits it wraps, as the loader's does.
+template <typename T>
+constexpr T RoundUp(T value, uint32_t unit)
 {
-    return (size + kMemoryPageSize - 1) & ~(kMemoryPageSize - 1);
+    return (value + unit - 1) & ~T{unit - 1};
 }
 
 // ---- Reading the mapped image ----
@@ -100,8 +101,8 @@ Run RunAt(const ImageMap &map, uint64_t rva, uint64_t length)
     if (!data_found && rva < map.header_size) {
         run.file = rva;
         run.length = std::min<uint64_t>(run.length, map.header_size - rva);
-    } else if (!data_found && rva < RoundPage(map.header_size)) {
-        run.length = std::min<uint64_t>(run.length, RoundPage(map.header_size) - rva);
+    } else if (!data_found && rva < RoundUp(map.header_size, kPageSize)) {
+        run.length = std::min<uint64_t>(run.length, RoundUp(map.header_size, kPageSize) - rva);
     }
     return run;
 }
@@ -120,11 +121,8 @@ struct Layout {
 std::optional<Layout> CheckHeaders(FileImage &image, ImageMap &map)
 {
     // 1. The DOS header and the NT headers, from the file.
-    std::array<uint8_t, kDosHeaderSize> dos;
-    if (!ReadFileBytes(image, 0, dos))
-        return std::nullopt;
-    const auto lfanew = NewHeaderOffset(ByteView{dos});
-    if (!lfanew || *lfanew >= kNegativeSeek || *lfanew >= image.size)
+    const auto lfanew = ReadNewHeaderOffset(image);
+    if (!lfanew || *lfanew >= image.size)
         return std::nullopt;
     const auto headers = ReadNtHeaders(image, *lfanew);
     if (!headers || headers->signature != kPeSignature)
@@ -136,7 +134,7 @@ std::optional<Layout> CheckHeaders(FileImage &image, ImageMap &map)
         return std::nullopt;
     // 3. The image's size, rounded up to a whole page (not to the section
     //    alignment).
-    map.size = (uint64_t{h.image_size} + kMemoryPageSize - 1) & ~uint64_t{kMemoryPageSize - 1};
+    map.size = RoundUp(uint64_t{h.image_size}, kPageSize);
     if (map.size == 0 || map.size >= kLargestAllocation)
         return std::nullopt;
     // 4. The headers as mapped: at least up to the section table's end, at
@@ -147,13 +145,13 @@ std::optional<Layout> CheckHeaders(FileImage &image, ImageMap &map)
     if (table_end > map.size || table_end > image.size)
         return std::nullopt;
     const uint64_t header_size = std::min(std::max<uint64_t>(h.header_size, table_end), image.size);
-    const uint32_t header_pages = RoundPage(static_cast<uint32_t>(header_size));
+    const uint32_t header_pages = RoundUp(static_cast<uint32_t>(header_size), kPageSize);
     if (*lfanew + kNtHeaders32Size > header_pages || table_end > header_pages ||
         header_pages > map.size || h.section_count > kMaxImageSections)
         return std::nullopt;
     map.header_size = static_cast<uint32_t>(header_size);
     map.count = 0;
-    map.flat = (h.section_alignment & (kMemoryPageSize - 1)) != 0;
+    map.flat = (h.section_alignment & (kPageSize - 1)) != 0;
     map.ordered = false;
     return Layout{h, table, *lfanew + kSectionCountOffset};
 }
@@ -179,21 +177,20 @@ bool MapShared(MappedSection &s, bool page_aligned, uint32_t map_size, uint32_t 
 bool MapSection(ImageMap &map, const Section &section, uint64_t file_size)
 {
     const uint32_t rva = section.virtual_address;
-    const bool page_aligned = (rva & (kMemoryPageSize - 1)) == 0;
+    const bool page_aligned = (rva & (kPageSize - 1)) == 0;
     const uint32_t size = section.virtual_size != 0 ? section.virtual_size : section.raw_size;
-    const uint32_t map_size = RoundPage(size);
+    const uint32_t map_size = RoundUp(size, kPageSize);
     const uint32_t file_start = section.raw_pointer & ~(kSectorSize - 1);
     uint32_t data_size =
-        (section.raw_size + (section.raw_pointer & (kSectorSize - 1)) + kSectorSize - 1) &
-        ~(kSectorSize - 1);
+        RoundUp(section.raw_size + (section.raw_pointer & (kSectorSize - 1)), kSectorSize);
     data_size = std::min(data_size, map_size);
-    const uint32_t end = rva + RoundPage(map_size + (rva & (kMemoryPageSize - 1)));
+    const uint32_t end = rva + RoundUp(map_size + (rva & (kPageSize - 1)), kPageSize);
     if (rva > map.size || end > map.size || end < rva)
         return false;
     MappedSection &s = map.sections[map.count++];
     s = MappedSection{rva, file_start, 0, 0, 0, 0, true};
     const bool has_data = section.raw_pointer != 0 && data_size != 0;
-    const uint64_t sectors = (file_size + kSectorSize - 1) / kSectorSize * kSectorSize;
+    const uint64_t sectors = RoundUp(file_size, kSectorSize);
     if ((section.flags & kSectionShared) && (section.flags & kSectionWritable)) {
         if (!MapShared(s, page_aligned, map_size, data_size, has_data, sectors))
             return false;
@@ -204,13 +201,13 @@ bool MapSection(ImageMap &map, const Section &section, uint64_t file_size)
             file_start + data_size < file_start || !page_aligned)
             return false;
         s.file_size = data_size;
-        s.zero_end = std::min(RoundPage(data_size), map_size);
+        s.zero_end = std::min(RoundUp(data_size, kPageSize), map_size);
     }
     // The access of the section's pages. Setting it at an address inside a
     // page fails and changes nothing, and a section of no size has no pages.
-    s.protect_start = rva & ~(kMemoryPageSize - 1);
+    s.protect_start = rva & ~(kPageSize - 1);
     s.protect_end =
-        size == 0 || !page_aligned ? s.protect_start : s.protect_start + RoundPage(size);
+        size == 0 || !page_aligned ? s.protect_start : s.protect_start + RoundUp(size, kPageSize);
     return true;
 }
 
@@ -296,8 +293,7 @@ Mapping MapImage(FileImage &image, ImageMap &map)
         if (map.sections[i].protect_start < map.sections[i - 1].protect_end)
             map.ordered = false;
     if (map.flat) {
-        map.size = std::min<uint64_t>(map.size, (image.size + kMemoryPageSize - 1) /
-                                                    kMemoryPageSize * kMemoryPageSize);
+        map.size = std::min<uint64_t>(map.size, RoundUp(image.size, kPageSize));
         return Mapping::image;
     }
     return ProtectSections(image, map, *layout, count) ? Mapping::image : Mapping::refused;

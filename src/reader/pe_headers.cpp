@@ -13,7 +13,18 @@ std::optional<uint32_t> NewHeaderOffset(ByteView dos)
 {
     if (dos.Read<uint16_t>(kDosMagicOffset) != kDosMagic)
         return std::nullopt;
-    return dos.ReadOrZero<uint32_t>(kDosNewHeaderOffset);
+    const uint32_t lfanew = dos.ReadOrZero<uint32_t>(kDosNewHeaderOffset);
+    if (lfanew >= kNegativeSeek)
+        return std::nullopt;
+    return lfanew;
+}
+
+std::optional<uint32_t> ReadNewHeaderOffset(FileImage &image)
+{
+    std::array<uint8_t, kDosHeaderSize> dos;
+    if (!ReadFileBytes(image, 0, dos))
+        return std::nullopt;
+    return NewHeaderOffset(ByteView{dos});
 }
 
 bool HasKnownMagic(const NtHeaders &h)

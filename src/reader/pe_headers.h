@@ -11,8 +11,13 @@
 
 namespace qv::reader {
 
-// e_lfanew of a DOS header, when it starts with "MZ".
+// e_lfanew of a DOS header, when it starts with "MZ" and e_lfanew is below
+// 2 GiB. A negative e_lfanew makes Wine's seek fail and read from wherever
+// the file position was; such files are simply refused here.
 std::optional<uint32_t> NewHeaderOffset(ByteView dos);
+
+// NewHeaderOffset of the DOS header at the start of the file.
+std::optional<uint32_t> ReadNewHeaderOffset(FileImage &image);
 
 // The fields of the NT headers either lookup uses.
 struct NtHeaders {

@@ -348,16 +348,11 @@ Refusal ParseNe(FileImage &image, uint32_t lfanew, VersionLocation &location)
 
 Refusal LocateParsed(FileImage &image, VersionLocation &location)
 {
-    std::array<uint8_t, kDosHeaderSize> dos;
-    if (!ReadFileBytes(image, 0, dos))
-        return Refusal::not_executable;
-    const auto lfanew = NewHeaderOffset(ByteView{dos});
+    const auto lfanew = ReadNewHeaderOffset(image);
     if (!lfanew)
         return Refusal::not_executable;
-    // A negative e_lfanew makes Wine's seek fail and read from wherever the
-    // file position was; such files are simply refused here.
     std::array<uint8_t, 2> signature;
-    if (*lfanew >= kNegativeSeek || !ReadFileBytes(image, *lfanew, signature))
+    if (!ReadFileBytes(image, *lfanew, signature))
         return Refusal::header_offset_outside;
     switch (ByteView{signature}.ReadOrZero<uint16_t>(0)) {
     case kPeSignatureLow:

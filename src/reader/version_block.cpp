@@ -80,7 +80,11 @@ std::optional<Node> ReadNode16(const Block &b, uint32_t offset)
     return node;
 }
 
-std::optional<Node> ReadNode(const Block &b, uint32_t offset, bool wide)
+// Always inlined, as when Walk and FindChild were its only callers: the
+// enumeration below calls it too, and the DLL, which does not use that,
+// keeps the code it had.
+[[gnu::always_inline]] inline std::optional<Node> ReadNode(const Block &b, uint32_t offset,
+                                                           bool wide)
 {
     return wide ? ReadNode32(b, offset) : ReadNode16(b, offset);
 }
@@ -96,7 +100,9 @@ uint16_t PathUnit(char c, bool wide)
 enum class KeyMatch { same, different, off_block };
 
 // Whether the child's key at `key` is `name`, ignoring case.
-KeyMatch MatchKey(const Block &b, uint32_t key, bool wide, std::string_view name)
+// Always inlined into FindChild, as ReadNode is.
+[[gnu::always_inline]] inline KeyMatch MatchKey(const Block &b, uint32_t key, bool wide,
+                                                std::string_view name)
 {
     for (std::size_t i = 0; i <= name.size(); i++) {
         const std::optional<uint16_t> unit =
@@ -235,22 +241,178 @@ Refusal Query(const void *block, uint32_t block_length, std::string_view sub_blo
 
 } // namespace
 
-bool VersionValueQuery(void *block, uint32_t block_length, std::string_view sub_block,
-                       void **buffer, unsigned *length)
+bool BlockValueQuery(void *block, uint32_t block_length, std::string_view sub_block, void **buffer,
+                     unsigned *length)
 {
     return Query(block, block_length, sub_block, buffer, length, true) == Refusal::none;
 }
 
-Refusal VersionQueryRefusal(const void *block, uint32_t block_length, std::string_view sub_block)
+Refusal BlockQueryRefusal(const void *block, uint32_t block_length, std::string_view sub_block)
 {
     void *value = nullptr;
     unsigned length = 0;
     return Query(block, block_length, sub_block, &value, &length, false);
 }
 
-bool VersionQueryStaysInside(const void *block, uint32_t block_length, std::string_view sub_block)
+bool BlockQueryStaysInside(const void *block, uint32_t block_length, std::string_view sub_block)
 {
-    return VersionQueryRefusal(block, block_length, sub_block) == Refusal::none;
+    return BlockQueryRefusal(block, block_length, sub_block) == Refusal::none;
+}
+
+// The enumeration of a block's strings: the same nodes and bounds as the
+// queries above, visited in file order.
+namespace {
+
+// Named arrays, not literals: each goes in a section of its own, which the
+// DLL's linker drops with the code that uses it.
+constexpr char kStringFileInfo[] = "StringFileInfo";
+constexpr char kVarFileInfo[] = "VarFileInfo";
+constexpr char kTranslation[] = "Translation";
+
+// The child at `offset`, when it is before `end` and its header and key are
+// inside the block; `offset` then moves to the next child. As in FindChild,
+// a child whose wLength is 0 is the last (a query still finds it by name).
+std::optional<Node> NextChild(const Block &b, uint32_t &offset, uint32_t end, bool wide)
+{
+    const auto node = offset < end ? ReadNode(b, offset, wide) : std::nullopt;
+    offset = node && node->length != 0 ? offset + AlignTo32Bits(node->length) : end;
+    return node;
+}
+
+uint32_t KeyOffset(const Node &node, bool wide)
+{
+    return node.offset + (wide ? kNodeHeaderSize32 : kNodeHeaderSize16);
+}
+
+// The first child of `parent` named `name`, as FindChild finds it in a
+// sound block.
+std::optional<Node> FirstChild(const Block &b, const Node &parent, bool wide, std::string_view name)
+{
+    uint32_t offset = parent.children;
+    while (const auto child = NextChild(b, offset, parent.offset + parent.length, wide))
+        if (MatchKey(b, KeyOffset(*child, wide), wide, name) == KeyMatch::same)
+            return child;
+    return std::nullopt;
+}
+
+// The units before `limit` or the first NUL from `offset`; those read are
+// inside the block.
+BlockText TextUpToNul(const Block &b, uint32_t offset, uint32_t limit, bool wide)
+{
+    BlockText text{offset, 0};
+    for (; text.count < limit; text.count++) {
+        const std::optional<uint16_t> unit =
+            wide ? b.view.Read<uint16_t>(offset + uint64_t{kUnitSize} * text.count)
+                 : std::optional<uint16_t>(b.view.Read<uint8_t>(offset + uint64_t{text.count}));
+        if (!unit || *unit == 0)
+            break;
+    }
+    return text;
+}
+
+// A string's value as QueryString sees it. 32-bit layout: the wValueLength
+// units, up to a NUL, when Query would copy them (inside the block, their
+// copy too, with room before the tree's end); a binary value's bytes,
+// which VerQueryValueA hands back as they are, read as UTF-16 all the same. 16-bit layout: the bytes up to the first NUL, when
+// the wValueLength bytes are inside.
+BlockText StringValue(const Block &b, const Node &node, bool wide)
+{
+    const uint64_t size = b.view.size();
+    if (!wide) {
+        if (node.value_length == 0 || !RangeInside(node.value, node.value_length, size))
+            return {};
+        const BlockText text = TextUpToNul(b, node.value, UINT32_MAX, false);
+        return RangeInside(node.value, uint64_t{text.count} + 1, size) ? text : BlockText{};
+    }
+    if (node.type == 0)
+        return RangeInside(node.value, node.value_length, size)
+                   ? TextUpToNul(b, node.value, node.value_length / kUnitSize, true)
+                   : BlockText{};
+    const uint32_t count = node.value_length;
+    const uint32_t tree = b.view.ReadOrZero<uint16_t>(kNodeLengthOffset);
+    const int64_t room = static_cast<int32_t>(tree - node.value);
+    if (count > room || !RangeInside(node.value, kUnitSize * uint64_t{count}, size) ||
+        !RangeInside(uint64_t{tree} + sizeof kBlockSignature + node.value, count, size))
+        return {};
+    return TextUpToNul(b, node.value, count, true);
+}
+
+} // namespace
+
+VersionStringCursor StartVersionStrings(ByteView block)
+{
+    VersionStringCursor cursor;
+    cursor.block = block;
+    if (block.size() < kLeastBlockSize)
+        return cursor;
+    cursor.wide = static_cast<int8_t>(block.bytes[kLayoutByteOffset]) < ' ';
+    if (const auto root = ReadNode({block, nullptr}, 0, cursor.wide)) {
+        cursor.info = root->children;
+        cursor.info_end = root->offset + root->length;
+    }
+    return cursor;
+}
+
+// Nodes that do not overlap take at least 8 bytes each (a header and a
+// NUL). Children may claim to run past their parent, so the tables of many
+// StringFileInfo nodes can all walk the same strings: the walk ends after a
+// block's worth of entries, one for each 4 bytes.
+VersionEntry NextVersionString(VersionStringCursor &c)
+{
+    const Block b{c.block, nullptr};
+    if (c.entries >= c.block.size() / 4)
+        return VersionEntry::end;
+    c.entries++;
+    for (;;) {
+        if (const auto string = NextChild(b, c.string, c.string_end, c.wide)) {
+            c.key = TextUpToNul(b, KeyOffset(*string, c.wide), UINT32_MAX, c.wide);
+            c.value = StringValue(b, *string, c.wide);
+            c.binary = c.wide && string->type == 0;
+            return VersionEntry::string;
+        }
+        if (const auto table = NextChild(b, c.table, c.table_end, c.wide)) {
+            c.key = TextUpToNul(b, KeyOffset(*table, c.wide), UINT32_MAX, c.wide);
+            c.value = {};
+            c.string = table->children;
+            c.string_end = table->offset + table->length;
+            return VersionEntry::table;
+        }
+        const auto info = NextChild(b, c.info, c.info_end, c.wide);
+        if (!info)
+            return VersionEntry::end;
+        if (MatchKey(b, KeyOffset(*info, c.wide), c.wide, kStringFileInfo) == KeyMatch::same) {
+            c.info_count++;
+            c.table = info->children;
+            c.table_end = info->offset + info->length;
+        }
+    }
+}
+
+BlockText VersionTranslations(ByteView block)
+{
+    if (block.size() < kLeastBlockSize)
+        return {};
+    const bool wide = static_cast<int8_t>(block.bytes[kLayoutByteOffset]) < ' ';
+    const Block b{block, nullptr};
+    const auto root = ReadNode(b, 0, wide);
+    const auto info = root ? FirstChild(b, *root, wide, kVarFileInfo) : std::nullopt;
+    const auto node = info ? FirstChild(b, *info, wide, kTranslation) : std::nullopt;
+    if (!node || node->value > block.size())
+        return {};
+    const uint64_t bytes = std::min<uint64_t>(node->value_length, block.size() - node->value);
+    return {node->value, static_cast<uint32_t>(bytes / 4)};
+}
+
+std::optional<uint32_t> VersionFixedRecord(ByteView block)
+{
+    if (block.size() < kLeastBlockSize)
+        return std::nullopt;
+    const bool wide = static_cast<int8_t>(block.bytes[kLayoutByteOffset]) < ' ';
+    const auto root = ReadNode({block, nullptr}, 0, wide);
+    if (!root || root->value_length < kFixedRecordSize ||
+        !RangeInside(root->value, kFixedRecordSize, block.size()))
+        return std::nullopt;
+    return root->value;
 }
 
 } // namespace qv::reader

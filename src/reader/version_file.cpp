@@ -50,7 +50,7 @@ const VersionLocation &VersionFileLocation(const VersionFile &file)
     return file.location;
 }
 
-uint32_t VersionInfoSize(const VersionFile &file)
+uint32_t FileInfoSize(const VersionFile &file)
 {
     // In 32 bits, wrapping as Wine's arithmetic does. A 32-bit resource
     // needs twice its length plus four: room for "FE2X" and for the 8-bit
@@ -63,7 +63,7 @@ uint32_t VersionInfoSize(const VersionFile &file)
     return size * 2 + sizeof kBlockSignature;
 }
 
-bool VersionInfoRead(VersionFile &file, uint32_t length, void *data)
+bool FileInfoRead(VersionFile &file, uint32_t length, void *data)
 {
     if (data == nullptr)
         return false;
@@ -85,18 +85,18 @@ bool VersionInfoRead(VersionFile &file, uint32_t length, void *data)
     return true;
 }
 
-uint32_t VersionInfoSize(const char *path, uint32_t *handle)
+uint32_t PathInfoSize(const char *path, uint32_t *handle)
 {
     if (handle != nullptr)
         *handle = 0;
     const VersionFileHandle file = OpenVersionFile(path);
-    return file ? VersionInfoSize(*file) : 0;
+    return file ? FileInfoSize(*file) : 0;
 }
 
-bool VersionInfoRead(const char *path, uint32_t /*handle*/, uint32_t length, void *data)
+bool PathInfoRead(const char *path, uint32_t /*handle*/, uint32_t length, void *data)
 {
     const VersionFileHandle file = OpenVersionFile(path);
-    return file && VersionInfoRead(*file, length, data);
+    return file && FileInfoRead(*file, length, data);
 }
 
 Refusal VetVersionFile(const char *path)
@@ -107,15 +107,13 @@ Refusal VetVersionFile(const char *path)
     // The same read into the same size of buffer as a query makes: the
     // size, plus one byte, as the setup host's plug-ins pass it; zeroed, as
     // a resource shorter than its header leaves bytes unwritten.
-    const uint32_t size = VersionInfoSize(*file);
-    if (size == 0)
-        return Refusal::block_empty;
-    if (size >= kMaxVersionBlockSize)
-        return Refusal::block_too_large;
+    const uint32_t size = FileInfoSize(*file);
+    if (!UsableBlockSize(size))
+        return size == 0 ? Refusal::block_empty : Refusal::block_too_large;
     const auto block = memory::AllocateZeroed(std::size_t{size} + 1);
     if (!block)
         return Refusal::no_memory;
-    if (!VersionInfoRead(*file, size + 1, block.get()))
+    if (!FileInfoRead(*file, size + 1, block.get()))
         return Refusal::data_unreadable;
     return VersionBlockFits(block.get(), size + 1) ? Refusal::none : Refusal::root_past_block;
 }

@@ -16,6 +16,14 @@ namespace qv::reader {
 // tries, and such files have no version information.
 inline constexpr uint32_t kMaxVersionBlockSize = 0x20000000;
 
+// True when a block of `size` bytes, as GetFileVersionInfoSizeA answers, is
+// worth reading: not empty, and below kMaxVersionBlockSize. A block read
+// must then pass VersionBlockFits (reader/version_block.h).
+constexpr bool UsableBlockSize(uint32_t size)
+{
+    return size != 0 && size < kMaxVersionBlockSize;
+}
+
 // A file whose version resource has been found, open for reading it. The
 // operations on a path open it once each; a caller that asks for the size
 // and then the data of one file can open it once instead.
@@ -35,16 +43,19 @@ Refusal OpenVersionFile(const char *path, VersionFileHandle &file);
 struct VersionLocation;
 const VersionLocation &VersionFileLocation(const VersionFile &file);
 
+// The reader's two operations, each in two forms: Path* open the file at
+// `path` for the one call, File* read from a file already open.
+
 // As GetFileVersionInfoSizeA: the buffer size the version information needs,
 // 0 when the file has none or cannot be read. *handle (if not null) is set
 // to 0.
-uint32_t VersionInfoSize(const char *path, uint32_t *handle);
-uint32_t VersionInfoSize(const VersionFile &file);
+uint32_t PathInfoSize(const char *path, uint32_t *handle);
+uint32_t FileInfoSize(const VersionFile &file);
 
 // As GetFileVersionInfoA: copies the version information into `data`
 // (`length` bytes at most). True on success.
-bool VersionInfoRead(const char *path, uint32_t handle, uint32_t length, void *data);
-bool VersionInfoRead(VersionFile &file, uint32_t length, void *data);
+bool PathInfoRead(const char *path, uint32_t handle, uint32_t length, void *data);
+bool FileInfoRead(VersionFile &file, uint32_t length, void *data);
 
 // Refusal::none when the file's version resource can be read soundly: it is found,
 // all of it lies inside the file and the image Wine maps, and its tree fits

@@ -228,7 +228,7 @@ struct Block {
     unsigned length = 99;
     bool Query(const char *sub_block)
     {
-        return VersionValueQuery(bytes.data(), size + 1, sub_block, &pointer, &length);
+        return BlockValueQuery(bytes.data(), size + 1, sub_block, &pointer, &length);
     }
     unsigned Tree() const { return bytes[0] | bytes[1] << 8; }
     long Offset() const { return static_cast<unsigned char *>(pointer) - bytes.data(); }
@@ -237,14 +237,14 @@ struct Block {
 Block Load(const char *file)
 {
     const std::string path = FilePath(file);
-    Block b{qv::reader::VersionInfoSize(path.c_str(), nullptr)};
+    Block b{qv::reader::PathInfoSize(path.c_str(), nullptr)};
     b.bytes.assign(b.size + 2, 0);
-    if (b.size == 0 || !qv::reader::VersionInfoRead(path.c_str(), 0, b.size + 1, b.bytes.data()))
+    if (b.size == 0 || !qv::reader::PathInfoRead(path.c_str(), 0, b.size + 1, b.bytes.data()))
         b.bytes.clear();
     return b;
 }
 
-TEST(VersionBlock, SizeSignatureAndAnsiArea)
+TEST(CheckedBlock, SizeSignatureAndAnsiArea)
 {
     Block b = Load("basic_pe32.dll");
     ASSERT_FALSE(b.bytes.empty());
@@ -274,7 +274,7 @@ TEST(VersionBlock, SizeSignatureAndAnsiArea)
 // Sizes in Wine's 32-bit arithmetic: twice the resource plus four, or for a
 // 16-bit resource four times what follows its fixed record (which wraps).
 // A 16-bit block gets no "FE2X" after its tree.
-TEST(VersionBlock, SizesAsWineComputesThem)
+TEST(CheckedBlock, SizesAsWineComputesThem)
 {
     const std::pair<const char *, uint32_t> cases[] = {
         {"basic_pe32.dll", 1516},
@@ -284,13 +284,13 @@ TEST(VersionBlock, SizesAsWineComputesThem)
         {"ne_length_below_fixed_info.exe", uint32_t(32 - 52) * 4},
     };
     for (const auto &[file, size] : cases)
-        EXPECT_EQ(qv::reader::VersionInfoSize(FilePath(file).c_str(), nullptr), size) << file;
+        EXPECT_EQ(qv::reader::PathInfoSize(FilePath(file).c_str(), nullptr), size) << file;
     const Block b = Load("ne_version.exe");
     ASSERT_FALSE(b.bytes.empty());
     EXPECT_NE(std::memcmp(&b.bytes[b.Tree()], "FE2X", 4), 0);
 }
 
-TEST(VersionBlock, RootWithoutFixedInfo)
+TEST(CheckedBlock, RootWithoutFixedInfo)
 {
     Block b = Load("root_without_fixed_info.dll");
     ASSERT_FALSE(b.bytes.empty());
@@ -299,7 +299,7 @@ TEST(VersionBlock, RootWithoutFixedInfo)
     EXPECT_EQ(b.Offset(), 40); // after the key
 }
 
-TEST(VersionBlock, DamagedFilesFailCleanly)
+TEST(CheckedBlock, DamagedFilesFailCleanly)
 {
     for (const char *file : {"resource_runs_far_past_file.dll", "resource_rva_outside_sections.dll",
                              "directory_entry_count_huge.dll", "header_offset_past_file.dll",
@@ -310,7 +310,7 @@ TEST(VersionBlock, DamagedFilesFailCleanly)
 // The queries stay inside the buffer they are given: a tree that claims more
 // than was read, or a buffer too short for the 8-bit copies, fails a string
 // query where Wine would read or write past it.
-TEST(VersionBlock, QueriesStayInsideTheBuffer)
+TEST(CheckedBlock, QueriesStayInsideTheBuffer)
 {
     Block tree = Load("tree_longer_than_resource.dll");
     ASSERT_FALSE(tree.bytes.empty());
@@ -320,15 +320,15 @@ TEST(VersionBlock, QueriesStayInsideTheBuffer)
     void *pointer = nullptr;
     unsigned length = 99;
     std::string path = FilePath("basic_pe32.dll");
-    const uint32_t size = qv::reader::VersionInfoSize(path.c_str(), nullptr);
+    const uint32_t size = qv::reader::PathInfoSize(path.c_str(), nullptr);
     uint32_t half = (size - 4) / 2; // the resource, without room for the copies
     std::vector<unsigned char> block(size, 0);
-    ASSERT_TRUE(qv::reader::VersionInfoRead(path.c_str(), 0, half, block.data()));
-    EXPECT_TRUE(VersionValueQuery(block.data(), half, "\\", &pointer, &length));
+    ASSERT_TRUE(qv::reader::PathInfoRead(path.c_str(), 0, half, block.data()));
+    EXPECT_TRUE(BlockValueQuery(block.data(), half, "\\", &pointer, &length));
     const char *company = "\\StringFileInfo\\040904E4\\CompanyName";
-    EXPECT_FALSE(VersionValueQuery(block.data(), half, company, &pointer, &length));
-    EXPECT_TRUE(VersionValueQuery(block.data(), size, company, &pointer, &length));
-    EXPECT_FALSE(VersionValueQuery(block.data(), 4, "\\", &pointer, &length));
+    EXPECT_FALSE(BlockValueQuery(block.data(), half, company, &pointer, &length));
+    EXPECT_TRUE(BlockValueQuery(block.data(), size, company, &pointer, &length));
+    EXPECT_FALSE(BlockValueQuery(block.data(), 4, "\\", &pointer, &length));
     // Why each query fails: cut inside the root's key, before its value,
     // before the 8-bit copies, or before the root's header.
     const std::tuple<uint32_t, const char *, Refusal> reasons[] = {
@@ -339,12 +339,12 @@ TEST(VersionBlock, QueriesStayInsideTheBuffer)
         {size, "\\StringFileInfo\\040904E4\\Nothing", Refusal::no_such_value},
     };
     for (const auto &[cut, sub_block, refusal] : reasons)
-        EXPECT_EQ(RefusalName(VersionQueryRefusal(block.data(), cut, sub_block)),
+        EXPECT_EQ(RefusalName(BlockQueryRefusal(block.data(), cut, sub_block)),
                   RefusalName(refusal));
-    EXPECT_FALSE(qv::reader::VersionInfoRead(path.c_str(), 0, size, nullptr));
+    EXPECT_FALSE(qv::reader::PathInfoRead(path.c_str(), 0, size, nullptr));
     // Room for the tree and "FE2X" exactly: the signature is written.
     block.assign(size, 0);
-    ASSERT_TRUE(qv::reader::VersionInfoRead(path.c_str(), 0, half + 4, block.data()));
+    ASSERT_TRUE(qv::reader::PathInfoRead(path.c_str(), 0, half + 4, block.data()));
     EXPECT_EQ(std::memcmp(&block[half], "FE2X", 4), 0);
     // Values that run one byte past the end of a view are not read.
     const ByteView nine{{block.data(), 9}};
@@ -359,32 +359,32 @@ TEST(VersionSession, ReadFollowsThePathItIsGiven)
 {
     const std::string first = FilePath("basic_pe32.dll");
     for (const std::string &read : {first, FilePath("strings_non_ascii.dll")}) {
-        uint32_t expected_size = qv::reader::VersionInfoSize(read.c_str(), nullptr);
+        uint32_t expected_size = qv::reader::PathInfoSize(read.c_str(), nullptr);
         ASSERT_NE(expected_size, 0u);
         std::vector<unsigned char> expected(expected_size + 1, 0), got(expected_size + 1, 0);
-        ASSERT_TRUE(qv::reader::VersionInfoRead(read.c_str(), 0, expected_size, expected.data()));
+        ASSERT_TRUE(qv::reader::PathInfoRead(read.c_str(), 0, expected_size, expected.data()));
 
         const VersionApiHandle api = OpenVersionApi();
         ASSERT_TRUE(api);
         uint32_t handle = 7;
-        EXPECT_NE(VersionInfoSize(*api, first.c_str(), &handle), 0u);
+        EXPECT_NE(ApiInfoSize(*api, first.c_str(), &handle), 0u);
         EXPECT_EQ(handle, 0u);
-        EXPECT_TRUE(VersionInfoRead(*api, read.c_str(), handle, expected_size, got.data()));
+        EXPECT_TRUE(ApiInfoRead(*api, read.c_str(), handle, expected_size, got.data()));
         EXPECT_EQ(got, expected) << read;
     }
     VersionApiHandle api = OpenVersionApi();
     std::vector<unsigned char> block(4096, 0);
-    EXPECT_TRUE(VersionInfoRead(*api, first.c_str(), 0, 4096, block.data())); // no size asked first
+    EXPECT_TRUE(ApiInfoRead(*api, first.c_str(), 0, 4096, block.data())); // no size asked first
     // Only the block last read is queried, not a copy of it.
     const std::vector<unsigned char> copy = block;
     void *pointer = nullptr;
     unsigned length = 0;
-    EXPECT_TRUE(VersionValueQuery(*api, block.data(), "\\", &pointer, &length));
-    EXPECT_FALSE(VersionValueQuery(*api, copy.data(), "\\", &pointer, &length));
+    EXPECT_TRUE(ApiValueQuery(*api, block.data(), "\\", &pointer, &length));
+    EXPECT_FALSE(ApiValueQuery(*api, copy.data(), "\\", &pointer, &length));
     uint32_t handle = 0;
-    EXPECT_EQ(VersionInfoSize(*api, FilePath("no_version_resource.dll").c_str(), &handle), 0u);
+    EXPECT_EQ(ApiInfoSize(*api, FilePath("no_version_resource.dll").c_str(), &handle), 0u);
     EXPECT_FALSE(
-        VersionInfoRead(*api, FilePath("no_version_resource.dll").c_str(), 0, 4096, block.data()));
+        ApiInfoRead(*api, FilePath("no_version_resource.dll").c_str(), 0, 4096, block.data()));
 }
 
 } // namespace

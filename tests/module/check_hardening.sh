@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Checks that the built modules carry their hardening, from the files alone
 # (stripped as they ship).
-#   check_hardening.sh pe OBJDUMP DLL
+#   check_hardening.sh pe OBJDUMP DLL [PROGRAM...]
 #     DYNAMIC_BASE with relocations, NX_COMPAT, HIGH_ENTROPY_VA (x64) or
 #     NO_SEH (x86); no section both writable and executable, none writable
-#     and shared; functions that call the stack-check failure path.
+#     and shared; functions that call the stack-check failure path; on x64,
+#     unwind data for every function that calls or moves the stack pointer.
+#     Each PROGRAM: functions that call the stack-check failure path.
 #   check_hardening.sh elf READELF FORTIFIED FILE...
 #     each file (and FORTIFIED): position-independent (an executable with
 #     DF_1_PIE), full RELRO (GNU_RELRO and BIND_NOW), __stack_chk_fail
@@ -13,6 +15,12 @@
 set -u
 fail=0
 problem() { echo "FAIL: $*"; fail=1; }
+# awk: the number a hexadecimal address stands for.
+hex='function hex(s, n, i) {
+  s = tolower(s); sub(/^0x/, "", s); sub(/:$/, "", s); n = 0
+  for (i = 1; i <= length(s); i++) n = n * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1
+  return n
+}'
 
 # The stack protector's failure path is the function holding __fastfail
 # (int $0x29); it starts at the last call target before that instruction
@@ -20,13 +28,8 @@ problem() { echo "FAIL: $*"; fail=1; }
 # protected function's check. Without -fstack-protector-strong the linker
 # drops the function, or nothing calls it.
 stack_check_calls() { # DISASSEMBLY
-  awk '
-    function hex(s, n, i) {
-      s = tolower(s); sub(/^0x/, "", s); sub(/:$/, "", s); n = 0
-      for (i = 1; i <= length(s); i++) n = n * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1
-      return n
-    }
-    $2 == "call" && $3 ~ /^0x[0-9a-f]+$/ { calls[$3]++ }
+  awk "$hex"'
+    $2 == "call" && $3 ~ /^(0x)?[0-9a-f]+$/ { calls[$3]++ }
     $2 ~ /^ret/ { rets[++returns] = hex($1) }
     $2 == "int" && $3 == "$0x29" && !fastfail { fastfail = hex($1) }
     END {
@@ -40,8 +43,26 @@ stack_check_calls() { # DISASSEMBLY
     }' <<<"$1"
 }
 
-check_pe() { # OBJDUMP DLL
-  local objdump=$1 dll=$2 headers format flags flag calls
+# x64: the addresses of the instructions that call or move the stack pointer
+# (call, push, sub from %rsp) outside every function of the exception
+# directory (.pdata). The unwinder takes a function without an entry for a
+# leaf, whose return address is at [rsp], and walks on from a wrong one.
+unwound_nowhere() { # HEADERS DISASSEMBLY
+  awk "$hex"'
+    FNR == NR {
+      if (table && $1 ~ /^[0-9a-f]+:$/) { begin[++n] = hex($2); end[n] = hex($3) }
+      else if (/^vma:/) table = /BeginAddress/
+      next
+    }
+    $2 == "call" || $2 == "push" || ($2 == "sub" && $3 ~ /,%rsp$/) {
+      at = hex($1)
+      for (i = 1; i <= n && !(begin[i] <= at && at < end[i]); i++) {}
+      if (i > n) printf "%s%s", (seen++ ? " " : ""), substr($1, 1, length($1) - 1)
+    }' <(echo "$1") <(echo "$2")
+}
+
+check_pe() { # OBJDUMP DLL [PROGRAM...]
+  local objdump=$1 dll=$2 headers format flags flag disassembly calls uncovered program program_calls checked=""
   headers=$("$objdump" -p "$dll") || { echo "FAIL: objdump cannot read $dll"; exit 1; }
   format=$("$objdump" -f "$dll" | sed -n 's/.*file format //p')
   flags=$(awk '/^DllCharacteristics/ {on = 1; next} on && /^\t/ {print $1; next} {on = 0}' \
@@ -71,10 +92,26 @@ check_pe() { # OBJDUMP DLL
 
   # -fstack-protector-strong puts 30 functions of each DLL under the check;
   # plain -fstack-protector 13 or 14, and none without either.
-  calls=$(stack_check_calls "$("$objdump" -d --no-show-raw-insn "$dll")")
+  disassembly=$("$objdump" -d --no-show-raw-insn "$dll")
+  calls=$(stack_check_calls "$disassembly")
   [ "$calls" -ge 20 ] || problem "$calls calls to the stack-check failure path (at least 20 expected)"
 
-  [ $fail = 0 ] && echo "hardened: $(echo $flags), $calls stack checks, no W+X or shared writable section"
+  if [ "$format" = pei-x86-64 ]; then
+    uncovered=$(unwound_nowhere "$headers" "$disassembly")
+    [ -z "$uncovered" ] ||
+      problem "no unwind data (.pdata) for the calls and stack moves at $(cut -c1-200 <<<"$uncovered")"
+  fi
+
+  # Programs: their own code only (the runtime's is not protected), 11
+  # functions of qvhost.exe today.
+  for program in "${@:3}"; do
+    program_calls=$(stack_check_calls "$("$objdump" -d --no-show-raw-insn "$program")")
+    [ "$program_calls" -ge 5 ] ||
+      problem "$program: $program_calls calls to the stack-check failure path (at least 5 expected)"
+    checked+=", $(basename "$program"): $program_calls stack checks"
+  done
+
+  [ $fail = 0 ] && echo "hardened: $(echo $flags), $calls stack checks, no W+X or shared writable section$checked"
 }
 
 check_elf() { # READELF FORTIFIED FILE...
@@ -98,8 +135,8 @@ check_elf() { # READELF FORTIFIED FILE...
 }
 
 case "${1:-}" in
-  pe) check_pe "$2" "$3" ;;
+  pe) shift; check_pe "$@" ;;
   elf) shift; check_elf "$@" ;;
-  *) echo "usage: check_hardening.sh pe OBJDUMP DLL | elf READELF FORTIFIED FILE..."; exit 2 ;;
+  *) echo "usage: check_hardening.sh pe OBJDUMP DLL [PROGRAM...] | elf READELF FORTIFIED FILE..."; exit 2 ;;
 esac
 exit $fail

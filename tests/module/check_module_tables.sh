@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Checks the built DLL's shape: file format, the module name in its export
-# directory, the exports by name and ordinal against a golden list, that it
-# imports only from DLLs that every Windows has, and its size.
-#   check_module_tables.sh OBJDUMP DLL GOLDEN FORMAT
+# directory, the exports by name and ordinal against module/qvsetup.def, that
+# it imports only from DLLs that every Windows has, and its size.
+#   check_module_tables.sh OBJDUMP DLL DEF FORMAT
 set -u
-objdump=$1 dll=$2 golden=$3 format=$4
+objdump=$1 dll=$2 def=$3 format=$4
 fail=0
 problem() { echo "FAIL: $*"; fail=1; }
 
@@ -17,15 +17,15 @@ grep -Eq '^Name[[:space:]]+[0-9a-f]+ QVSETUP\.dll$' <<<"$headers" ||
 
 # "[Ordinal/Name Pointer] Table" rows are "[index] name"; ordinal = index + base.
 base=$(awk '/^Ordinal Base/ {print $3; exit}' <<<"$headers")
-diff <(sort -n "$golden") <(awk -v base="$base" '
+diff <(awk '$2 ~ /^@/ {print substr($2, 2), $1}' "$def" | sort -n) <(awk -v base="$base" '
   /^\[Ordinal\/Name Pointer\] Table/ {on = 1; next}
   on && /^[[:space:]]*\[/ {gsub(/[][]/, " "); print $1 + base, $2; next}
-  on {on = 0}' <<<"$headers" | sort -n) || problem "exports differ from the golden list (< golden, > DLL)"
+  on {on = 0}' <<<"$headers" | sort -n) || problem "exports differ from the .def (< .def, > DLL)"
 
 # Every export has a name: no entries reachable by ordinal alone.
 addresses=$(grep -c '+base\[' <<<"$headers")
-[ "$addresses" = "$(wc -l <"$golden")" ] ||
-  problem "export address table has $addresses entries, golden list $(wc -l <"$golden")"
+[ "$addresses" = "$(grep -c ' @' "$def")" ] ||
+  problem "export address table has $addresses entries, the .def $(grep -c ' @' "$def")"
 
 # Only system DLLs that are always present, never VERSION.dll or a runtime DLL.
 imports=$(awk '/DLL Name:/ {print toupper($3)}' <<<"$headers" | sort -u)
@@ -38,5 +38,5 @@ others=$(grep -vxE '(KERNEL32|MSVCRT|USER32)\.DLL' <<<"$imports")
 size=$(wc -c <"$dll")
 [ "$size" -le 40960 ] || problem "the DLL has grown to $size bytes (limit 40 KiB)"
 
-[ $fail = 0 ] && echo "module tables ok: $(wc -l <"$golden") exports, imports: $(echo $imports), $size bytes"
+[ $fail = 0 ] && echo "module tables ok: $(grep -c ' @' "$def") exports, imports: $(echo $imports), $size bytes"
 exit $fail

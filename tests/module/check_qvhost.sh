@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# qvhost's interface: output forms, --set, ordinals, --fields, --explain,
-# --help and --version, and usage errors that end with status 2 and one
-# LF-ended line pointing to --help instead of a crash.
-#   check_qvhost.sh EMULATOR QVHOST VERSION FIXTURES VERSION_FILES  (EMULATOR may be empty)
+# qvhost's interface: output forms, --set, ordinals, --fields, --strings,
+# --explain, --help and --version, and usage errors that end with status 2
+# and one LF-ended line pointing to --help instead of a crash; and module/qvsetup.def's
+# exports and ordinals in qvhost's help, the header and the README.
+#   check_qvhost.sh EMULATOR QVHOST VERSION FIXTURES SOURCE_DIR VERSION_FILES   (EMULATOR may be empty)
 set -u
-emulator=$1 qvhost=$2 version=$3 fixtures=$4 files=$5
+emulator=$1 qvhost=$2 version=$3 fixtures=$4 source=$5 version_files=$6
 run() { ${emulator:+"$emulator"} "$qvhost" "$@"; }
 fail=0 nl=$'\n'
 
@@ -64,6 +65,12 @@ expect '{"export": "#5", "return": 0, "variables": [{"name": "FileVersion", "val
   --json '#5' 'no such file'
 expect "return=0${nl}VersionDelta=-1" -- CompareVersions '1, 2'
 
+exports=$(awk '$2 ~ /^@/ {print substr($2, 2), $1}' "$source/module/qvsetup.def" | sort -n)
+same_exports() { diff <(echo "$exports") <(echo "$2") || { echo "FAIL: $1 differs from the .def"; fail=1; }; }
+same_exports "qvhost --help" "$(run --help | grep -oE '#[0-9]+ [A-Za-z]+' | tr -d '#' | sort -n)"
+same_exports include/qvsetup.h "$(grep -oE 'Ordinal [0-9]+|QVSETUP_CALL [A-Za-z]+\(' \
+  "$source/include/qvsetup.h" | tr -d '(' | awk '{print $2}' | paste -d' ' - - | sort -n)"
+same_exports README.md "$(sed -nE 's/^\| ([0-9]+) \| `([A-Za-z]+)`.*/\1 \2/p' "$source/README.md" | sort -n)"
 # A file's strings: text keeps the module's bytes, --utf8 and JSON decode them.
 cd "$fixtures" || exit 1
 company="Société Générale – “quoted” €5" description="Adam Lódz Ørsted ß µ ™"
@@ -91,6 +98,19 @@ want_status=3 expect "file=né.dll${nl}status=missing${nl}$empty" --utf8 --field
 exits 1 --fields no_version.dll all_fields.dll
 exits 3 --fields no-such-file.dll all_fields.dll
 exits 0 --fields all_fields.dll other_translation.dll
+# --strings: every table and key in the file's own text, the fixed record;
+# a surrogate without its pair becomes U+FFFD, a NUL ends a value. A FILE
+# with a comma is not a usage error here: no export takes it.
+expect "file=high_versions.dll${nl}status=ok${nl}fixed.FileVersion=65535.65535.65535.65535
+fixed.ProductVersion=65535.32768.1.0${nl}fixed.FileFlagsMask=0x0000003F${nl}fixed.FileFlags=0x00000000
+fixed.FileOS=0x00040004${nl}fixed.FileType=0x00000002${nl}fixed.FileSubtype=0x00000000
+Translation=040704B0${nl}table=040704B0${nl}  CompanyName=Nobody" --strings high_versions.dll
+expect '{"file": "'"$version_files"'/strings_non_ascii.dll", "status": "ok", "fixed": {"FileVersion": "1.2.3.4", "ProductVersion": "5.6.7.8", "FileFlagsMask": "0x00000000", "FileFlags": "0x00000000", "FileOS": "0x00040004", "FileType": "0x00000002", "FileSubtype": "0x00000000"}, "translations": [], "tables": [{"translation": "040904E4", "info": 1, "strings": [["CompanyName", "Café € ™ Ω Łódź 中"], ["FileDescription", "pair 😀 end"], ["ProductName", "lone � x �"], ["InternalName", "fullwidth ＡＢ dash — quote “”"], ["FileVersion", "1.0"], ["Comments", "embedded"]]}]}' \
+  --json --strings "$version_files/strings_non_ascii.dll"
+want_status=1 expect '{"file": "no_version.dll", "status": "none", "fixed": null, "translations": [], "tables": []}' \
+  --json --strings no_version.dll
+exits 3 --strings all_fields.dll 'a,b.dll' no_version.dll
+exits 0 --strings all_fields.dll other_translation.dll
 
 # --explain: lines of its steps; the module agrees with the rule (status 0).
 explains() { # explains FILE FIELD LINE...
@@ -110,13 +130,13 @@ explains empty_fileversion.dll FileVersion \
   "GetFileVersionEx(FileVersion): passes over 040904E4 (default): asked before"
 explains no-such-file.dll FileVersion \
   "open: not opened: reason=not_opened (the file cannot be opened (no such file, or no access))"
-explains "$files/ne_version.exe" FileVersion "format: NE (16-bit)"
-explains "$files/string_length_zero.dll" FileVersion \
+explains "$version_files/ne_version.exe" FileVersion "format: NE (16-bit)"
+explains "$version_files/string_length_zero.dll" FileVersion \
   "GetFileVersion(FileVersion): asks 040904E4: nothing: reason=value_empty (the value is empty)"
 exits 2 --json --explain all_fields.dll
 exits 2 --explain all_fields.dll FileVersion extra
 
-for export in NoSuchExport '#abc' '#0' '#99'; do
+for export in NoSuchExport '#abc' '#0' '#99' "#$(($(wc -l <<<"$exports") + 1))"; do
   exits 2 "$export" '1, 2'
 done
 # Bad options before a good call; each row is split into its words.
@@ -132,12 +152,12 @@ exits 2 --fields
 exits 2 --fields all_fields.dll 'a,b.dll'
 exits 2 --fields ' all_fields.dll'
 exits 2 --set A=1 --fields all_fields.dll
+exits 2 --strings
 
 # --help and -h: the usage and every export on stdout, status 0, LF only.
 for option in --help -h; do
   exits 0 $option
-  for want in "usage: qvhost" "--dll PATH" "#1 GetFileVersion" "#2 NormalizeMSIEVersion" \
-    "#3 CompareVersions" "#4 IsQarvellClientRunning" "--fields" "--utf8" "ANSI code page" \
+  for want in "usage: qvhost" "--dll PATH" "--fields" "--strings" "--utf8" "ANSI code page" \
     "--explain" "system_refused"; do
     grep -qF -- "$want" "$tmp/out" || { echo "FAIL: qvhost $option lacks '$want'"; fail=1; }
   done

@@ -12,8 +12,9 @@
 #   check_release.sh SOURCE_DIR WIN32_BUILD WIN64_BUILD COPYRIGHT EMULATOR_OR_EMPTY NATIVE_BUILD
 set -euo pipefail
 source=$1 build32=$2 build64=$3 copyright=$4 emulator=$5 native=$6
-[ -f "$build64/bin/QVSETUP.dll" ] && [ -f "$build32/bin/QVSETUP.dll" ] ||
-  { echo "needs both Windows builds ($build32, $build64): skipped"; exit 77; }
+for file in "$build32/bin/QVSETUP.dll" "$build64/bin/QVSETUP.dll" "$native/bin/qvhost"; do
+  [ -f "$file" ] || { echo "FAIL: no $file: build the win64 and native presets first"; exit 1; }
+done
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 export SOURCE_DATE_EPOCH=1780000000
@@ -56,8 +57,6 @@ for triple in i686 x86_64; do
 done
 echo "release ok: $(basename "$archive"), $(wc -c <"$archive") bytes"
 
-[ -f "$native/bin/qvhost" ] ||
-  { echo "needs the native build ($native) for the Linux archive: skipped"; exit 77; }
 linux=$("$source/tools/release/make_linux_release.sh" "$tmp/a" "$source" "$native")
 again=$(umask 077 && "$source/tools/release/make_linux_release.sh" "$tmp/b" "$source" "$native")
 cmp "$linux" "$again"

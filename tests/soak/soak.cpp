@@ -30,8 +30,7 @@ void ResetTable(HostTable &t, const char *parameters)
 
 constexpr const char *kFields[] = {"FileVersion", "CompanyName", "ProductVersion", "Comments"};
 
-// The exports by ordinal: GetFileVersion, NormalizeMSIEVersion,
-// CompareVersions, IsQarvellClientRunning, GetFileVersionEx.
+// The exports in the order of their ordinals (module/qvsetup.def).
 using Exports = std::array<QvSetupExport, 5>;
 
 void Run(const Exports &exports, long calls, long file_calls, std::span<char *const> fixtures)

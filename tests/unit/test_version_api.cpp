@@ -26,15 +26,15 @@ TEST(VersionApi, QueriesOnlyTheBlockLastRead)
     const VersionApiHandle api = OpenVersionApi();
     ASSERT_TRUE(api);
     uint32_t handle = 0;
-    const uint32_t size = VersionInfoSize(*api, path.c_str(), &handle);
+    const uint32_t size = ApiInfoSize(*api, path.c_str(), &handle);
     ASSERT_NE(size, 0u);
     std::vector<unsigned char> block(size + 1, 0);
-    ASSERT_TRUE(VersionInfoRead(*api, path.c_str(), handle, size + 1, block.data()));
+    ASSERT_TRUE(ApiInfoRead(*api, path.c_str(), handle, size + 1, block.data()));
     const std::vector<unsigned char> copy = block;
     void *pointer = nullptr;
     unsigned value_length = 0;
-    EXPECT_TRUE(VersionValueQuery(*api, block.data(), "\\", &pointer, &value_length));
-    EXPECT_FALSE(VersionValueQuery(*api, copy.data(), "\\", &pointer, &value_length));
+    EXPECT_TRUE(ApiValueQuery(*api, block.data(), "\\", &pointer, &value_length));
+    EXPECT_FALSE(ApiValueQuery(*api, copy.data(), "\\", &pointer, &value_length));
 }
 
 } // namespace

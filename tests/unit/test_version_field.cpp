@@ -121,13 +121,13 @@ VersionApiHandle OpenVersionApi()
     return VersionApiHandle(&api);
 }
 
-uint32_t VersionInfoSize(VersionApi &, const char *, uint32_t *handle)
+uint32_t ApiInfoSize(VersionApi &, const char *, uint32_t *handle)
 {
     *handle = 0;
     return kSize;
 }
 
-bool VersionInfoRead(VersionApi &, const char *, uint32_t, uint32_t length, void *data)
+bool ApiInfoRead(VersionApi &, const char *, uint32_t, uint32_t length, void *data)
 {
     auto *b = static_cast<uint8_t *>(data);
     std::memset(b, 0, length);
@@ -141,8 +141,8 @@ bool VersionInfoRead(VersionApi &, const char *, uint32_t, uint32_t length, void
     return true;
 }
 
-bool VersionValueQuery(VersionApi &, const void *block, const char *sub_block, void **buffer,
-                       unsigned *length)
+bool ApiValueQuery(VersionApi &, const void *block, const char *sub_block, void **buffer,
+                   unsigned *length)
 {
     const std::string_view path = sub_block;
     const Answer &a = path == "\\"                           ? g_script->fixed
@@ -157,7 +157,7 @@ bool VersionValueQuery(VersionApi &, const void *block, const char *sub_block, v
     return true;
 }
 
-reader::Refusal VersionSizeRefusal(const VersionApi &)
+reader::Refusal ApiSizeRefusal(const VersionApi &)
 {
     return reader::Refusal::none;
 }

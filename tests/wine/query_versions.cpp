@@ -33,6 +33,7 @@
 #include "heap_spray.h"
 #include "hex.h"
 #include "host_table.h"
+#include "fileinfo/version_fields.h"
 #include "qvsetup.h"
 #include "reader/version_block.h"
 
@@ -50,7 +51,7 @@
 
 namespace {
 
-namespace reader = qv::reader;
+using namespace qv;
 
 // The version operations of this build: the system's on Windows, the
 // reader's on the portable build. A block is the buffer as the caller
@@ -73,15 +74,15 @@ bool Query(std::span<uint8_t> block, const char *sub_block, void **buffer, unsig
 using Handle = uint32_t;
 uint32_t InfoSize(const char *path, Handle &handle)
 {
-    return reader::VersionInfoSize(path, &handle);
+    return reader::PathInfoSize(path, &handle);
 }
 bool InfoRead(const char *path, std::span<uint8_t> block)
 {
-    return reader::VersionInfoRead(path, 0, block.size(), block.data());
+    return reader::PathInfoRead(path, 0, block.size(), block.data());
 }
 bool Query(std::span<uint8_t> block, const char *sub_block, void **buffer, unsigned *length)
 {
-    return reader::VersionValueQuery(block.data(), block.size(), sub_block, buffer, length);
+    return reader::BlockValueQuery(block.data(), block.size(), sub_block, buffer, length);
 }
 
 // True when Wine 8's loader, mapping the file, would act on memory it never
@@ -97,14 +98,15 @@ bool WineUsesUnsetMemory(const char *path)
 }
 #endif
 
-// GetFileVersionEx's fields: its twelve strings, its two numbers, a name in
-// another case and an unknown one. The first nine are GetFileVersion's.
-constexpr std::string_view kExFields[] = {
-    "FileVersion",       "CompanyName",          "FileDescription", "InternalName",
-    "LegalCopyright",    "OriginalFilename",     "ProductName",     "ProductVersion",
-    "Comments",          "LegalTrademarks",      "PrivateBuild",    "SpecialBuild",
-    "FileVersionNumber", "ProductVersionNumber", "companyname",     "Unknown"};
-constexpr auto kVersionFields = std::span(kExFields).first(9);
+// GetFileVersionEx's fields, a name in another case and an unknown one.
+std::vector<std::string_view> ExFields()
+{
+    std::vector<std::string_view> fields(fileinfo::kExFields.begin(), fileinfo::kExFields.end());
+    fields.insert(fields.end(), {"companyname", "Unknown"});
+    return fields;
+}
+// GetFileVersion's eight fields and one it does not know.
+constexpr auto kVersionFields = std::span(fileinfo::kStringFields).first(9);
 
 // The sub-blocks queried: the fixed record, GetFileVersion's strings and the
 // translation list.
@@ -129,8 +131,6 @@ std::string CallExport(QvSetupExport function, std::string_view path, std::strin
 }
 
 #ifdef _WIN32
-constexpr auto kExStrings = std::span(kExFields).first(12);
-
 bool EqualIgnoringCase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && _strnicmp(a.data(), b.data(), a.size()) == 0;
@@ -166,11 +166,11 @@ std::string ExRule(std::span<uint8_t> block, std::string_view field)
     if (block.size() < reader::kNodeHeaderSize32 ||
         reader::ByteView{block}.ReadOrZero<uint16_t>(reader::kNodeLengthOffset) > block.size())
         return "";
-    if (EqualIgnoringCase(field, "FileVersionNumber"))
+    if (EqualIgnoringCase(field, fileinfo::kFileVersionNumber))
         return FixedNumber(block, reader::kFileVersionMSOffset);
-    if (EqualIgnoringCase(field, "ProductVersionNumber"))
+    if (EqualIgnoringCase(field, fileinfo::kProductVersionNumber))
         return FixedNumber(block, reader::kProductVersionMSOffset);
-    if (std::none_of(kExStrings.begin(), kExStrings.end(),
+    if (std::none_of(fileinfo::kStringFields.begin(), fileinfo::kStringFields.end(),
                      [&](std::string_view known) { return EqualIgnoringCase(known, field); }))
         return "";
     // A translation entry: a WORD language, then a WORD code page.
@@ -272,7 +272,7 @@ bool Report(const std::string &path, uint8_t fill, std::string &out)
         }
         out += "\n";
     }
-    for (std::string_view field : kExFields) {
+    for (std::string_view field : ExFields()) {
 #ifdef _WIN32
         const std::string value = ok ? Hex(ExRule(block, field)) : "";
 #else
@@ -315,7 +315,7 @@ void ReportExports(const std::array<QvSetupExport, 2> &exports, const std::strin
     fields.insert(fields.end(), {"companyname", ""});
     for (std::string_view field : fields)
         Print(std::string(field) + "\t" + CallExport(exports[0], path, field) + "\n");
-    for (std::string_view field : kExFields)
+    for (std::string_view field : ExFields())
         Print("ex " + std::string(field) + "\t" + CallExport(exports[1], path, field) + "\n");
 }
 

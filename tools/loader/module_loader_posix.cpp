@@ -5,15 +5,14 @@
 #include <cstring>
 #include <string_view>
 
+#include "exports_by_ordinal.h"
 #include "module_loader.h"
 
 namespace {
 
-// Shared objects have no ordinals; these are the module's, by number.
-constexpr std::array<const char *, 6> kExportByOrdinal = {
-    nullptr,           "GetFileVersion",         "NormalizeMSIEVersion",
-    "CompareVersions", "IsQarvellClientRunning", "GetFileVersionEx",
-};
+// Shared objects have no ordinals; these are the module's, by number, made
+// from module/qvsetup.def by the build.
+constexpr auto kExportByOrdinal = std::to_array<const char *>({QV_EXPORTS_BY_ORDINAL});
 
 } // namespace
 

@@ -16,18 +16,20 @@
 
 #include "fileinfo/checked_block.h"
 #include "fileinfo/version_field.h"
+#include "fileinfo/version_fields.h"
 #include "reader/pe_format.h"
 #include "reader/resource.h"
 #include "reader/version_block.h"
 #include "reader/version_file.h"
 #include "text/text.h"
 
+namespace qvhost {
 namespace {
 
+using qv::fileinfo::CheckedBlock;
 using qv::fileinfo::FieldAnswer;
 using qv::fileinfo::Found;
 using qv::fileinfo::Source;
-using qv::fileinfo::VersionBlock;
 using qv::reader::ByteView;
 using qv::reader::Refusal;
 
@@ -192,7 +194,7 @@ std::string StringTables(ByteView b)
 }
 
 // block, translations, tables and fixed record: what the rules read.
-void ExplainBlock(const std::optional<VersionBlock> &block, Refusal refusal)
+void ExplainBlock(const std::optional<CheckedBlock> &block, Refusal refusal)
 {
 #ifdef _WIN32
     constexpr std::string_view kFrom = " from the system's version functions";
@@ -210,10 +212,9 @@ void ExplainBlock(const std::optional<VersionBlock> &block, Refusal refusal)
             list.append(i ? " " : "").append(Hex(translations->entries[i], 8));
     Line("translations", list.empty() ? "none" : list);
     Line("tables", StringTables(block->view));
-    const auto file = qv::fileinfo::FixedVersionText(*block, qv::reader::kFileVersionMSOffset,
-                                                     qv::reader::kFileVersionLSOffset);
-    const auto product = qv::fileinfo::FixedVersionText(*block, qv::reader::kProductVersionMSOffset,
-                                                        qv::reader::kProductVersionLSOffset);
+    using qv::fileinfo::FixedVersion;
+    const auto file = qv::fileinfo::FixedVersionText(*block, FixedVersion::file);
+    const auto product = qv::fileinfo::FixedVersionText(*block, FixedVersion::product);
     Line("fixed record",
          file ? std::string("file version ") + file.get() + ", product version " + product.get()
               : "none: " + Reason(Refusal::no_fixed_record));
@@ -227,7 +228,7 @@ struct Finding {
 };
 
 // What the table `table` gave for the field, and why when nothing.
-Finding AskTable(const ExplainRequest &r, const VersionBlock &block, uint32_t table)
+Finding AskTable(const ExplainRequest &r, const CheckedBlock &block, uint32_t table)
 {
     qv::fileinfo::StringPathBuffer path;
     qv::fileinfo::StringPath(table, r.field, path);
@@ -241,8 +242,8 @@ Finding AskTable(const ExplainRequest &r, const VersionBlock &block, uint32_t ta
     const auto *bytes = block.view.bytes.data();
     const auto size = static_cast<uint32_t>(block.view.size());
     const std::string_view table_path(path.data(), std::strlen("\\StringFileInfo\\") + 8);
-    const Refusal why = qv::reader::VersionQueryRefusal(bytes, size, path.data());
-    if (qv::reader::VersionQueryRefusal(bytes, size, table_path) == Refusal::no_such_value)
+    const Refusal why = qv::reader::BlockQueryRefusal(bytes, size, path.data());
+    if (qv::reader::BlockQueryRefusal(bytes, size, table_path) == Refusal::no_such_value)
         return {"no such table"};
     if (why == Refusal::no_such_value)
         return {"the table has no " + std::string(r.field)};
@@ -255,12 +256,12 @@ std::string RuleStep(const ExplainRequest &r, bool ex)
 }
 
 // Each table the rule asks, in its own order, until one ends the search.
-void AskTables(const ExplainRequest &r, bool ex, const VersionBlock &block)
+void AskTables(const ExplainRequest &r, bool ex, const CheckedBlock &block)
 {
     const std::string step = RuleStep(r, ex);
     if (!ex) {
-        const Finding finding = AskTable(r, block, qv::fileinfo::kFieldTable);
-        Line(step, "asks " + Hex(qv::fileinfo::kFieldTable, 8) + ": " + finding.text);
+        const Finding finding = AskTable(r, block, qv::fileinfo::kEnglish1252);
+        Line(step, "asks " + Hex(qv::fileinfo::kEnglish1252, 8) + ": " + finding.text);
         return;
     }
     const auto list = qv::fileinfo::ReadTranslations(block);
@@ -325,7 +326,7 @@ std::string AnswerText(const ExplainRequest &r, const FieldAnswer &answer, std::
 
 // A hint for an empty answer, where there is one.
 std::string Hint(const ExplainRequest &r, bool ex, const FieldAnswer &answer,
-                 const FieldAnswer &other, const std::optional<VersionBlock> &block)
+                 const FieldAnswer &other, const std::optional<CheckedBlock> &block)
 {
     const bool other_has = other.text && *other.text.get() != '\0';
     if (answer.refusal == Refusal::unknown_field)
@@ -334,11 +335,11 @@ std::string Hint(const ExplainRequest &r, bool ex, const FieldAnswer &answer,
                          " knows this field"
                    : "neither rule knows this field";
     if (!ex && other_has && other.source == Source::table && block) {
-        std::string table_path = "\\StringFileInfo\\" + Hex(qv::fileinfo::kFieldTable, 8);
+        std::string table_path = "\\StringFileInfo\\" + Hex(qv::fileinfo::kEnglish1252, 8);
         const bool has_table =
-            qv::reader::VersionQueryRefusal(block->view.bytes.data(),
-                                            static_cast<uint32_t>(block->view.size()),
-                                            table_path) != Refusal::no_such_value;
+            qv::reader::BlockQueryRefusal(block->view.bytes.data(),
+                                          static_cast<uint32_t>(block->view.size()),
+                                          table_path) != Refusal::no_such_value;
         return (has_table ? "the 040904E4 table lacks it" : "this file has no 040904E4 table") +
                std::string(": GetFileVersionEx reads ") + Hex(other.translation, 8);
     }
@@ -351,7 +352,7 @@ std::string Hint(const ExplainRequest &r, bool ex, const FieldAnswer &answer,
 }
 
 // The rule's steps, its answer, and the module's. False on a mismatch.
-bool ExplainRule(const ExplainRequest &r, bool ex, const std::optional<VersionBlock> &block)
+bool ExplainRule(const ExplainRequest &r, bool ex, const std::optional<CheckedBlock> &block)
 {
     const std::string step = RuleStep(r, ex);
     const FieldAnswer answer = ex ? qv::fileinfo::AnswerVersionFieldEx(r.file, r.field)
@@ -384,10 +385,12 @@ int RunExplain(const ExplainRequest &r)
     Line("field", r.field);
     ExplainFile(r);
     Refusal refusal = Refusal::none;
-    const auto block = qv::fileinfo::ReadVersionBlock(r.file, refusal);
+    const auto block = qv::fileinfo::ReadCheckedBlock(r.file, refusal);
     ExplainBlock(block, refusal);
     const bool plain = ExplainRule(r, false, block);
     const bool ex = ExplainRule(r, true, block);
     fflush(stdout);
     return plain && ex ? 0 : 1;
 }
+
+} // namespace qvhost

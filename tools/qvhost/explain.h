@@ -9,6 +9,8 @@
 
 #include "qvsetup.h"
 
+namespace qvhost {
+
 struct ExplainRequest {
     std::string_view file;
     std::string_view field;                             // FileVersion when none was given
@@ -20,5 +22,7 @@ struct ExplainRequest {
 // Prints the steps; 0 when both answers equal the module's, 1 when one
 // does not.
 int RunExplain(const ExplainRequest &request);
+
+} // namespace qvhost
 
 #endif

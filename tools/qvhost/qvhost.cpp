@@ -1,10 +1,12 @@
 // qvhost: calls one export of the QVSETUP module the way a setup host does
 // and prints the return value and the variable table afterwards, or prints
-// every GetFileVersionEx field of some files.
+// every GetFileVersionEx field of some files, or every string their version
+// resources carry.
 //
 // qvhost [--dll PATH] [--set NAME=VALUE]... [--capacity N] [--name-width N]
 //        [--value-width N] [--json] [--utf8] EXPORT [PARAMETER_TEXT]
 // qvhost [--dll PATH] [--json] [--utf8] --fields FILE...
+// qvhost [--json] [--utf8] --strings FILE...
 // qvhost [--dll PATH] [--utf8] --explain FILE [FIELD]
 // qvhost --help | --version
 #include <algorithm>
@@ -31,18 +33,25 @@
 
 #include "../loader/module_loader.h"
 #include "explain.h"
+#include "fileinfo/version_fields.h"
 #include "host/parameters.h"
 #include "qvsetup.h"
+#include "strings.h"
 
 namespace {
+
+using qvhost::JsonString;
+using qvhost::Readable;
+using qvhost::Utf8FromArgument;
 
 constexpr int kUsageStatus = 2;
 constexpr size_t kMaxSets = 256;
 constexpr uint64_t kMaxTableBytes = 256u * 1024u * 1024u;
 
-constexpr char kHelp[] =
+constexpr char kHelpHead[] =
     "usage: qvhost [OPTION]... EXPORT [PARAMETER_TEXT]\n"
     "       qvhost [--dll PATH] [--json] [--utf8] --fields FILE...\n"
+    "       qvhost [--json] [--utf8] --strings FILE...\n"
     "       qvhost [--dll PATH] [--utf8] --explain FILE [FIELD]\n"
     "\n"
     "Loads the QVSETUP module, calls EXPORT the way a setup host does and prints\n"
@@ -50,10 +59,21 @@ constexpr char kHelp[] =
     "\n"
     "With --fields, asks GetFileVersionEx for each field of each FILE and prints\n"
     "file=FILE, status=ok, none (every field is empty) or missing (the file\n"
-    "cannot be opened and read), then the fourteen fields as NAME=VALUE:\n"
-    "FileVersion CompanyName FileDescription InternalName LegalCopyright\n"
-    "OriginalFilename ProductName ProductVersion Comments LegalTrademarks\n"
-    "PrivateBuild SpecialBuild FileVersionNumber ProductVersionNumber.\n"
+    "cannot be opened and read), then the fourteen fields as NAME=VALUE:\n";
+static_assert(qv::fileinfo::kExFields.size() == 14, "the help counts the fields");
+
+// After the list of fields.
+constexpr char kHelpTail[] =
+    "\n"
+    "With --strings, reads the version block of each FILE as the exports do and\n"
+    "prints file=FILE, status=ok, none (nothing found) or missing, the fixed\n"
+    "record as fixed.NAME=VALUE (FileVersion ProductVersion FileFlagsMask\n"
+    "FileFlags FileOS FileType FileSubtype), Translation=LIST, then each string\n"
+    "table in file order as table=TRANSLATION followed by every key in it, custom\n"
+    "keys too, as an indented KEY=VALUE. Values are the file's own text in UTF-8:\n"
+    "from UTF-16 (a surrogate without its pair becomes U+FFFD), or from code page\n"
+    "1252 in a 16-bit (NE) file. The module is not loaded: on Windows the block\n"
+    "comes from the system's GetFileVersionInfoA.\n"
     "\n"
     "With --explain, prints one line per step of how GetFileVersion and\n"
     "GetFileVersionEx answer FIELD (default FileVersion) of FILE: whether it\n"
@@ -76,9 +96,10 @@ constexpr char kHelp[] =
     "  --name-width N    bytes per name slot (default 64)\n"
     "  --value-width N   bytes per value slot (default 1024)\n"
     "  --json            print the result as one JSON object in UTF-8 (one line\n"
-    "                    per FILE with --fields)\n"
+    "                    per FILE with --fields and --strings)\n"
     "  --utf8            print text in UTF-8 instead of the module's bytes\n"
     "  --fields          print every GetFileVersionEx field of each FILE\n"
+    "  --strings         print every string table and string of each FILE\n"
     "  --explain         explain the answers for one FILE and FIELD\n"
     "  -h, --help        print this help and exit\n"
     "  --version         print qvhost's version and exit\n"
@@ -95,11 +116,30 @@ constexpr char kHelp[] =
     "to UTF-8 from that code page.\n"
     "\n"
     "Exit status: 0 after a call, 2 on bad usage or when the module or export\n"
-    "cannot be found. With --fields: 0 when every FILE has version information,\n"
-    "1 when one has none, 3 when one is missing (3 before 1).\n";
+    "cannot be found. With --fields and --strings: 0 when every FILE has version\n"
+    "information, 1 when one has none, 3 when one is missing (3 before 1).\n";
+
+// The help's lines fit 80 columns.
+constexpr size_t kHelpWidth = 79;
+
+// The help: the fields --fields prints, between kHelpHead and kHelpTail,
+// as many to a line as fit.
+std::string HelpText()
+{
+    std::string text = kHelpHead;
+    std::string line;
+    for (std::string_view field : qv::fileinfo::kExFields) {
+        if (!line.empty() && line.size() + 1 + field.size() > kHelpWidth) {
+            text.append(line).append("\n");
+            line.clear();
+        }
+        line.append(line.empty() ? "" : " ").append(field);
+    }
+    return text.append(line).append(".\n").append(kHelpTail);
+}
 
 // What to do: call an export, print the fields of files, or neither.
-enum class Request { CallExport, ListFields, Explain, ShowHelp, ShowVersion };
+enum class Request { CallExport, ListFields, ListStrings, Explain, ShowHelp, ShowVersion };
 
 // The command line. The texts handed on to the loader and the export are
 // owned copies, so they keep their terminating NUL.
@@ -115,7 +155,7 @@ struct Options {
     bool utf8 = false;
     std::string export_name;
     std::optional<std::string> parameter_text; // none when no PARAMETER_TEXT was given
-    std::vector<std::string_view> files;       // with --fields, or --explain's FILE
+    std::vector<std::string_view> files;       // with --fields or --strings, or --explain's FILE
     std::string_view field = "FileVersion";    // with --explain
 };
 
@@ -211,16 +251,18 @@ bool IsOption(std::string_view arg)
     return arg.starts_with("--") || arg == "-h";
 }
 
-// The FILEs after --fields. Each reaches the export as the first item of
-// "FILE, FIELD", so one with a comma or a blank at either end cannot.
+// The FILEs after --fields or --strings. With --fields each reaches the
+// export as the first item of "FILE, FIELD", so one with a comma or a blank
+// at either end cannot.
 Result<Options> ParseFiles(Options o, std::span<const std::string_view> files)
 {
     if (o.table_options)
-        return UsageError("--fields takes no --set and no table size");
+        return UsageError("--fields, --strings and --explain take no --set and no table size");
     if (files.empty())
         return UsageError("no FILE given");
     for (std::string_view file : files)
-        if (file.find(',') != std::string_view::npos || qv::host::TrimBlanks(file) != file)
+        if (o.request != Request::ListStrings &&
+            (file.find(',') != std::string_view::npos || qv::host::TrimBlanks(file) != file))
             return UsageError("the export cannot take a FILE with a comma or an outer blank", file);
     o.files.assign(files.begin(), files.end());
     return o;
@@ -262,8 +304,10 @@ Result<Options> ParseCommandLine(const std::vector<std::string_view> &args)
             (option == "--json" ? o.json : o.utf8) = true;
             continue;
         }
-        if (option == "--fields" || option == "--explain") {
-            o.request = option == "--fields" ? Request::ListFields : Request::Explain;
+        if (option == "--fields" || option == "--strings" || option == "--explain") {
+            o.request = option == "--fields"    ? Request::ListFields
+                        : option == "--strings" ? Request::ListStrings
+                                                : Request::Explain;
             continue;
         }
         if (!TakesValue(option))
@@ -273,7 +317,7 @@ Result<Options> ParseCommandLine(const std::vector<std::string_view> &args)
         if (std::optional<Error> error = SetOption(o, option, args[++i]))
             return *error;
     }
-    if (o.request == Request::ListFields)
+    if (o.request == Request::ListFields || o.request == Request::ListStrings)
         return ParseFiles(std::move(o), std::span(args).subspan(i));
     if (o.request == Request::Explain)
         return ParseExplain(std::move(o), std::span(args).subspan(i));
@@ -416,11 +460,19 @@ std::string Utf8FromHost(std::string_view text)
     return out;
 }
 
+} // namespace
+
+namespace qvhost {
+
 // A FILE argument as UTF-8: it arrives in the ANSI code page.
 std::string Utf8FromArgument(std::string_view text)
 {
     return Utf8FromHost(text);
 }
+
+} // namespace qvhost
+
+namespace {
 #else
 // The module's text as UTF-8, from code page 1252, in which the portable
 // reader answers. Each byte is one code unit below U+FFFF.
@@ -443,12 +495,20 @@ std::string Utf8FromHost(std::string_view text)
     return out;
 }
 
+} // namespace
+
+namespace qvhost {
+
 // A FILE argument as UTF-8: Linux hands on the name's bytes, in the locale's
 // encoding, UTF-8 today.
 std::string Utf8FromArgument(std::string_view text)
 {
     return std::string(text);
 }
+
+} // namespace qvhost
+
+namespace {
 #endif
 
 // The module's text as text output shows it: its bytes, or with --utf8 UTF-8.
@@ -465,6 +525,10 @@ void PrintText(const Options &o, int32_t result, const std::vector<Variable> &va
         out.append(Shown(o, v.name)).append("=").append(Shown(o, v.value)).append("\n");
     Write(out);
 }
+
+} // namespace
+
+namespace qvhost {
 
 // JSON string of UTF-8 text.
 std::string JsonString(std::string_view utf8)
@@ -487,6 +551,10 @@ std::string JsonString(std::string_view utf8)
     out += '"';
     return out;
 }
+
+} // namespace qvhost
+
+namespace {
 
 // JSON string of the module's text.
 std::string JsonHostString(std::string_view text)
@@ -547,12 +615,7 @@ int RunCall(LoadedModule *module, const Options &o)
 }
 
 // The fields --fields prints, in this order.
-constexpr std::string_view kFields[] = {
-    "FileVersion",       "CompanyName",          "FileDescription", "InternalName",
-    "LegalCopyright",    "OriginalFilename",     "ProductName",     "ProductVersion",
-    "Comments",          "LegalTrademarks",      "PrivateBuild",    "SpecialBuild",
-    "FileVersionNumber", "ProductVersionNumber",
-};
+constexpr auto &kFields = qv::fileinfo::kExFields;
 
 // What --fields found in one FILE, from best to worst.
 enum class FileStatus { Ok, None, Missing };
@@ -568,6 +631,10 @@ struct FileFields {
     std::vector<std::string> values; // one per field of kFields
 };
 
+} // namespace
+
+namespace qvhost {
+
 // Whether the file opens and reads: a folder opens on Linux, but does not
 // read.
 bool Readable(std::string_view path)
@@ -580,6 +647,10 @@ bool Readable(std::string_view path)
     fclose(file);
     return readable;
 }
+
+} // namespace qvhost
+
+namespace {
 
 // Asks the export for each field of the file. None when every answer is
 // empty; no question for a file that does not read.
@@ -660,8 +731,8 @@ int RunExplainWith(LoadedModule *module, const Options &o)
     for (const Result<QvSetupExport> *function : {&plain, &ex})
         if (const Error *error = std::get_if<Error>(function))
             return Report(*error);
-    return RunExplain({o.files.front(), o.field, std::get<QvSetupExport>(plain),
-                       std::get<QvSetupExport>(ex), o.utf8 ? Utf8FromHost : ShownBytes});
+    return qvhost::RunExplain({o.files.front(), o.field, std::get<QvSetupExport>(plain),
+                               std::get<QvSetupExport>(ex), o.utf8 ? Utf8FromHost : ShownBytes});
 }
 
 // The module named by --dll, or else the one beside qvhost.
@@ -709,11 +780,13 @@ int main(int argc, char **argv)
     const Options &options = std::get<Options>(parsed);
     switch (options.request) {
     case Request::ShowHelp:
-        Write(kHelp);
+        Write(HelpText());
         return 0;
     case Request::ShowVersion:
         Write("qvhost " QVSETUP_VERSION_STRING "\n");
         return 0;
+    case Request::ListStrings:
+        return qvhost::PrintStrings(options.files, options.json, options.utf8);
     case Request::CallExport:
     case Request::ListFields:
     case Request::Explain:

@@ -1,6 +1,7 @@
-// The portable build's version operations: the project's own reader. The
-// file whose size was asked for stays open, so the read that follows for
-// the same path does not find it again.
+// The portable build's version operations: the project's own reader (the
+// Windows build compiles version_api_windows.cpp instead). The file whose
+// size was asked for stays open, so the read that follows for the same path
+// does not find it again.
 #include <cstring>
 
 #include "memory/heap.h"
@@ -28,7 +29,7 @@ VersionApiHandle OpenVersionApi()
     return VersionApiHandle(memory::NewHeapObject<VersionApi>());
 }
 
-uint32_t VersionInfoSize(VersionApi &api, const char *path, uint32_t *handle)
+uint32_t ApiInfoSize(VersionApi &api, const char *path, uint32_t *handle)
 {
     *handle = 0;
     api.path.reset();
@@ -40,30 +41,29 @@ uint32_t VersionInfoSize(VersionApi &api, const char *path, uint32_t *handle)
     api.path = memory::CopyText(path);
     if (!api.path) {
         api.file.reset();
-        return reader::VersionInfoSize(path, handle);
+        return reader::PathInfoSize(path, handle);
     }
-    return reader::VersionInfoSize(*api.file);
+    return reader::FileInfoSize(*api.file);
 }
 
-bool VersionInfoRead(VersionApi &api, const char *path, uint32_t handle, uint32_t length,
-                     void *data)
+bool ApiInfoRead(VersionApi &api, const char *path, uint32_t handle, uint32_t length, void *data)
 {
     api.block = data;
     api.block_length = length;
     if (api.file && std::strcmp(api.path.get(), path) == 0)
-        return reader::VersionInfoRead(*api.file, length, data);
-    return reader::VersionInfoRead(path, handle, length, data);
+        return reader::FileInfoRead(*api.file, length, data);
+    return reader::PathInfoRead(path, handle, length, data);
 }
 
-bool VersionValueQuery(VersionApi &api, const void *block, const char *sub_block, void **buffer,
-                       unsigned *length)
+bool ApiValueQuery(VersionApi &api, const void *block, const char *sub_block, void **buffer,
+                   unsigned *length)
 {
     if (block == nullptr || block != api.block)
         return false;
-    return reader::VersionValueQuery(api.block, api.block_length, sub_block, buffer, length);
+    return reader::BlockValueQuery(api.block, api.block_length, sub_block, buffer, length);
 }
 
-reader::Refusal VersionSizeRefusal(const VersionApi &api)
+reader::Refusal ApiSizeRefusal(const VersionApi &api)
 {
     return api.refusal;
 }

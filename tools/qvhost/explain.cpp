@@ -100,47 +100,7 @@ void ExplainFile(const ExplainRequest &r)
     Line("vetted", vet == Refusal::none ? "the block reads soundly" : "refused: " + Reason(vet));
 }
 
-// ---- The block's tables, walked without the rule ----
-
-constexpr uint32_t Align4(uint64_t offset)
-{
-    return static_cast<uint32_t>((offset + 3) & ~uint64_t{3});
-}
-
-// A node's key (ASCII, '?' for other characters), its length and where its
-// children start; none when it runs past the block.
-struct NodeKey {
-    std::string key;
-    uint32_t length = 0;
-    uint32_t children = 0;
-};
-
-std::optional<NodeKey> ReadKey(ByteView b, uint32_t offset, bool wide)
-{
-    using namespace qv::reader;
-    const auto length = b.Read<uint16_t>(uint64_t{offset} + kNodeLengthOffset);
-    const auto value_length = b.Read<uint16_t>(uint64_t{offset} + kNodeValueLengthOffset);
-    const auto type =
-        wide ? b.Read<uint16_t>(uint64_t{offset} + kNodeTypeOffset) : std::optional<uint16_t>(0);
-    if (!length || !value_length || !type)
-        return std::nullopt;
-    NodeKey node{{}, *length, 0};
-    const uint32_t unit = wide ? 2 : 1;
-    uint64_t at = uint64_t{offset} + (wide ? kNodeHeaderSize32 : kNodeHeaderSize16);
-    for (;; at += unit) {
-        const auto c = wide ? b.Read<uint16_t>(at) : std::optional<uint16_t>(b.Read<uint8_t>(at));
-        if (!c)
-            return std::nullopt;
-        if (*c == 0)
-            break;
-        node.key += *c < 0x80 ? static_cast<char>(*c) : '?';
-    }
-    // The value follows the key, the children the value, each 32-bit
-    // aligned; text values count UTF-16 units.
-    const uint64_t value = offset + Align4(at + unit - offset);
-    node.children = Align4(value + uint64_t{*value_length} * (wide && *type != 0 ? 2 : 1));
-    return node;
-}
+// ---- The block's tables, as the reader enumerates them ----
 
 bool SameKey(std::string_view a, std::string_view b)
 {
@@ -152,45 +112,34 @@ bool SameKey(std::string_view a, std::string_view b)
     return true;
 }
 
-struct Child {
-    std::string key;
-    uint32_t offset;
-};
-
-// The children of the node at `offset`, as far as they can be read.
-std::vector<Child> Children(ByteView b, uint32_t offset, bool wide)
+// A key in ASCII, '?' for other characters.
+std::string KeyText(ByteView b, qv::reader::BlockText key, bool wide)
 {
-    std::vector<Child> children;
-    const auto node = ReadKey(b, offset, wide);
-    if (!node)
-        return children;
-    const uint64_t end = uint64_t{offset} + node->length;
-    for (uint64_t at = node->children; at < end && children.size() < 256;) {
-        const auto child = ReadKey(b, static_cast<uint32_t>(at), wide);
-        if (!child || child->length == 0)
-            break;
-        children.push_back({child->key, static_cast<uint32_t>(at)});
-        at += Align4(child->length);
+    std::string text;
+    for (uint32_t i = 0; i < key.count; i++) {
+        const uint16_t unit = wide ? b.ReadOrZero<uint16_t>(key.offset + uint64_t{2} * i)
+                                   : b.ReadOrZero<uint8_t>(key.offset + uint64_t{i});
+        text += unit < 0x80 ? static_cast<char>(unit) : '?';
     }
-    return children;
+    return text;
 }
 
-// The keys of the string tables: the children of the root's first
-// "StringFileInfo" child, the one the queries find.
+// The string tables in file order; those of a second StringFileInfo, which
+// no query reaches, are marked so.
 std::string StringTables(ByteView b)
 {
-    // As the reader tells the layouts apart (reader/version_block.cpp).
-    const bool wide = b.size() > qv::reader::kLayoutByteOffset &&
-                      static_cast<int8_t>(b.bytes[qv::reader::kLayoutByteOffset]) < ' ';
-    for (const Child &info : Children(b, 0, wide)) {
-        if (!SameKey(info.key, "StringFileInfo"))
+    using qv::reader::VersionEntry;
+    std::string tables;
+    auto cursor = qv::reader::StartVersionStrings(b);
+    for (auto entry = qv::reader::NextVersionString(cursor); entry != VersionEntry::end;
+         entry = qv::reader::NextVersionString(cursor)) {
+        if (entry != VersionEntry::table)
             continue;
-        std::string tables;
-        for (const Child &table : Children(b, info.offset, wide))
-            tables.append(tables.empty() ? "" : " ").append(table.key);
-        return tables.empty() ? "none" : tables;
+        tables.append(tables.empty() ? "" : " ").append(KeyText(b, cursor.key, cursor.wide));
+        if (cursor.info_count > 1)
+            tables += " (in a later StringFileInfo: never asked)";
     }
-    return "none";
+    return tables.empty() ? "none" : tables;
 }
 
 // block, translations, tables and fixed record: what the rules read.

@@ -604,7 +604,13 @@ Files SectionFiles(const Bytes &b)
     const Bytes own_headers = Head(writable, kSectionFile);
     writable.insert(writable.end(), own_headers.begin(), own_headers.end());
     const Bytes zero_section = AddSection(b, 0, 0x1100, 0, 0, 0);
+    // The version data from the last 16 bytes of a section's raw data through
+    // its zero-filled pages into the next section; the file's bytes after the
+    // raw data are not mapped.
+    Bytes tail = Set(at_start, {{kSectionHeader + 16, 0x400}, {kDataEntry, 0x13F0}});
+    std::fill(tail.begin() + kSectionFile + 0x400, tail.begin() + kSectionFile + 0x1000, 0xff);
     return {
+        {"edges/version_data_through_zero_tail.dll", Set(tail, {{kDataEntry + 4, 0xC10 + size}})},
         {"section_at_address_zero_over_headers.dll", over},
         // A section of no size, not readable, at an address inside the
         // headers' page: it takes no page's access away.
@@ -639,6 +645,81 @@ Files SectionFiles(const Bytes &b)
         {"directory_entry_past_section.dll", overhang},
         {"language_entry_in_last_16_bytes.dll", last},
         {"section_writable_over_resources.dll", writable},
+    };
+}
+
+// Limits at their exact values, on both sides, and a directory part-way
+// into its section, in a folder of their own. Wine's parser would allocate
+// and fill 592 MiB for those in native_only/: the Wine comparison leaves
+// them out.
+Files EdgeFiles(const Bytes &b)
+{
+    const uint32_t raw_size = uint32_t(b.size()) - kSectionFile;
+    const Bytes unreadable = Set(b, {{kSectionHeader + 36, 0x00000040}});
+    const Bytes machine = Set(b, {{64 + 4, 0x1234, 2}});
+    // .rsrc, not readable, past two header pages with room for 97 section
+    // headers, then `extra` sections of no size: mapped, the lookup fails;
+    // refused, the parser answers.
+    auto sections = [&](uint32_t extra) {
+        Bytes x = Head(unreadable, kSectionFile);
+        x.resize(0x1200, 0);
+        x.insert(x.end(), unreadable.begin() + kSectionFile, unreadable.end());
+        x = Set(x, {{kSectionHeader + 12, 0x2000},
+                    {kSectionHeader + 20, 0x1200},
+                    {kOptional + 60, 0x1200},
+                    {kOptional + 96 + 16, 0x2000},
+                    {kDataEntry + 0x1000, Get32(b, kDataEntry) + 0x1000},
+                    {kOptional + 56, 0x3000}});
+        for (uint32_t i = 0; i < extra; i++)
+            x = AddSection(x, 0x3000, 0, 0, 0);
+        return x;
+    };
+    // The resources merged into a section after 0x100 bytes of other data,
+    // as a linker merging them into .rdata lays them out: de, then en-US,
+    // whose data entry lies in the section's last 8 bytes, where the parser
+    // wants room for a directory. The lookup in the mapped image finds
+    // en-US; cut (the next section's data is not in the file), the loader
+    // refuses the file and the parser answers with de.
+    auto merged = [](bool pe64) {
+        Bytes x = Image(
+            {{0x0407, Serialize(StandardRoot(u"de"))}, {0x0409, Serialize(StandardRoot(u"en"))}},
+            pe64);
+        const uint32_t end = uint32_t(x.size()) - kSectionFile - 8, entries = DataEntries(2);
+        std::copy_n(x.begin() + kSectionFile + entries + 16, 8, x.end() - 8);
+        Put(x, kSectionFile + kLanguageEntries + 8 + 4, end);
+        x.insert(x.begin() + kSectionFile, 0x100, 0xCC);
+        const size_t sh = kSectionHeader + (pe64 ? 16 : 0), at = kSectionFile + 0x100;
+        x = Set(Grow(x, 0x100), {{sh + 8, Get32(x, sh + 8) + 0x100},
+                                 {sh + 16, Get32(x, sh + 16) + 0x100},
+                                 {kOptional + (pe64 ? 128 : 112), kSectionRva + 0x100},
+                                 {at + entries, Get32(x, at + entries) + 0x100},
+                                 {at + end, Get32(x, at + end) + 0x100}});
+        return std::pair{x, AddSection(x, 0x2000, 0x200, uint32_t(x.size()), 0x200)};
+    };
+    const auto [merged32, cut32] = merged(false);
+    const auto [merged64, cut64] = merged(true);
+    return {
+        {"edges/sections_96.dll", sections(95)},
+        {"edges/sections_97.dll", sections(96)},
+        {"edges/merged_pe32.dll", merged32},
+        {"edges/merged_pe32_cut.dll", cut32},
+        {"edges/merged_pe32plus.dll", merged64},
+        {"edges/merged_pe32plus_cut.dll", cut64},
+        {"edges/header_offset_below_2_gib.dll", Set(b, {{60, 0x7fffffffu}})},
+        {"edges/header_offset_2_gib.dll", Set(b, {{60, 0x80000000u}})},
+        {"edges/nt_headers_cut_at_optional_header.dll", Head(b, 64 + 24)},
+        {"edges/nt_headers_cut_before_optional_header.dll", Head(b, 64 + 23)},
+        // Mapped, an image of the largest size read (not readable: no
+        // answer); the parser answers for one a page larger.
+        {"edges/image_size_below_largest.dll", Set(unreadable, {{kOptional + 56, 0x24fff000}})},
+        {"native_only/image_size_largest.dll", Set(unreadable, {{kOptional + 56, 0x25000000}})},
+        {"native_only/section_size_below_largest.dll", Set(b, {{kSectionHeader + 8, 0x24ffffff}})},
+        {"native_only/section_size_largest.dll", Set(b, {{kSectionHeader + 8, 0x25000000}})},
+        // The language's data entry in the parser's last 4 bytes: its size
+        // lies outside.
+        {"native_only/data_entry_outside_directory.dll",
+         Set(machine, {{kSectionFile + kLanguageEntries + 4, raw_size - 4},
+                       {b.size() - 4, Get32(b, kDataEntry)}})},
     };
 }
 
@@ -739,8 +820,8 @@ int main(int argc, char **argv)
     }
     const std::filesystem::path dir = argv[1];
     const Bytes plain = Simple(StandardRoot());
-    for (const Files &family :
-         {TreeFiles(), DamagedFiles(plain), SectionFiles(plain), NeFiles(), TableChoiceFiles()}) {
+    for (const Files &family : {TreeFiles(), DamagedFiles(plain), SectionFiles(plain), NeFiles(),
+                                TableChoiceFiles(), EdgeFiles(plain)}) {
         for (const auto &[name, bytes] : family) {
             if (!Write(dir / name, bytes)) {
                 std::fprintf(stderr, "cannot write %s\n", (dir / name).string().c_str());

@@ -166,6 +166,19 @@ TEST(VersionField, AnswersLikeWine)
         {"table_choice/all_twelve_fields.dll", "specialbuild", "SpecialBuild text", true},
         {"table_choice/partial_entry_padding_names_table.dll", "CompanyName",
          "Example Company ansi", true},
+        // Limits on both sides: 96 sections mapped, 97 parsed; an image, a
+        // section of the largest size read. The directory part-way into its
+        // section, mapped and parsed.
+        {"edges/sections_96.dll", "CompanyName", "<none>"},
+        {"edges/sections_97.dll", "CompanyName", "Example Company "},
+        {"edges/image_size_below_largest.dll", "CompanyName", "<none>"},
+        {"native_only/image_size_largest.dll", "CompanyName", "Example Company "},
+        {"native_only/section_size_below_largest.dll", "CompanyName", "Example Company "},
+        {"native_only/section_size_largest.dll", "CompanyName", "<none>"},
+        {"edges/merged_pe32.dll", "CompanyName", "Example Company en"},
+        {"edges/merged_pe32_cut.dll", "CompanyName", "Example Company de"},
+        {"edges/merged_pe32plus.dll", "CompanyName", "Example Company en"},
+        {"edges/merged_pe32plus_cut.dll", "CompanyName", "Example Company de"},
     };
     const std::filesystem::path here = std::filesystem::current_path();
     std::filesystem::current_path(FilePath(""));
@@ -272,7 +285,8 @@ TEST(VersionBlock, DamagedFilesFailCleanly)
 {
     for (const char *file : {"resource_runs_far_past_file.dll", "resource_rva_outside_sections.dll",
                              "directory_entry_count_huge.dll", "header_offset_past_file.dll",
-                             "header_offset_negative.dll", "truncated_in_section_table.dll"})
+                             "header_offset_negative.dll", "truncated_in_section_table.dll",
+                             "native_only/data_entry_outside_directory.dll"})
         EXPECT_TRUE(Load(file).bytes.empty()) << file;
 }
 

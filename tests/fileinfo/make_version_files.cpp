@@ -696,6 +696,16 @@ Files EdgeFiles(const Bytes &b)
                                  {at + end, Get32(x, at + end) + 0x100}});
         return std::pair{x, AddSection(x, 0x2000, 0x200, uint32_t(x.size()), 0x200)};
     };
+    // Sections aligned as the file is: the file is mapped as it is, a page at
+    // a time, and the version data after the section, running past the
+    // file's end, reads as its bytes and then zeros.
+    Bytes flat = Set(b, {{kOptional + 32, 0x200},
+                         {kSectionHeader + 12, kSectionFile},
+                         {kOptional + 96 + 16, kSectionFile},
+                         {kDataEntry, uint32_t(b.size())},
+                         {kDataEntry + 4, Get32(b, kDataEntry + 4) + 0x100}});
+    flat.insert(flat.end(), b.begin() + kFirstData,
+                b.begin() + kFirstData + Get32(b, kDataEntry + 4));
     const auto [merged32, cut32] = merged(false);
     const auto [merged64, cut64] = merged(true);
     return {
@@ -705,6 +715,7 @@ Files EdgeFiles(const Bytes &b)
         {"edges/merged_pe32_cut.dll", cut32},
         {"edges/merged_pe32plus.dll", merged64},
         {"edges/merged_pe32plus_cut.dll", cut64},
+        {"edges/flat_image_data_past_sections.dll", flat},
         {"edges/header_offset_below_2_gib.dll", Set(b, {{60, 0x7fffffffu}})},
         {"edges/header_offset_2_gib.dll", Set(b, {{60, 0x80000000u}})},
         {"edges/nt_headers_cut_at_optional_header.dll", Head(b, 64 + 24)},

@@ -175,6 +175,7 @@ TEST(VersionField, AnswersLikeWine)
         {"native_only/image_size_largest.dll", "CompanyName", "Example Company "},
         {"native_only/section_size_below_largest.dll", "CompanyName", "Example Company "},
         {"native_only/section_size_largest.dll", "CompanyName", "<none>"},
+        {"edges/flat_image_data_past_sections.dll", "CompanyName", "Example Company "},
         {"edges/merged_pe32.dll", "CompanyName", "Example Company en"},
         {"edges/merged_pe32_cut.dll", "CompanyName", "Example Company de"},
         {"edges/merged_pe32plus.dll", "CompanyName", "Example Company en"},

@@ -415,6 +415,7 @@ Files TreeFiles()
         // padding and the value's first character, and the 8-bit copies
         // have no room.
         {"string_value_past_root_length.dll", root([](Node &n) { n.length = 182; })},
+        {"edges/string_value_at_root_length.dll", root([](Node &n) { n.length = 184; })},
         {"resource_larger_than_64k.dll",
          Image({{0x0409, With(Serialize(StandardRoot()), [](Bytes &b) { b.resize(70000, 0); })}})},
         {"strings_non_ascii.dll",

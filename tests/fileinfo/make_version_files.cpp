@@ -707,6 +707,36 @@ Files EdgeFiles(const Bytes &b)
                          {kDataEntry + 4, Get32(b, kDataEntry + 4) + 0x100}});
     flat.insert(flat.end(), b.begin() + kFirstData,
                 b.begin() + kFirstData + Get32(b, kDataEntry + 4));
+    // The NT headers and one section header of `b` at `nt`, after a DOS
+    // header, padded to `size`.
+    auto headers_at = [&](uint32_t nt, size_t size) {
+        Bytes x = Set(Bytes(nt, 0), {{0, 'M' | 'Z' << 8, 2}, {60, nt}});
+        x.insert(x.end(), b.begin() + 64, b.begin() + kSectionHeader + 40);
+        x.resize(std::max(size, x.size()), 0);
+        return x;
+    };
+    // The file ends where its section table does, and the resources lie
+    // before the NT headers: the loader maps it, the lookup reads them.
+    Bytes stub = headers_at(0x400, 0);
+    std::copy_n(b.begin() + kSectionFile, 0x3C0, stub.begin() + 0x40);
+    stub = Set(stub, {{0x400 + 24 + 112, 0x40},
+                      {0x40 + DataEntries(1), Get32(b, kDataEntry) - 0xFC0},
+                      {0x400 + 248 + 16, 0},
+                      {0x400 + 248 + 20, 0}});
+    // The section count ends where a section without read access starts:
+    // the loader maps the file, the lookup fails reading the NT headers.
+    Bytes count_edge = headers_at(0xFF8, 0x1200);
+    count_edge.insert(count_edge.end(), b.begin() + kSectionFile, b.end());
+    count_edge = Set(count_edge, {{0xFF8 + 6, 2, 2},
+                                  {0x1010 + 56, 0x3000},
+                                  {0x1010 + 60, 0x1200},
+                                  {0x1010 + 112, 0x2000},
+                                  {0x10F0 + 12, 0x2000},
+                                  {0x10F0 + 20, 0x1200},
+                                  {kDataEntry + 0x1000, Get32(b, kDataEntry) + 0x1000},
+                                  {0x1118 + 8, 0x1000},
+                                  {0x1118 + 12, 0x1000},
+                                  {0x1118 + 36, 0x40}});
     const auto [merged32, cut32] = merged(false);
     const auto [merged64, cut64] = merged(true);
     return {
@@ -717,6 +747,8 @@ Files EdgeFiles(const Bytes &b)
         {"edges/merged_pe32plus.dll", merged64},
         {"edges/merged_pe32plus_cut.dll", cut64},
         {"edges/flat_image_data_past_sections.dll", flat},
+        {"edges/file_ends_at_section_table.dll", stub},
+        {"edges/section_count_before_unreadable_page.dll", count_edge},
         {"edges/header_offset_below_2_gib.dll", Set(b, {{60, 0x7fffffffu}})},
         {"edges/header_offset_2_gib.dll", Set(b, {{60, 0x80000000u}})},
         {"edges/nt_headers_cut_at_optional_header.dll", Head(b, 64 + 24)},

@@ -10,7 +10,7 @@ or not compiled. A measurement, not a gate: neither ./qv test nor CI runs it.
   tools/mutate/blind_mutants.py [--count N] [--seed S] [--only I,J...]
                                 [--scratch DIR] [--list]
 
-The tree is copied to a scratch folder (default /tmp/qv-blind) with its own
+The committed tree is copied to a scratch folder (default /tmp/qv-blind) with its own
 native build, built once; each mutant then patches one file, rebuilds what
 changed and runs the fast tests, then the Wine comparisons, stopping at the
 first failure. Results go to DIR/results.tsv as they come.
@@ -124,15 +124,20 @@ def run(cmd, cwd, timeout):
 
 def prepare(scratch):
     """A copy of the tree with its own native build, built once."""
-    # Only the files that differ are copied: the build stays incremental.
-    for path in ROOT.rglob("*"):
-        relative = path.relative_to(ROOT)
-        if relative.parts[0] in ("build", "dist", ".git") or not path.is_file():
-            continue
-        copy = scratch / relative
-        if not copy.exists() or copy.read_bytes() != path.read_bytes():
+    # The committed tree; only the files that differ are copied, so that the
+    # build stays incremental.
+    head = scratch.parent / (scratch.name + "-head")
+    shutil.rmtree(head, ignore_errors=True)
+    head.mkdir(parents=True)
+    archive = subprocess.run(["git", "-C", str(ROOT), "archive", "HEAD"], check=True,
+                             stdout=subprocess.PIPE).stdout
+    subprocess.run(["tar", "-x", "-C", str(head)], input=archive, check=True)
+    for path in head.rglob("*"):
+        copy = scratch / path.relative_to(head)
+        if path.is_file() and (not copy.exists() or copy.read_bytes() != path.read_bytes()):
             copy.parent.mkdir(parents=True, exist_ok=True)
             shutil.copy2(path, copy)
+    shutil.rmtree(head)
     if (ROOT / "build/wine").exists() and not (scratch / "build/wine").exists():
         shutil.copytree(ROOT / "build/wine", scratch / "build/wine", symlinks=True)
     if not (scratch / "build/native/CMakeCache.txt").exists():

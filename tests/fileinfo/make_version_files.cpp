@@ -646,6 +646,9 @@ Files SectionFiles(const Bytes &b)
         {"directory_entry_past_section.dll", overhang},
         {"language_entry_in_last_16_bytes.dll", last},
         {"section_writable_over_resources.dll", writable},
+        {"edges/version_data_from_writable_zero_tail.dll", // 16 zeros, then the resources
+         Set(writable,
+             {{kDataEntry, 0xFF0}, {kDataEntry + 4, size + Get32(b, kDataEntry) - 0xFF0}})},
     };
 }
 

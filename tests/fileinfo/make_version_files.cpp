@@ -605,9 +605,8 @@ Files SectionFiles(const Bytes &b)
     const Bytes own_headers = Head(writable, kSectionFile);
     writable.insert(writable.end(), own_headers.begin(), own_headers.end());
     const Bytes zero_section = AddSection(b, 0, 0x1100, 0, 0, 0);
-    // The version data from the last 16 bytes of a section's raw data through
-    // its zero-filled pages into the next section; the file's bytes after the
-    // raw data are not mapped.
+    // The version data from the last 16 bytes of a section's raw data on
+    // through its zeros (not the file's bytes) into the next section.
     Bytes tail = Set(at_start, {{kSectionHeader + 16, 0x400}, {kDataEntry, 0x13F0}});
     std::fill(tail.begin() + kSectionFile + 0x400, tail.begin() + kSectionFile + 0x1000, 0xff);
     return {
@@ -652,38 +651,31 @@ Files SectionFiles(const Bytes &b)
     };
 }
 
-// Limits at their exact values, on both sides, and a directory part-way
-// into its section, in a folder of their own. Wine's parser would allocate
-// and fill 592 MiB for those in native_only/: the Wine comparison leaves
-// them out.
+// Limits on both sides and images at their edges, in a folder of their own.
+// The Wine comparison leaves out native_only/: Wine's parser would allocate
+// 592 MiB, or read past its buffer.
 Files EdgeFiles(const Bytes &b)
 {
     const uint32_t raw_size = uint32_t(b.size()) - kSectionFile;
     const Bytes unreadable = Set(b, {{kSectionHeader + 36, 0x00000040}});
     const Bytes machine = Set(b, {{64 + 4, 0x1234, 2}});
-    // .rsrc, not readable, past two header pages with room for 97 section
-    // headers, then `extra` sections of no size: mapped, the lookup fails;
-    // refused, the parser answers.
+    // .rsrc, not readable, after room for 97 section headers, then `extra`
+    // sections of no size: mapped, no answer; refused, the parser answers.
     auto sections = [&](uint32_t extra) {
         Bytes x = Head(unreadable, kSectionFile);
         x.resize(0x1200, 0);
         x.insert(x.end(), unreadable.begin() + kSectionFile, unreadable.end());
-        x = Set(x, {{kSectionHeader + 12, 0x2000},
-                    {kSectionHeader + 20, 0x1200},
-                    {kOptional + 60, 0x1200},
-                    {kOptional + 96 + 16, 0x2000},
-                    {kDataEntry + 0x1000, Get32(b, kDataEntry) + 0x1000},
-                    {kOptional + 56, 0x3000}});
+        x = Set(x, {{kSectionHeader + 12, 0x2000}, {kSectionHeader + 20, 0x1200}});
+        x = Set(x, {{kOptional + 56, 0x3000}, {kOptional + 60, 0x1200}, {kOptional + 112, 0x2000}});
+        x = Set(x, {{kDataEntry + 0x1000, Get32(b, kDataEntry) + 0x1000}});
         for (uint32_t i = 0; i < extra; i++)
             x = AddSection(x, 0x3000, 0, 0, 0);
         return x;
     };
-    // The resources merged into a section after 0x100 bytes of other data,
-    // as a linker merging them into .rdata lays them out: de, then en-US,
-    // whose data entry lies in the section's last 8 bytes, where the parser
-    // wants room for a directory. The lookup in the mapped image finds
-    // en-US; cut (the next section's data is not in the file), the loader
-    // refuses the file and the parser answers with de.
+    // The resources after 0x100 bytes of other data (merged into .rdata):
+    // de, then en-US, whose data entry lies in the section's last 8 bytes,
+    // too few for the parser. Mapped, en-US answers; cut (the next section's
+    // data missing), the loader refuses it and the parser answers with de.
     auto merged = [](bool pe64) {
         Bytes x = Image(
             {{0x0407, Serialize(StandardRoot(u"de"))}, {0x0409, Serialize(StandardRoot(u"en"))}},
@@ -693,21 +685,16 @@ Files EdgeFiles(const Bytes &b)
         Put(x, kSectionFile + kLanguageEntries + 8 + 4, end);
         x.insert(x.begin() + kSectionFile, 0x100, 0xCC);
         const size_t sh = kSectionHeader + (pe64 ? 16 : 0), at = kSectionFile + 0x100;
-        x = Set(Grow(x, 0x100), {{sh + 8, Get32(x, sh + 8) + 0x100},
-                                 {sh + 16, Get32(x, sh + 16) + 0x100},
-                                 {kOptional + (pe64 ? 128 : 112), kSectionRva + 0x100},
-                                 {at + entries, Get32(x, at + entries) + 0x100},
-                                 {at + end, Get32(x, at + end) + 0x100}});
+        for (const size_t at_word : {sh + 8, sh + 16, at + entries, at + end})
+            Put(x, at_word, Get32(x, at_word) + 0x100);
+        x = Set(Grow(x, 0x100), {{kOptional + (pe64 ? 128 : 112), kSectionRva + 0x100}});
         return std::pair{x, AddSection(x, 0x2000, 0x200, uint32_t(x.size()), 0x200)};
     };
-    // Sections aligned as the file is: the file is mapped as it is, a page at
-    // a time, and the version data after the section, running past the
-    // file's end, reads as its bytes and then zeros.
-    Bytes flat = Set(b, {{kOptional + 32, 0x200},
-                         {kSectionHeader + 12, kSectionFile},
-                         {kOptional + 96 + 16, kSectionFile},
-                         {kDataEntry, uint32_t(b.size())},
-                         {kDataEntry + 4, Get32(b, kDataEntry + 4) + 0x100}});
+    // Sections aligned as the file is, which is mapped as it is: the version
+    // data past the section and the file's end reads as its bytes, then zeros.
+    Bytes flat = Set(b, {{kOptional + 32, 0x200}, {kSectionHeader + 12, kSectionFile}});
+    flat = Set(flat, {{kOptional + 112, kSectionFile}, {kDataEntry, uint32_t(b.size())}});
+    Put(flat, kDataEntry + 4, Get32(b, kDataEntry + 4) + 0x100);
     flat.insert(flat.end(), b.begin() + kFirstData,
                 b.begin() + kFirstData + Get32(b, kDataEntry + 4));
     // The NT headers and one section header of `b` at `nt`, after a DOS
@@ -722,24 +709,23 @@ Files EdgeFiles(const Bytes &b)
     // before the NT headers: the loader maps it, the lookup reads them.
     Bytes stub = headers_at(0x400, 0);
     std::copy_n(b.begin() + kSectionFile, 0x3C0, stub.begin() + 0x40);
-    stub = Set(stub, {{0x400 + 24 + 112, 0x40},
-                      {0x40 + DataEntries(1), Get32(b, kDataEntry) - 0xFC0},
-                      {0x400 + 248 + 16, 0},
-                      {0x400 + 248 + 20, 0}});
+    stub = Set(stub, {{0x400 + 24 + 112, 0x40}, {0x400 + 248 + 16, 0}, {0x400 + 248 + 20, 0}});
+    Put(stub, 0x40 + DataEntries(1), Get32(b, kDataEntry) - 0xFC0);
     // The section count ends where a section without read access starts:
     // the loader maps the file, the lookup fails reading the NT headers.
     Bytes count_edge = headers_at(0xFF8, 0x1200);
     count_edge.insert(count_edge.end(), b.begin() + kSectionFile, b.end());
-    count_edge = Set(count_edge, {{0xFF8 + 6, 2, 2},
-                                  {0x1010 + 56, 0x3000},
-                                  {0x1010 + 60, 0x1200},
-                                  {0x1010 + 112, 0x2000},
-                                  {0x10F0 + 12, 0x2000},
-                                  {0x10F0 + 20, 0x1200},
-                                  {kDataEntry + 0x1000, Get32(b, kDataEntry) + 0x1000},
-                                  {0x1118 + 8, 0x1000},
-                                  {0x1118 + 12, 0x1000},
-                                  {0x1118 + 36, 0x40}});
+    for (const Edit e : {Edit{0xFF8 + 6, 2, 2},
+                         {0x1010 + 56, 0x3000},
+                         {0x1010 + 60, 0x1200},
+                         {0x1010 + 112, 0x2000},
+                         {0x10F0 + 12, 0x2000},
+                         {0x10F0 + 20, 0x1200},
+                         {0x1118 + 8, 0x1000},
+                         {0x1118 + 12, 0x1000},
+                         {0x1118 + 36, 0x40},
+                         {kDataEntry + 0x1000, Get32(b, kDataEntry) + 0x1000}})
+        Put(count_edge, e.at, e.value, e.width);
     const auto [merged32, cut32] = merged(false);
     const auto [merged64, cut64] = merged(true);
     return {
@@ -756,14 +742,13 @@ Files EdgeFiles(const Bytes &b)
         {"edges/header_offset_2_gib.dll", Set(b, {{60, 0x80000000u}})},
         {"edges/nt_headers_cut_at_optional_header.dll", Head(b, 64 + 24)},
         {"edges/nt_headers_cut_before_optional_header.dll", Head(b, 64 + 23)},
-        // Mapped, an image of the largest size read (not readable: no
-        // answer); the parser answers for one a page larger.
+        // The largest image mapped (.rsrc unreadable: no answer); one a page
+        // larger goes to the parser.
         {"edges/image_size_below_largest.dll", Set(unreadable, {{kOptional + 56, 0x24fff000}})},
         {"native_only/image_size_largest.dll", Set(unreadable, {{kOptional + 56, 0x25000000}})},
         {"native_only/section_size_below_largest.dll", Set(b, {{kSectionHeader + 8, 0x24ffffff}})},
         {"native_only/section_size_largest.dll", Set(b, {{kSectionHeader + 8, 0x25000000}})},
-        // The language's data entry in the parser's last 4 bytes: its size
-        // lies outside.
+        // The data entry in the parser's last 4 bytes: its size lies outside.
         {"native_only/data_entry_outside_directory.dll",
          Set(machine, {{kSectionFile + kLanguageEntries + 4, raw_size - 4},
                        {b.size() - 4, Get32(b, kDataEntry)}})},

@@ -794,6 +794,8 @@ Files NeFiles()
         {"ne_truncated_in_resource.exe", Head(ne, 0x100 + 100)},
         {"ne_truncated_in_header.exe", Head(ne, kNeHeader + 30)},
         {"ne_several_types.exe", several},
+        {"edges/ne_shift_33.exe", // the low 5 bits: units of 2 bytes
+         Set(ne, {{kNeResources, 33, 2}, {kNeName, 0x80, 2}, {kNeName + 2, 0x100, 2}})},
     };
 }
 

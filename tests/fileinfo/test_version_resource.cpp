@@ -166,9 +166,8 @@ TEST(VersionField, AnswersLikeWine)
         {"table_choice/all_twelve_fields.dll", "specialbuild", "SpecialBuild text", true},
         {"table_choice/partial_entry_padding_names_table.dll", "CompanyName",
          "Example Company ansi", true},
-        // Limits on both sides: 96 sections mapped, 97 parsed; an image, a
-        // section of the largest size read. The directory part-way into its
-        // section, mapped and parsed.
+        // Limits on both sides: 96 sections mapped, 97 parsed; the largest
+        // image and section read. A directory part-way into its section.
         {"edges/sections_96.dll", "CompanyName", "<none>"},
         {"edges/sections_97.dll", "CompanyName", "Example Company "},
         {"edges/image_size_below_largest.dll", "CompanyName", "<none>"},

@@ -35,13 +35,13 @@ TOKEN = re.compile(r" (<=|>=|==|!=|<|>|&&|\|\||\+|-) |\b(true|false)\b|"
 WINE_TESTS = "wine|mutants_"
 
 
-def sources():
+def sources(base):
     """The files of src/ that the native build compiles, and their headers,
     but the generated code page table (data taken from Wine, not code)."""
-    for path in sorted((ROOT / "src").rglob("*")):
+    for path in sorted((base / "src").rglob("*")):
         if (path.suffix in (".cpp", ".h") and "windows" not in path.name and
                 path.name != "cp1252_table.h"):
-            yield path.relative_to(ROOT)
+            yield path.relative_to(base)
 
 
 def code_lines(text):
@@ -97,10 +97,10 @@ def matching_paren(code, open_at):
     return None
 
 
-def all_sites():
+def all_sites(base):
     sites = []
-    for path in sources():
-        text = (ROOT / path).read_text()
+    for path in sources(base):
+        text = (base / path).read_text()
         for index, line, starts in code_lines(text):
             for start, end, new, op in line_sites(line, starts):
                 sites.append((str(path), index, start, end, new, op))
@@ -172,17 +172,18 @@ def main():
     parser.add_argument("--scratch", default="/tmp/qv-blind")
     parser.add_argument("--list", action="store_true", help="print the draw, run nothing")
     args = parser.parse_args()
-    sites = all_sites()
-    drawn = random.Random(args.seed).sample(sites, args.count)
     only = {int(i) for i in args.only.split(",") if i}
     scratch = pathlib.Path(args.scratch)
     if not args.list:
         os.environ["LC_ALL"] = "C.UTF-8"
         prepare(scratch)
+    # The draw comes from the committed tree, as copied.
+    base = ROOT if args.list else scratch
+    drawn = random.Random(args.seed).sample(all_sites(base), args.count)
     out = None if args.list else open(scratch / "results.tsv", "a")
     for number, site in enumerate(drawn):
         path, index, start, end, new, op = site
-        original = (ROOT / path).read_text()
+        original = (base / path).read_text()
         before = original.split("\n")[index].strip()
         after = mutate(original, site).split("\n")[index].strip()
         where = f"{number}\t{path}:{index + 1}\t{op}\t{before}\t=> {after}"

@@ -651,14 +651,11 @@ Files SectionFiles(const Bytes &b)
     };
 }
 
-// Limits on both sides and images at their edges, in a folder of their own.
-// The Wine comparison leaves out native_only/: Wine's parser would allocate
-// 592 MiB, or read past its buffer.
+// Limits on both sides and images at their edges. The Wine comparison leaves
+// out native_only/, where Wine would allocate 592 MiB or read past its buffer.
 Files EdgeFiles(const Bytes &b)
 {
-    const uint32_t raw_size = uint32_t(b.size()) - kSectionFile;
     const Bytes unreadable = Set(b, {{kSectionHeader + 36, 0x00000040}});
-    const Bytes machine = Set(b, {{64 + 4, 0x1234, 2}});
     // .rsrc, not readable, after room for 97 section headers, then `extra`
     // sections of no size: mapped, no answer; refused, the parser answers.
     auto sections = [&](uint32_t extra) {
@@ -750,8 +747,9 @@ Files EdgeFiles(const Bytes &b)
         {"native_only/section_size_largest.dll", Set(b, {{kSectionHeader + 8, 0x25000000}})},
         // The data entry in the parser's last 4 bytes: its size lies outside.
         {"native_only/data_entry_outside_directory.dll",
-         Set(machine, {{kSectionFile + kLanguageEntries + 4, raw_size - 4},
-                       {b.size() - 4, Get32(b, kDataEntry)}})},
+         Set(b, {{64 + 4, 0x1234, 2},
+                 {kSectionFile + kLanguageEntries + 4, uint32_t(b.size()) - 0x204},
+                 {b.size() - 4, Get32(b, kDataEntry)}})},
     };
 }
 

@@ -145,6 +145,7 @@ TEST(VersionField, AnswersLikeWine)
         {"tables_unicode_only.dll", "CompanyName", "Example Company unicode", true},
         {"basic_pe32.dll", "comments", "Comment ", true},
         {"basic_pe32.dll", "Unknown", "<none>", true},
+        {"basic_pe32.dll", "ZzzzVersion", "<none>"}, // as long as FileVersion
         {"translation_names_missing_table.dll", "CompanyName", "Example Company lower key", true},
         {"translation_first_table_lacks_field.dll", "CompanyName", "Example Company second", true},
         {"translation_first_table_lacks_field.dll", "FileDescription", "Datei", true},

@@ -50,11 +50,10 @@ expect '{"export": "CompareVersions", "return": 0, "variables": [{"name": "V", "
   --json --set "V=é" --capacity 1 CompareVersions '2,1'
 # Bytes 80 to A0 and FF, against Python's code page 1252, whose five
 # unassigned bytes (81 8D 8F 90 9D) Wine maps to U+0081 and so on.
-bytes='bytes(range(0x80, 0xA1)) + bytes([0xFF])'
-utf8=$(python3 -c "import sys; sys.stdout.write(''.join(chr(c) if c in b'\x81\x8d\x8f\x90\x9d'
-  else bytes([c]).decode('cp1252') for c in $bytes))") || fail=1
-if [ -n "$emulator" ]; then cp1252=$utf8; else
-  cp1252=$(python3 -c "import sys; sys.stdout.buffer.write($bytes)"); fi
+raw=$(printf "$(printf '\\x%x' $(seq 128 160) 255)")
+utf8=$(printf %s "$raw" | python3 -c "import sys; sys.stdout.write(''.join(chr(c) if c in
+  b'\x81\x8d\x8f\x90\x9d' else bytes([c]).decode('cp1252') for c in sys.stdin.buffer.read()))") || fail=1
+if [ -n "$emulator" ]; then cp1252=$utf8; else cp1252=$raw; fi
 expect '{"export": "#3", "return": 0, "variables": [{"name": "V", "value": "'"$utf8"'"}]}' \
   --json --set "V=$cp1252" --capacity 1 '#3'
 expect "return=0${nl}V=$utf8" --utf8 --set "V=$cp1252" --capacity 1 '#3'

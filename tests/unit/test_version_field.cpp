@@ -4,7 +4,6 @@
 // block, which may lie before it or past its end) and length.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -31,6 +30,7 @@ struct Script {
     Answer later = kNone;       // for each string path asked after it
     Answer translation = kNone; // for "\VarFileInfo\Translation"
     uint32_t size = 0;          // the block's size, when not kSize
+    bool no_api = false;        // the version functions cannot be had
 };
 
 // The block is kSize + 1 bytes: "text" at 16, a fixed record at 40 with the
@@ -91,6 +91,7 @@ TEST(VersionFieldChecks, AnswerOnlyFromInsideTheBlock)
         // The largest size read, and the smallest refused: told, not read.
         {"CompanyName", {98, 0, kText, kNone, kNone, kNone, kMaxBlock - 1}, "text"},
         {"CompanyName", {98, 0, kText, kNone, kNone, kNone, kMaxBlock}, nullptr},
+        {"CompanyName", {98, 0, kText, kNone, kNone, kNone, 0, true}, nullptr},
     };
     for (const Case &c : cases) {
         g_script = &c.script;
@@ -118,7 +119,7 @@ void CloseVersionApi(VersionApi *)
 VersionApiHandle OpenVersionApi()
 {
     static VersionApi api;
-    return VersionApiHandle(&api);
+    return VersionApiHandle(g_script != nullptr && g_script->no_api ? nullptr : &api);
 }
 
 uint32_t VersionInfoSize(VersionApi &, const char *, uint32_t *handle)
@@ -130,7 +131,7 @@ uint32_t VersionInfoSize(VersionApi &, const char *, uint32_t *handle)
 bool VersionInfoRead(VersionApi &, const char *, uint32_t, uint32_t length, void *data)
 {
     auto *b = static_cast<uint8_t *>(data);
-    length = std::min(length, kSize + 1); // the rest stays as allocated: zeros
+    length = length > kSize + 1 ? kSize + 1 : length; // the rest stays as allocated: zeros
     std::memset(b, 0, length);
     b[0] = uint8_t(g_script->root_length);
     b[1] = uint8_t(g_script->root_length >> 8);

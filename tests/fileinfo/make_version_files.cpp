@@ -669,16 +669,16 @@ Files EdgeFiles(const Bytes &b)
             x = AddSection(x, 0x3000, 0, 0, 0);
         return x;
     };
-    // The resources after 0x100 bytes of other data (merged into .rdata):
-    // de, then en-US, whose data entry lies in the section's last 8 bytes,
-    // too few for the parser. Mapped, en-US answers; cut (the next section's
-    // data missing), the loader refuses it and the parser answers with de.
+    // The resources after 0x100 bytes of other data (merged into .rdata): de,
+    // then en-US, whose data entry is in the section's last 8 bytes (PE32: too
+    // few for the parser, which answers with de) or 16. Cut, the loader refuses it.
     auto merged = [](bool pe64) {
         Bytes x = Image(
             {{0x0407, Serialize(StandardRoot(u"de"))}, {0x0409, Serialize(StandardRoot(u"en"))}},
             pe64);
-        const uint32_t end = uint32_t(x.size()) - kSectionFile - 8, entries = DataEntries(2);
-        std::copy_n(x.begin() + kSectionFile + entries + 16, 8, x.end() - 8);
+        const uint32_t gap = pe64 ? 16 : 8, end = uint32_t(x.size()) - kSectionFile - gap;
+        const uint32_t entries = DataEntries(2);
+        std::copy_n(x.begin() + kSectionFile + entries + 16, 8, x.end() - gap);
         Put(x, kSectionFile + kLanguageEntries + 8 + 4, end);
         x.insert(x.begin() + kSectionFile, 0x100, 0xCC);
         const size_t sh = kSectionHeader + (pe64 ? 16 : 0), at = kSectionFile + 0x100;

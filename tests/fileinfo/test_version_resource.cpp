@@ -179,7 +179,7 @@ TEST(VersionField, AnswersLikeWine)
         {"edges/merged_pe32.dll", "CompanyName", "Example Company en"},
         {"edges/merged_pe32_cut.dll", "CompanyName", "Example Company de"},
         {"edges/merged_pe32plus.dll", "CompanyName", "Example Company en"},
-        {"edges/merged_pe32plus_cut.dll", "CompanyName", "Example Company de"},
+        {"edges/merged_pe32plus_cut.dll", "CompanyName", "Example Company en"},
     };
     const std::filesystem::path here = std::filesystem::current_path();
     std::filesystem::current_path(FilePath(""));

@@ -415,6 +415,7 @@ Files TreeFiles()
         // padding and the value's first character, and the 8-bit copies
         // have no room.
         {"string_value_past_root_length.dll", root([](Node &n) { n.length = 182; })},
+        {"edges/string_value_at_root_length.dll", root([](Node &n) { n.length = 184; })},
         {"resource_larger_than_64k.dll",
          Image({{0x0409, With(Serialize(StandardRoot()), [](Bytes &b) { b.resize(70000, 0); })}})},
         {"strings_non_ascii.dll",
@@ -609,7 +610,12 @@ Files SectionFiles(const Bytes &b)
     const Bytes own_headers = Head(writable, kSectionFile);
     writable.insert(writable.end(), own_headers.begin(), own_headers.end());
     const Bytes zero_section = AddSection(b, 0, 0x1100, 0, 0, 0);
+    // The version data from the last 16 bytes of a section's raw data on
+    // through its zeros (not the file's bytes) into the next section.
+    Bytes tail = Set(at_start, {{kSectionHeader + 16, 0x400}, {kDataEntry, 0x13F0}});
+    std::fill(tail.begin() + kSectionFile + 0x400, tail.begin() + kSectionFile + 0x1000, 0xff);
     return {
+        {"edges/version_data_through_zero_tail.dll", Set(tail, {{kDataEntry + 4, 0xC10 + size}})},
         {"section_at_address_zero_over_headers.dll", over},
         // A section of no size, not readable, at an address inside the
         // headers' page: it takes no page's access away.
@@ -644,6 +650,111 @@ Files SectionFiles(const Bytes &b)
         {"directory_entry_past_section.dll", overhang},
         {"language_entry_in_last_16_bytes.dll", last},
         {"section_writable_over_resources.dll", writable},
+        {"edges/version_data_from_writable_zero_tail.dll", // 16 zeros, then the resources
+         Set(writable,
+             {{kDataEntry, 0xFF0}, {kDataEntry + 4, size + Get32(b, kDataEntry) - 0xFF0}})},
+    };
+}
+
+// Limits on both sides and images at their edges. The Wine comparison leaves
+// out native_only/, where Wine would allocate 592 MiB or read past its buffer.
+Files EdgeFiles(const Bytes &b)
+{
+    const Bytes unreadable = Set(b, {{kSectionHeader + 36, 0x00000040}});
+    // .rsrc, not readable, after room for 97 section headers, then `extra`
+    // sections of no size: mapped, no answer; refused, the parser answers.
+    auto sections = [&](uint32_t extra) {
+        Bytes x = Head(unreadable, kSectionFile);
+        x.resize(0x1200, 0);
+        x.insert(x.end(), unreadable.begin() + kSectionFile, unreadable.end());
+        x = Set(x, {{kSectionHeader + 12, 0x2000}, {kSectionHeader + 20, 0x1200}});
+        x = Set(x, {{kOptional + 56, 0x3000}, {kOptional + 60, 0x1200}, {kOptional + 112, 0x2000}});
+        x = Set(x, {{kDataEntry + 0x1000, Get32(b, kDataEntry) + 0x1000}});
+        for (uint32_t i = 0; i < extra; i++)
+            x = AddSection(x, 0x3000, 0, 0, 0);
+        return x;
+    };
+    // The resources after 0x100 bytes of other data (merged into .rdata): de,
+    // then en-US, whose data entry is in the section's last 8 bytes (PE32: too
+    // few for the parser, which answers with de) or 16. Cut, the loader refuses it.
+    auto merged = [](bool pe64) {
+        Bytes x = Image(
+            {{0x0407, Serialize(StandardRoot(u"de"))}, {0x0409, Serialize(StandardRoot(u"en"))}},
+            pe64);
+        const uint32_t gap = pe64 ? 16 : 8, end = uint32_t(x.size()) - kSectionFile - gap;
+        const uint32_t entries = DataEntries(2);
+        std::copy_n(x.begin() + kSectionFile + entries + 16, 8, x.end() - gap);
+        Put(x, kSectionFile + kLanguageEntries + 8 + 4, end);
+        x.insert(x.begin() + kSectionFile, 0x100, 0xCC);
+        const size_t sh = kSectionHeader + (pe64 ? 16 : 0), at = kSectionFile + 0x100;
+        for (const size_t at_word : {sh + 8, sh + 16, at + entries, at + end})
+            Put(x, at_word, Get32(x, at_word) + 0x100);
+        x = Set(Grow(x, 0x100), {{kOptional + (pe64 ? 128 : 112), kSectionRva + 0x100}});
+        return std::pair{x, AddSection(x, 0x2000, 0x200, uint32_t(x.size()), 0x200)};
+    };
+    // Sections aligned as the file is, which is mapped as it is: the version
+    // data past the section and the file's end reads as its bytes, then zeros.
+    Bytes flat = Set(b, {{kOptional + 32, 0x200}, {kSectionHeader + 12, kSectionFile}});
+    flat = Set(flat, {{kOptional + 112, kSectionFile}, {kDataEntry, uint32_t(b.size())}});
+    Put(flat, kDataEntry + 4, Get32(b, kDataEntry + 4) + 0x100);
+    flat.insert(flat.end(), b.begin() + kFirstData,
+                b.begin() + kFirstData + Get32(b, kDataEntry + 4));
+    // The NT headers and one section header of `b` at `nt`, after a DOS
+    // header, padded to `size`.
+    auto headers_at = [&](uint32_t nt, size_t size) {
+        Bytes x = Set(Bytes(nt, 0), {{0, 'M' | 'Z' << 8, 2}, {60, nt}});
+        x.insert(x.end(), b.begin() + 64, b.begin() + kSectionHeader + 40);
+        x.resize(std::max(size, x.size()), 0);
+        return x;
+    };
+    // The file ends where its section table does, and the resources lie
+    // before the NT headers: the loader maps it, the lookup reads them.
+    Bytes stub = headers_at(0x400, 0);
+    std::copy_n(b.begin() + kSectionFile, 0x3C0, stub.begin() + 0x40);
+    stub = Set(stub, {{0x400 + 24 + 112, 0x40}, {0x400 + 248 + 16, 0}, {0x400 + 248 + 20, 0}});
+    Put(stub, 0x40 + DataEntries(1), Get32(b, kDataEntry) - 0xFC0);
+    // The section count ends where a section without read access starts:
+    // the loader maps the file, the lookup fails reading the NT headers.
+    Bytes count_edge = headers_at(0xFF8, 0x1200);
+    count_edge.insert(count_edge.end(), b.begin() + kSectionFile, b.end());
+    for (const Edit e : {Edit{0xFF8 + 6, 2, 2},
+                         {0x1010 + 56, 0x3000},
+                         {0x1010 + 60, 0x1200},
+                         {0x1010 + 112, 0x2000},
+                         {0x10F0 + 12, 0x2000},
+                         {0x10F0 + 20, 0x1200},
+                         {0x1118 + 8, 0x1000},
+                         {0x1118 + 12, 0x1000},
+                         {0x1118 + 36, 0x40},
+                         {kDataEntry + 0x1000, Get32(b, kDataEntry) + 0x1000}})
+        Put(count_edge, e.at, e.value, e.width);
+    const auto [merged32, cut32] = merged(false);
+    const auto [merged64, cut64] = merged(true);
+    return {
+        {"edges/sections_96.dll", sections(95)},
+        {"edges/sections_97.dll", sections(96)},
+        {"edges/merged_pe32.dll", merged32},
+        {"edges/merged_pe32_cut.dll", cut32},
+        {"edges/merged_pe32plus.dll", merged64},
+        {"edges/merged_pe32plus_cut.dll", cut64},
+        {"edges/flat_image_data_past_sections.dll", flat},
+        {"edges/file_ends_at_section_table.dll", stub},
+        {"edges/section_count_before_unreadable_page.dll", count_edge},
+        {"edges/header_offset_below_2_gib.dll", Set(b, {{60, 0x7fffffffu}})},
+        {"edges/header_offset_2_gib.dll", Set(b, {{60, 0x80000000u}})},
+        {"edges/nt_headers_cut_at_optional_header.dll", Head(b, 64 + 24)},
+        {"edges/nt_headers_cut_before_optional_header.dll", Head(b, 64 + 23)},
+        // The largest image mapped (.rsrc unreadable: no answer); one a page
+        // larger goes to the parser.
+        {"edges/image_size_below_largest.dll", Set(unreadable, {{kOptional + 56, 0x24fff000}})},
+        {"native_only/image_size_largest.dll", Set(unreadable, {{kOptional + 56, 0x25000000}})},
+        {"native_only/section_size_below_largest.dll", Set(b, {{kSectionHeader + 8, 0x24ffffff}})},
+        {"native_only/section_size_largest.dll", Set(b, {{kSectionHeader + 8, 0x25000000}})},
+        // The data entry in the parser's last 4 bytes: its size lies outside.
+        {"native_only/data_entry_outside_directory.dll",
+         Set(b, {{64 + 4, 0x1234, 2},
+                 {kSectionFile + kLanguageEntries + 4, uint32_t(b.size()) - 0x204},
+                 {b.size() - 4, Get32(b, kDataEntry)}})},
     };
 }
 
@@ -686,6 +797,8 @@ Files NeFiles()
         {"ne_truncated_in_resource.exe", Head(ne, 0x100 + 100)},
         {"ne_truncated_in_header.exe", Head(ne, kNeHeader + 30)},
         {"ne_several_types.exe", several},
+        {"edges/ne_shift_33.exe", // the low 5 bits: units of 2 bytes
+         Set(ne, {{kNeResources, 33, 2}, {kNeName, 0x80, 2}, {kNeName + 2, 0x100, 2}})},
         // For the reasons' table: a resource table past the file's end, and
         // a resource exactly as long as the fixed record (a block of 0).
         {"reasons/ne_table_outside.exe", Set(ne, {{kNeHeader + 38, 0xF000, 2}})},
@@ -749,8 +862,8 @@ int main(int argc, char **argv)
     }
     const std::filesystem::path dir = argv[1];
     const Bytes plain = Simple(StandardRoot());
-    for (const Files &family :
-         {TreeFiles(), DamagedFiles(plain), SectionFiles(plain), NeFiles(), TableChoiceFiles()}) {
+    for (const Files &family : {TreeFiles(), DamagedFiles(plain), SectionFiles(plain), NeFiles(),
+                                TableChoiceFiles(), EdgeFiles(plain)}) {
         for (const auto &[name, bytes] : family) {
             if (!Write(dir / name, bytes)) {
                 std::fprintf(stderr, "cannot write %s\n", (dir / name).string().c_str());

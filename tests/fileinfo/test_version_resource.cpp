@@ -154,6 +154,7 @@ TEST(VersionField, AnswersLikeWine)
         {"tables_unicode_only.dll", "CompanyName", "Example Company unicode", true},
         {"basic_pe32.dll", "comments", "Comment ", true},
         {"basic_pe32.dll", "Unknown", "<none>", true, Refusal::unknown_field},
+        {"basic_pe32.dll", "ZzzzVersion", "<none>"}, // as long as FileVersion
         {"translation_names_missing_table.dll", "CompanyName", "Example Company lower key", true},
         {"translation_first_table_lacks_field.dll", "CompanyName", "Example Company second", true},
         {"translation_first_table_lacks_field.dll", "FileDescription", "Datei", true},
@@ -175,6 +176,19 @@ TEST(VersionField, AnswersLikeWine)
         {"table_choice/all_twelve_fields.dll", "specialbuild", "SpecialBuild text", true},
         {"table_choice/partial_entry_padding_names_table.dll", "CompanyName",
          "Example Company ansi", true},
+        // Limits on both sides: 96 sections mapped, 97 parsed; the largest
+        // image and section read. A directory part-way into its section.
+        {"edges/sections_96.dll", "CompanyName", "<none>"},
+        {"edges/sections_97.dll", "CompanyName", "Example Company "},
+        {"edges/image_size_below_largest.dll", "CompanyName", "<none>"},
+        {"native_only/image_size_largest.dll", "CompanyName", "Example Company "},
+        {"native_only/section_size_below_largest.dll", "CompanyName", "Example Company "},
+        {"native_only/section_size_largest.dll", "CompanyName", "<none>"},
+        {"edges/flat_image_data_past_sections.dll", "CompanyName", "Example Company "},
+        {"edges/merged_pe32.dll", "CompanyName", "Example Company en"},
+        {"edges/merged_pe32_cut.dll", "CompanyName", "Example Company de"},
+        {"edges/merged_pe32plus.dll", "CompanyName", "Example Company en"},
+        {"edges/merged_pe32plus_cut.dll", "CompanyName", "Example Company en"},
         // The other reasons, each with a file that reaches it.
         {"", "FileVersion", "<none>", true, Refusal::no_path},
         {"header_offset_past_file.dll", "FileVersion", "<none>", true,
@@ -303,7 +317,8 @@ TEST(CheckedBlock, DamagedFilesFailCleanly)
 {
     for (const char *file : {"resource_runs_far_past_file.dll", "resource_rva_outside_sections.dll",
                              "directory_entry_count_huge.dll", "header_offset_past_file.dll",
-                             "header_offset_negative.dll", "truncated_in_section_table.dll"})
+                             "header_offset_negative.dll", "truncated_in_section_table.dll",
+                             "native_only/data_entry_outside_directory.dll"})
         EXPECT_TRUE(Load(file).bytes.empty()) << file;
 }
 

@@ -49,9 +49,12 @@ expect '{"export": "#3", "return": 0, "variables": [{"name": "Q", "value": "a\"b
 if [ -n "$emulator" ]; then accent="é"; else accent="Ã©"; fi
 expect '{"export": "CompareVersions", "return": 0, "variables": [{"name": "V", "value": "'"$accent"'"}]}' \
   --json --set "V=é" --capacity 1 CompareVersions '2,1'
-# Bytes 80 81 99 FF: € U+0081 (undefined in 1252, as Wine maps it) ™ ÿ.
-utf8=$'\xe2\x82\xac\xc2\x81\xe2\x84\xa2\xc3\xbf'
-if [ -n "$emulator" ]; then cp1252=$utf8; else cp1252=$'\x80\x81\x99\xff'; fi
+# Bytes 80 to A0 and FF, against Python's code page 1252, whose five
+# unassigned bytes (81 8D 8F 90 9D) Wine maps to U+0081 and so on.
+raw=$(printf "$(printf '\\x%x' $(seq 128 160) 255)")
+utf8=$(printf %s "$raw" | python3 -c "import sys; sys.stdout.write(''.join(chr(c) if c in
+  b'\x81\x8d\x8f\x90\x9d' else bytes([c]).decode('cp1252') for c in sys.stdin.buffer.read()))") || fail=1
+if [ -n "$emulator" ]; then cp1252=$utf8; else cp1252=$raw; fi
 expect '{"export": "#3", "return": 0, "variables": [{"name": "V", "value": "'"$utf8"'"}]}' \
   --json --set "V=$cp1252" --capacity 1 '#3'
 expect "return=0${nl}V=$utf8" --utf8 --set "V=$cp1252" --capacity 1 '#3'

@@ -10,6 +10,7 @@
 
 #include "fileinfo/version_field.h"
 #include "fileinfo/version_api.h"
+#include "reader/version_file.h"
 
 namespace {
 
@@ -28,6 +29,8 @@ struct Script {
     Answer fixed;               // for "\"
     Answer later = kNone;       // for each string path asked after it
     Answer translation = kNone; // for "\VarFileInfo\Translation"
+    uint32_t size = 0;          // the block's size, when not kSize
+    bool no_api = false;        // the version functions cannot be had
 };
 
 // The block is kSize + 1 bytes: "text" at 16, a fixed record at 40 with the
@@ -45,6 +48,7 @@ using Rule = qv::fileinfo::FieldAnswer (*)(std::string_view path, std::string_vi
 constexpr Rule Plain = qv::fileinfo::AnswerVersionField;
 constexpr Rule Ex = qv::fileinfo::AnswerVersionFieldEx;
 using qv::reader::Refusal;
+constexpr uint32_t kMaxBlock = qv::reader::kMaxVersionBlockSize;
 
 TEST(VersionFieldChecks, AnswerOnlyFromInsideTheBlock)
 {
@@ -88,6 +92,10 @@ TEST(VersionFieldChecks, AnswerOnlyFromInsideTheBlock)
         {"ProductVersionNumber", {98, 0, kText, kFixed}, "5.6.7.8", Ex},
         // A translation list not inside the block is no list.
         {"CompanyName", {98, 0, kText, kNone, kNone, {true, -8, 8}}, "text", Ex},
+        // The largest size read, and the smallest refused: told, not read.
+        {"CompanyName", {98, 0, kText, kNone, kNone, kNone, kMaxBlock - 1}, "text"},
+        {"CompanyName", {98, 0, kText, kNone, kNone, kNone, kMaxBlock}, nullptr},
+        {"CompanyName", {98, 0, kText, kNone, kNone, kNone, 0, true}, nullptr},
     };
     for (const Case &c : cases) {
         g_script = &c.script;
@@ -118,18 +126,19 @@ void CloseVersionApi(VersionApi *)
 VersionApiHandle OpenVersionApi()
 {
     static VersionApi api;
-    return VersionApiHandle(&api);
+    return VersionApiHandle(g_script != nullptr && g_script->no_api ? nullptr : &api);
 }
 
 uint32_t ApiInfoSize(VersionApi &, const char *, uint32_t *handle)
 {
     *handle = 0;
-    return kSize;
+    return g_script != nullptr && g_script->size != 0 ? g_script->size : kSize;
 }
 
 bool ApiInfoRead(VersionApi &, const char *, uint32_t, uint32_t length, void *data)
 {
     auto *b = static_cast<uint8_t *>(data);
+    length = length > kSize + 1 ? kSize + 1 : length; // the rest stays as allocated: zeros
     std::memset(b, 0, length);
     b[0] = uint8_t(g_script->root_length);
     b[1] = uint8_t(g_script->root_length >> 8);

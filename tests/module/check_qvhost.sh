@@ -134,6 +134,8 @@ explains empty_fileversion.dll FileVersion \
 explains no-such-file.dll FileVersion \
   "open: not opened: reason=not_opened (the file cannot be opened (no such file, or no access))"
 explains "$version_files/ne_version.exe" FileVersion "format: NE (16-bit)"
+explains "$version_files/reasons/ne_block_empty.exe" FileVersion \
+  "vetted: refused: reason=block_empty (the version resource is empty)"
 explains "$version_files/string_length_zero.dll" FileVersion \
   "GetFileVersion(FileVersion): asks 040904E4: nothing: reason=value_empty (the value is empty)"
 exits 2 --json --explain all_fields.dll

@@ -27,6 +27,7 @@ std::optional<uint32_t> OffsetInside(ByteView block, const void *pointer, uint64
 
 struct Value {
     Found found = Found::nothing;
+    reader::Refusal refusal = reader::Refusal::none;
     uint32_t offset = 0;
     unsigned length = 0;
 };
@@ -35,13 +36,14 @@ Value QueryValue(const CheckedBlock &block, const char *sub_block)
 {
     void *pointer = nullptr;
     unsigned length = 0;
-    if (!ApiValueQuery(*block.api, block.view.bytes.data(), sub_block, &pointer, &length) ||
-        pointer == nullptr || length == 0)
-        return {};
+    if (!ApiValueQuery(*block.api, block.view.bytes.data(), sub_block, &pointer, &length))
+        return {Found::nothing, reader::Refusal::no_such_value};
+    if (pointer == nullptr || length == 0)
+        return {Found::nothing, reader::Refusal::value_empty};
     const auto offset = OffsetInside(block.view, pointer, length);
     if (!offset)
-        return {Found::outside};
-    return {Found::inside, *offset, length};
+        return {Found::outside, reader::Refusal::value_outside_block};
+    return {Found::inside, reader::Refusal::none, *offset, length};
 }
 
 } // namespace
@@ -52,21 +54,34 @@ Value QueryValue(const CheckedBlock &block, const char *sub_block)
 // end. The buffer starts zero-filled so that bytes the platform leaves
 // unwritten cannot change an answer. Before any query the root's length
 // must fit the block.
-std::optional<CheckedBlock> ReadCheckedBlock(std::string_view path)
+std::optional<CheckedBlock> ReadCheckedBlock(std::string_view path, reader::Refusal &refusal)
 {
+    using reader::Refusal;
     // The path goes to the file system, which wants it terminated.
     const memory::HeapPtr<char> terminated = memory::CopyText(path);
     VersionApiHandle api = OpenVersionApi();
+    refusal = Refusal::no_memory;
     if (!terminated || !api)
         return std::nullopt;
     uint32_t handle = 0;
     const uint32_t size = ApiInfoSize(*api, terminated.get(), &handle);
-    if (!reader::UsableBlockSize(size))
+    if (!reader::UsableBlockSize(size)) {
+        refusal = size != 0 ? Refusal::block_too_large : ApiSizeRefusal(*api);
+        if (refusal == Refusal::none)
+            refusal = Refusal::block_empty;
         return std::nullopt;
+    }
     auto bytes = memory::AllocateZeroed(std::size_t{size} + 2);
-    if (!bytes || !ApiInfoRead(*api, terminated.get(), handle, size + 1, bytes.get()) ||
-        !reader::VersionBlockFits(bytes.get(), size + 1))
+    refusal = Refusal::no_memory;
+    if (!bytes)
         return std::nullopt;
+    refusal = Refusal::data_unreadable;
+    if (!ApiInfoRead(*api, terminated.get(), handle, size + 1, bytes.get()))
+        return std::nullopt;
+    refusal = Refusal::root_past_block;
+    if (!reader::VersionBlockFits(bytes.get(), size + 1))
+        return std::nullopt;
+    refusal = Refusal::none;
     const ByteView view{{bytes.get(), std::size_t{size} + 1}};
     return CheckedBlock{std::move(api), std::move(bytes), view};
 }
@@ -76,11 +91,11 @@ StringValue QueryString(const CheckedBlock &block, const char *sub_block)
 {
     const Value value = QueryValue(block, sub_block);
     if (value.found != Found::inside)
-        return {value.found};
+        return {value.found, {}, value.refusal};
     const auto rest = block.view.bytes.subspan(value.offset);
     const void *end = std::memchr(rest.data(), '\0', rest.size());
     if (end == nullptr)
-        return {Found::outside};
+        return {Found::outside, {}, reader::Refusal::no_terminator};
     return {Found::inside,
             {reinterpret_cast<const char *>(rest.data()),
              static_cast<std::size_t>(static_cast<const uint8_t *>(end) - rest.data())}};

@@ -14,6 +14,7 @@
 #include "fileinfo/version_api.h"
 #include "memory/heap.h"
 #include "reader/byte_view.h"
+#include "reader/refusal.h"
 #include "reader/version_block.h"
 
 namespace qv::fileinfo {
@@ -26,8 +27,14 @@ struct CheckedBlock {
 };
 
 // The block of the file at `path`; none when the file has none, or when
-// its root claims more bytes than were read.
-std::optional<CheckedBlock> ReadCheckedBlock(std::string_view path);
+// its root claims more bytes than were read, and then why in `refusal`.
+std::optional<CheckedBlock> ReadCheckedBlock(std::string_view path, reader::Refusal &refusal);
+
+inline std::optional<CheckedBlock> ReadCheckedBlock(std::string_view path)
+{
+    reader::Refusal refusal = reader::Refusal::none;
+    return ReadCheckedBlock(path, refusal);
+}
 
 // What a query gives: nothing (or an empty value); a value that does not
 // lie inside the block (for a string: or that no NUL ends inside it); or
@@ -37,6 +44,9 @@ enum class Found { nothing, outside, inside };
 struct StringValue {
     Found found = Found::nothing;
     std::string_view text = {}; // inside the block, up to its NUL
+    // Why there is none: for a query the version operations refuse, only
+    // that there is no such value (BlockQueryRefusal tells why).
+    reader::Refusal refusal = reader::Refusal::none;
 };
 
 // The string at `sub_block`, as the platform's 8-bit copy of it.

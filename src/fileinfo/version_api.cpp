@@ -16,6 +16,7 @@ struct VersionApi {
     memory::HeapPtr<char> path; // the path `file` was opened for
     void *block = nullptr;
     uint32_t block_length = 0;
+    reader::Refusal refusal = reader::Refusal::none;
 };
 
 void CloseVersionApi(VersionApi *api)
@@ -32,9 +33,11 @@ uint32_t ApiInfoSize(VersionApi &api, const char *path, uint32_t *handle)
 {
     *handle = 0;
     api.path.reset();
-    api.file = reader::OpenVersionFile(path);
-    if (!api.file)
+    api.refusal = reader::OpenVersionFile(path, api.file);
+    if (api.refusal != reader::Refusal::none) {
+        api.file.reset();
         return 0;
+    }
     api.path = memory::CopyText(path);
     if (!api.path) {
         api.file.reset();
@@ -58,6 +61,11 @@ bool ApiValueQuery(VersionApi &api, const void *block, const char *sub_block, vo
     if (block == nullptr || block != api.block)
         return false;
     return reader::BlockValueQuery(api.block, api.block_length, sub_block, buffer, length);
+}
+
+reader::Refusal ApiSizeRefusal(const VersionApi &api)
+{
+    return api.refusal;
 }
 
 } // namespace qv::fileinfo

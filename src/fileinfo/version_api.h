@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "memory/heap.h"
+#include "reader/refusal.h"
 
 namespace qv::fileinfo {
 
@@ -29,6 +30,10 @@ bool ApiInfoRead(VersionApi &api, const char *path, uint32_t handle, uint32_t le
 // Only the block last read can be queried: its length is known.
 bool ApiValueQuery(VersionApi &api, const void *block, const char *sub_block, void **buffer,
                    unsigned *length);
+
+// Why the last size asked was 0: the project's reader's reason for the file
+// (on Windows, that of the check before the system's functions).
+reader::Refusal ApiSizeRefusal(const VersionApi &api);
 
 } // namespace qv::fileinfo
 

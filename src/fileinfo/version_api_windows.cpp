@@ -14,6 +14,7 @@ struct VersionApi {
     platform::VersionLibraryHandle library;
     const void *block = nullptr;
     uint32_t block_length = 0;
+    reader::Refusal refusal = reader::Refusal::none;
 };
 
 void CloseVersionApi(VersionApi *api)
@@ -40,9 +41,13 @@ VersionApiHandle OpenVersionApi()
 uint32_t ApiInfoSize(VersionApi &api, const char *path, uint32_t *handle)
 {
     *handle = 0;
-    if (!reader::VetVersionFile(path))
+    api.refusal = reader::VetVersionFile(path);
+    if (api.refusal != reader::Refusal::none)
         return 0;
-    return platform::PlatformGetFileVersionInfoSizeA(*api.library, path, handle);
+    const uint32_t size = platform::PlatformGetFileVersionInfoSizeA(*api.library, path, handle);
+    if (size == 0)
+        api.refusal = reader::Refusal::system_refused;
+    return size;
 }
 
 bool ApiInfoRead(VersionApi &api, const char *path, uint32_t handle, uint32_t length, void *data)
@@ -64,6 +69,11 @@ bool ApiValueQuery(VersionApi &api, const void *block, const char *sub_block, vo
         !reader::BlockQueryStaysInside(block, api.block_length, sub_block))
         return false;
     return platform::PlatformVerQueryValueA(*api.library, block, sub_block, buffer, length);
+}
+
+reader::Refusal ApiSizeRefusal(const VersionApi &api)
+{
+    return api.refusal;
 }
 
 } // namespace qv::fileinfo

@@ -15,10 +15,6 @@
 namespace qv::fileinfo {
 namespace {
 
-// U.S. English in code page 1252: the one string table GetFileVersion
-// reads.
-constexpr uint32_t kEnglish1252 = 0x040904E4;
-
 constexpr bool EqualIgnoringCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
@@ -38,12 +34,57 @@ const std::string_view *FindField(std::span<const std::string_view> fields, std:
     return nullptr;
 }
 
-// The string tables tried after those the file lists: U.S. English in
-// Unicode, in code page 1252, and without a code page.
-constexpr std::array<uint32_t, 3> kDefaultTranslations = {0x040904B0, kEnglish1252, 0x04090000};
+// What one table gives: its string, not empty; nothing (try the next); or
+// a value not inside the block (or no memory), which ends the search with
+// no answer.
+enum class TableAnswer { found, absent, unsound };
 
-// "\\StringFileInfo\\LLLLCCCC\\FIELD", terminated, in `path`.
-void StringPath(uint32_t translation, std::string_view field, std::array<char, 64> &path)
+TableAnswer QueryTable(const CheckedBlock &block, uint32_t translation, std::string_view field,
+                       std::string_view &text)
+{
+    StringPathBuffer path;
+    StringPath(translation, field, path);
+    const StringValue value = QueryString(block, path.data());
+    if (value.found == Found::outside)
+        return TableAnswer::unsound;
+    text = value.text;
+    return text.empty() ? TableAnswer::absent : TableAnswer::found;
+}
+
+// The string of `field` from the first table that has it, and that table.
+TableAnswer QueryTables(const CheckedBlock &block, std::string_view field, std::string_view &text,
+                        uint32_t &table)
+{
+    const auto list = ReadTranslations(block);
+    if (!list)
+        return TableAnswer::unsound;
+    const std::span<const uint32_t> listed(list->entries.get(), list->count);
+    for (std::size_t i = 0; i < TableSteps(listed.size()); i++) {
+        const auto translation = TableAtStep(listed, i);
+        if (!translation)
+            continue;
+        table = *translation;
+        const TableAnswer answer = QueryTable(block, table, field, text);
+        if (answer != TableAnswer::absent)
+            return answer;
+    }
+    return TableAnswer::absent;
+}
+
+// The text of the fixed record's two words, from where it came.
+FieldAnswer FixedAnswer(const CheckedBlock &block, bool product)
+{
+    FieldAnswer answer;
+    answer.source = product ? Source::product_version_record : Source::file_version_record;
+    answer.text = FixedVersionText(block, product ? FixedVersion::product : FixedVersion::file);
+    if (!answer.text)
+        answer.refusal = reader::Refusal::no_fixed_record;
+    return answer;
+}
+
+} // namespace
+
+void StringPath(uint32_t translation, std::string_view field, StringPathBuffer &path)
 {
     constexpr std::string_view kTables = "\\StringFileInfo\\";
     constexpr char kHex[] = "0123456789ABCDEF";
@@ -55,89 +96,69 @@ void StringPath(uint32_t translation, std::string_view field, std::array<char, 6
     path[used] = '\0';
 }
 
-// What one table gives: its string, not empty; nothing (try the next); or
-// a value not inside the block (or no memory), which ends the search with
-// no answer.
-enum class TableAnswer { found, absent, unsound };
-
-TableAnswer QueryTable(const CheckedBlock &block, uint32_t translation, std::string_view field,
-                       std::string_view &text)
+FieldAnswer AnswerVersionField(std::string_view path, std::string_view field_name)
 {
-    std::array<char, 64> path;
-    StringPath(translation, field, path);
-    const StringValue value = QueryString(block, path.data());
-    if (value.found == Found::outside)
-        return TableAnswer::unsound;
-    text = value.text;
-    return text.empty() ? TableAnswer::absent : TableAnswer::found;
-}
-
-// The string of `field` from the first table that has it; a translation
-// listed before is not asked again.
-TableAnswer QueryTables(const CheckedBlock &block, std::string_view field, std::string_view &text)
-{
-    const auto list = ReadTranslations(block);
-    if (!list)
-        return TableAnswer::unsound;
-    const std::span<const uint32_t> listed(list->entries.get(), list->count);
-    for (std::size_t i = 0; i < listed.size() + kDefaultTranslations.size(); i++) {
-        const uint32_t translation =
-            i < listed.size() ? listed[i] : kDefaultTranslations[i - listed.size()];
-        const auto before = listed.first(std::min(i, listed.size()));
-        if (std::find(before.begin(), before.end(), translation) != before.end())
-            continue;
-        const TableAnswer answer = QueryTable(block, translation, field, text);
-        if (answer != TableAnswer::absent)
-            return answer;
-    }
-    return TableAnswer::absent;
-}
-
-} // namespace
-
-memory::HeapPtr<char> QueryVersionField(std::string_view path, std::string_view field_name)
-{
+    FieldAnswer answer;
     const auto field = FindField(kVersionFields, field_name);
+    answer.refusal = reader::Refusal::unknown_field;
     if (field == nullptr)
-        return {};
-    const auto block = ReadCheckedBlock(path);
+        return answer;
+    const auto block = ReadCheckedBlock(path, answer.refusal);
     if (!block)
-        return {};
+        return answer;
     // A string found, but not inside the block, gives nothing: not the
     // fallback either.
-    std::array<char, 64> sub_block;
+    StringPathBuffer sub_block;
     StringPath(kEnglish1252, *field, sub_block);
     const StringValue value = QueryString(*block, sub_block.data());
-    if (value.found == Found::inside)
-        return memory::CopyText(value.text);
-    if (value.found == Found::outside || field != &kVersionFields[0])
-        return {};
-    return FixedVersionText(*block, FixedVersion::product);
+    answer.refusal = value.refusal;
+    if (value.found == Found::inside) {
+        answer.text = memory::CopyText(value.text);
+        answer.source = Source::table;
+        answer.translation = kEnglish1252;
+        return answer;
+    }
+    if (value.found == Found::outside)
+        return answer;
+    answer.refusal = reader::Refusal::not_in_table;
+    if (field != &kVersionFields[0])
+        return answer;
+    return FixedAnswer(*block, true);
 }
 
-memory::HeapPtr<char> QueryVersionFieldEx(std::string_view path, std::string_view field_name)
+FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field_name)
 {
+    FieldAnswer answer;
     const auto field = FindField(kStringFields, field_name);
     const bool file_number = EqualIgnoringCase(field_name, kFileVersionNumber);
     const bool product_number = EqualIgnoringCase(field_name, kProductVersionNumber);
+    answer.refusal = reader::Refusal::unknown_field;
     if (field == nullptr && !file_number && !product_number)
-        return {};
-    const auto block = ReadCheckedBlock(path);
+        return answer;
+    const auto block = ReadCheckedBlock(path, answer.refusal);
     if (!block)
-        return {};
+        return answer;
     if (product_number)
-        return FixedVersionText(*block, FixedVersion::product);
+        return FixedAnswer(*block, true);
     if (!file_number) {
-        // As in QueryVersionField, a string not inside the block gives
+        // As in GetFileVersion, a string not inside the block gives
         // nothing, not the fallback.
         std::string_view text;
-        const TableAnswer answer = QueryTables(*block, *field, text);
-        if (answer == TableAnswer::found)
-            return memory::CopyText(text);
-        if (answer == TableAnswer::unsound || field != &kStringFields[0])
-            return {};
+        const TableAnswer found = QueryTables(*block, *field, text, answer.translation);
+        answer.refusal = reader::Refusal::value_outside_block;
+        if (found == TableAnswer::found) {
+            answer.text = memory::CopyText(text);
+            answer.source = Source::table;
+            answer.refusal = reader::Refusal::none;
+            return answer;
+        }
+        if (found == TableAnswer::unsound)
+            return answer;
+        answer.refusal = reader::Refusal::in_no_table;
+        if (field != &kStringFields[0])
+            return answer;
     }
-    return FixedVersionText(*block, FixedVersion::file);
+    return FixedAnswer(*block, false);
 }
 
 } // namespace qv::fileinfo

@@ -10,7 +10,7 @@ namespace qv::reader {
 // to the caller's buffer.
 constexpr std::size_t kLargestWindowedRead = kFileWindowSize / 4;
 
-bool OpenFileImage(FileImage &image, const char *path)
+Refusal OpenFileImage(FileImage &image, const char *path)
 {
     image.size = 0;
     image.head_length = 0;
@@ -18,22 +18,22 @@ bool OpenFileImage(FileImage &image, const char *path)
     image.window_length = 0;
     image.file = platform::PlatformOpenFile(path);
     if (!image.file)
-        return false;
+        return Refusal::not_opened;
     // A file shorter than the head is all in it, and its length is known
     // without asking; only a longer one needs the file system's length.
     const auto n = platform::PlatformReadAt(*image.file, 0, image.head);
     if (!n)
-        return false;
+        return Refusal::not_read;
     if (*n < sizeof image.head) {
         image.size = *n;
     } else {
         const auto length = platform::PlatformFileLength(*image.file);
         if (!length)
-            return false;
+            return Refusal::not_read;
         image.size = *length;
     }
     image.head_length = *n;
-    return true;
+    return Refusal::none;
 }
 
 // From the head or the last window when the bytes lie there. A small read

@@ -9,6 +9,7 @@
 #include <span>
 
 #include "platform/platform.h"
+#include "reader/refusal.h"
 
 namespace qv::reader {
 
@@ -41,8 +42,8 @@ struct FileImage {
     uint8_t window[kFileWindowSize];
 };
 
-// Opens the file and reads its head; false when it cannot be read.
-bool OpenFileImage(FileImage &image, const char *path);
+// Opens the file and reads its head; why not when it cannot be read.
+Refusal OpenFileImage(FileImage &image, const char *path);
 
 // Reads of the resource itself go straight to the caller's buffer; the
 // others go through the window.

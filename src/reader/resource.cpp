@@ -46,7 +46,8 @@ Lookup MappedFindId(const Space &space, uint64_t root, uint64_t directory, uint1
 }
 
 // The first entry of the directory that is not a directory itself.
-Lookup MappedFirstLeaf(const Space &space, uint64_t root, uint64_t directory, uint64_t &found)
+Lookup MappedFirstLeaf(const Space &space, uint64_t root, uint64_t directory, uint64_t &found,
+                       uint16_t &language)
 {
     const auto counts = ReadCounts(space, directory);
     if (!counts)
@@ -57,10 +58,45 @@ Lookup MappedFirstLeaf(const Space &space, uint64_t root, uint64_t directory, ui
             return Lookup::unreadable;
         if (!entry->is_directory) {
             found = root + entry->offset;
+            language = entry->id;
             return Lookup::found;
         }
     }
     return Lookup::absent;
+}
+
+// Why a lookup of a directory entry failed: the entry is not there, or the
+// directory cannot be read. A subdirectory lies after its parent; one that
+// led back to its parent or before it makes the walk fail too: a loop.
+Refusal LookupRefusal(Lookup result, Refusal absent, bool looped = false)
+{
+    if (looped)
+        return Refusal::directory_loop;
+    return result == Lookup::unreadable ? Refusal::directory_unreadable : absent;
+}
+
+// Steps 3 and 4 of the lookup below, from the directory root: type 16,
+// name 1, both directories; then a preferred language, else the first entry
+// that is not a directory. Its data entry, and its language.
+Refusal FindMappedEntry(const Space &space, uint64_t root, uint64_t &data_entry, uint16_t &language)
+{
+    uint64_t type_dir = 0, name_dir = 0;
+    Lookup result = MappedFindId(space, root, root, kVersionType, true, type_dir);
+    if (result != Lookup::found)
+        return LookupRefusal(result, Refusal::no_version_type);
+    result = MappedFindId(space, root, type_dir, kVersionName, true, name_dir);
+    if (result != Lookup::found)
+        return LookupRefusal(result, Refusal::no_version_name, type_dir <= root);
+    result = FindPreferredLanguage(
+        [&](uint16_t id, uint64_t &found) {
+            return MappedFindId(space, root, name_dir, id, false, found);
+        },
+        data_entry, language);
+    if (result == Lookup::absent)
+        result = MappedFirstLeaf(space, root, name_dir, data_entry, language);
+    if (result != Lookup::found)
+        return LookupRefusal(result, Refusal::no_version_language, name_dir <= type_dir);
+    return Refusal::none;
 }
 
 // The lookup reads the headers from the mapped memory, which a section
@@ -68,56 +104,47 @@ Lookup MappedFirstLeaf(const Space &space, uint64_t root, uint64_t directory, ui
 // them; reading each header whole instead gives the same answer, since
 // every range read is shorter than a page and starts and ends with a field
 // the lookup reads.
-bool LocateInImage(FileImage &image, VersionLocation &location)
+Refusal LocateInImage(FileImage &image, VersionLocation &location)
 {
     const ImageMap &map = location.image;
     const Space space{image, &map, {}, 0};
     // 1. The DOS header, then the signature and the optional header's magic.
     std::array<uint8_t, kDosHeaderSize> dos;
     if (!ReadImage(image, map, 0, dos))
-        return false;
+        return Refusal::headers_unreadable;
     const auto lfanew = NewHeaderOffset(ByteView{dos});
     std::array<uint8_t, kNtHeaders64Size> nt{};
     if (!lfanew || !ReadImage(image, map, *lfanew,
                               std::span(nt).first(kOptionalMagicOffset + sizeof(uint16_t))))
-        return false;
+        return Refusal::headers_unreadable;
     NtHeaders h = ParseNtHeaders(ByteView{nt});
     if (h.signature != kPeSignature || !HasKnownMagic(h))
-        return false;
+        return Refusal::headers_unreadable;
     // 2. The headers up to the resource directory's entry: there must be
     //    one, with an address and room for a directory.
     const uint32_t resource_end = ResourceDirectoryOffset(h.magic) + kDataDirectorySize;
     if (!ReadImage(image, map, *lfanew, std::span(nt).first(resource_end)))
-        return false;
+        return Refusal::headers_unreadable;
     h = ParseNtHeaders(ByteView{nt});
+    location.magic = h.magic;
     if (h.rva_count <= kResourceDirectoryIndex || h.resource_rva == 0 ||
         h.resource_size < kResourceDirectorySize)
-        return false;
-    // 3. Type 16, name 1, both directories.
-    const uint64_t root = h.resource_rva;
-    uint64_t type_dir = 0, name_dir = 0, data_entry = 0;
-    if (MappedFindId(space, root, root, kVersionType, true, type_dir) != Lookup::found ||
-        MappedFindId(space, root, type_dir, kVersionName, true, name_dir) != Lookup::found)
-        return false;
-    // 4. A preferred language, else the first entry that is not a directory.
-    Lookup language = FindPreferredLanguage(
-        [&](uint16_t id, uint64_t &found) {
-            return MappedFindId(space, root, name_dir, id, false, found);
-        },
-        data_entry);
-    if (language == Lookup::absent)
-        language = MappedFirstLeaf(space, root, name_dir, data_entry);
-    if (language != Lookup::found)
-        return false;
+        return Refusal::no_resource_directory;
+    // 3. and 4. The version resource's directories and language.
+    uint64_t data_entry = 0;
+    if (const Refusal refusal =
+            FindMappedEntry(space, h.resource_rva, data_entry, location.language);
+        refusal != Refusal::none)
+        return refusal;
     // 5. The data entry: the resource's address in the image and its size.
     const auto rva = ReadSpaceValue<uint32_t>(space, data_entry + kResourceDataAddressOffset);
     const auto size = ReadSpaceValue<uint32_t>(space, data_entry + kResourceDataSizeOffset);
     if (!rva || !size)
-        return false;
+        return Refusal::directory_unreadable;
     location.size = *size;
     location.in_image = true;
     location.start = *rva;
-    return true;
+    return Refusal::none;
 }
 
 // ---- kernelbase's own parser ----
@@ -168,89 +195,103 @@ struct DirectorySection {
     FileView view;        // the section from the directory on
 };
 
-std::optional<DirectorySection> ReadDirectorySection(FileImage &image, uint32_t lfanew)
+Refusal ReadDirectorySection(FileImage &image, uint32_t lfanew, uint16_t &magic,
+                             std::optional<DirectorySection> &directory)
 {
     // 1. The NT headers, with a resource directory.
     const auto headers = ReadNtHeaders(image, lfanew);
-    if (!headers || !HasKnownMagic(*headers) || headers->resource_size == 0)
-        return std::nullopt;
+    if (!headers)
+        return Refusal::headers_unreadable;
+    magic = headers->magic;
+    if (!HasKnownMagic(*headers))
+        return Refusal::unknown_magic;
+    if (headers->resource_size == 0)
+        return Refusal::no_resource_directory;
     const NtHeaders &h = *headers;
     // 2. The whole section table must be in the file.
     const uint64_t table = SectionTableOffset(lfanew, h);
     const uint64_t table_end = table + uint64_t{h.section_count} * kSectionHeaderSize;
     if (!RangeInside(table, table_end - table, image.size))
-        return std::nullopt;
+        return Refusal::section_table_outside;
     // 3. The section holding the directory. Its raw data is read whole
     //    (from where the table read ended, after a failed seek); memory past
     //    it up to the virtual size reads as zeros. Wine allocates the
     //    section's memory, and may not get it.
     const auto s = FindSection(image, table, h.section_count, h.resource_rva);
     if (!s)
-        return std::nullopt;
+        return Refusal::directory_in_no_section;
     const uint64_t raw = s->raw_pointer < kNegativeSeek ? s->raw_pointer : table_end;
     const uint32_t section_size = std::max(s->raw_size, s->virtual_size);
     if (section_size >= kLargestAllocation || !RangeInside(raw, s->raw_size, image.size))
-        return std::nullopt;
+        return Refusal::directory_section_outside;
     const uint32_t delta = h.resource_rva - s->virtual_address;
     const FileView view = {raw + delta, s->raw_size - delta, section_size - delta};
     if (view.length < kResourceDirectorySize)
-        return std::nullopt;
-    return DirectorySection{h, table, raw + s->raw_size, view};
+        return Refusal::directory_section_outside;
+    directory = DirectorySection{h, table, raw + s->raw_size, view};
+    return Refusal::none;
 }
 
-bool ParsePe(FileImage &image, uint32_t lfanew, VersionLocation &location)
+Refusal ParsePe(FileImage &image, uint32_t lfanew, VersionLocation &location)
 {
-    const auto directory = ReadDirectorySection(image, lfanew);
-    if (!directory)
-        return false;
+    std::optional<DirectorySection> directory;
+    if (const Refusal refusal = ReadDirectorySection(image, lfanew, location.magic, directory);
+        refusal != Refusal::none)
+        return refusal;
     const Space space{image, nullptr, directory->view,
                       static_cast<uint32_t>(directory->view.length)};
     // 4. Type 16, name 1.
     uint64_t type_dir = 0, name_dir = 0, data_entry = 0;
-    if (ParsedFindId(space, 0, kVersionType, type_dir) != Lookup::found ||
-        ParsedFindId(space, type_dir, kVersionName, name_dir) != Lookup::found)
-        return false;
+    Lookup result = ParsedFindId(space, 0, kVersionType, type_dir);
+    if (result != Lookup::found)
+        return LookupRefusal(result, Refusal::no_version_type);
+    result = ParsedFindId(space, type_dir, kVersionName, name_dir);
+    if (result != Lookup::found)
+        return LookupRefusal(result, Refusal::no_version_name, type_dir == 0);
     // 5. A preferred language, else the first entry, whatever it is.
-    const Lookup language = FindPreferredLanguage(
+    result = FindPreferredLanguage(
         [&](uint16_t id, uint64_t &found) { return ParsedFindId(space, name_dir, id, found); },
-        data_entry);
-    if (language == Lookup::unreadable)
-        return false;
-    if (language == Lookup::absent) {
+        data_entry, location.language);
+    if (result == Lookup::unreadable)
+        return LookupRefusal(result, Refusal::directory_unreadable, name_dir <= type_dir);
+    if (result == Lookup::absent) {
         const auto entry = ReadEntry(space, name_dir, 0);
         if (!entry)
-            return false;
+            return Refusal::directory_unreadable;
         data_entry = entry->offset;
+        location.language = entry->id;
     }
     // 6. The data entry, and the section holding the data. The file offset
     //    is computed in 32 bits, as Wine computes it.
     const auto rva = ReadSpaceValue<uint32_t>(space, data_entry + kResourceDataAddressOffset);
     const auto size = ReadSpaceValue<uint32_t>(space, data_entry + kResourceDataSizeOffset);
     if (!rva || !size)
-        return false;
+        return Refusal::directory_unreadable;
     location.size = *size;
     const auto data_section =
         FindSection(image, directory->table, directory->headers.section_count, *rva);
     if (!data_section)
-        return false;
+        return Refusal::data_in_no_section;
     const uint32_t start = *rva - data_section->virtual_address + data_section->raw_pointer;
     location.start = start < kNegativeSeek ? start : directory->section_end;
-    return true;
+    return Refusal::none;
 }
 
 // The offset of the version name's record in an NE resource table: the
 // version type's record first, then the name among the type's.
-std::optional<uint64_t> FindNeVersionName(const Space &space)
+Refusal FindNeVersionName(const Space &space, uint64_t &found)
 {
     uint64_t type = ne::kFirstTypeOffset;
     uint16_t count = 0;
     for (;;) {
         const auto id = ReadSpaceValue<uint16_t>(space, type + ne::kTypeIdOffset);
-        if (!id || *id == 0)
-            return std::nullopt;
+        if (!id)
+            return Refusal::ne_walk_leaves_table;
+        if (*id == 0)
+            return Refusal::no_version_type;
         const auto type_count = ReadSpaceValue<uint16_t>(space, type + ne::kTypeCountOffset);
         if (!type_count)
-            return std::nullopt;
+            return Refusal::ne_walk_leaves_table;
         count = *type_count;
         if (*id == ne::kVersionType)
             break;
@@ -259,63 +300,67 @@ std::optional<uint64_t> FindNeVersionName(const Space &space)
     for (uint64_t name = type + ne::kTypeRecordSize; count-- != 0; name += ne::kNameRecordSize) {
         const auto id = ReadSpaceValue<uint16_t>(space, name + ne::kNameIdOffset);
         if (!id)
-            return std::nullopt;
-        if (*id == ne::kVersionName)
-            return name;
+            return Refusal::ne_walk_leaves_table;
+        if (*id == ne::kVersionName) {
+            found = name;
+            return Refusal::none;
+        }
     }
-    return std::nullopt;
+    return Refusal::no_version_name;
 }
 
 // kernelbase's find_ne_resource: the resource table is read whole, then
 // walked type by type (ending at type 0) without a bound, so a walk that
 // leaves the table reads past Wine's buffer; here it fails.
-bool ParseNe(FileImage &image, uint32_t lfanew, VersionLocation &location)
+Refusal ParseNe(FileImage &image, uint32_t lfanew, VersionLocation &location)
 {
     // 1. The resource table, between its offset and the resident names. A
     //    negative difference asks for about 4 GiB, which Wine cannot get.
     std::array<uint8_t, ne::kHeaderSize> header;
+    location.sixteen_bit = true;
     if (!ReadFileBytes(image, lfanew, header))
-        return false;
+        return Refusal::headers_unreadable;
     const uint16_t resources = ByteView{header}.ReadOrZero<uint16_t>(ne::kResourceTableOffset);
     const uint16_t names = ByteView{header}.ReadOrZero<uint16_t>(ne::kResidentNameTableOffset);
     if (names <= resources)
-        return false;
+        return Refusal::ne_table_empty;
     const uint32_t table_size = static_cast<uint32_t>(names - resources);
     const uint64_t table = uint64_t{lfanew} + resources;
     if (!RangeInside(table, table_size, image.size))
-        return false;
+        return Refusal::ne_table_outside;
     const Space space{image, nullptr, {table, table_size, table_size}, table_size};
-    const auto name = FindNeVersionName(space);
-    if (!name)
-        return false;
+    uint64_t name = 0;
+    if (const Refusal refusal = FindNeVersionName(space, name); refusal != Refusal::none)
+        return refusal;
     // 2. The version resource's place and length, in units of the table's
     //    alignment. Wine shifts an int by the table's count; x86 uses its
     //    low 5 bits.
     const auto shift = ReadSpaceValue<uint16_t>(space, ne::kAlignmentShiftOffset);
-    const auto offset = ReadSpaceValue<uint16_t>(space, *name + ne::kNameStartOffset);
-    const auto length = ReadSpaceValue<uint16_t>(space, *name + ne::kNameLengthOffset);
+    const auto offset = ReadSpaceValue<uint16_t>(space, name + ne::kNameStartOffset);
+    const auto length = ReadSpaceValue<uint16_t>(space, name + ne::kNameLengthOffset);
     if (!shift || !offset || !length)
-        return false;
+        return Refusal::ne_walk_leaves_table;
     const uint32_t start = uint32_t{*offset} << (*shift & 31);
     location.size = uint32_t{*length} << (*shift & 31);
     location.start = start < kNegativeSeek ? start : table + table_size;
-    location.sixteen_bit = true;
-    return true;
+    return Refusal::none;
 }
 
-bool LocateParsed(FileImage &image, VersionLocation &location)
+Refusal LocateParsed(FileImage &image, VersionLocation &location)
 {
     const auto lfanew = ReadNewHeaderOffset(image);
+    if (!lfanew)
+        return Refusal::not_executable;
     std::array<uint8_t, 2> signature;
-    if (!lfanew || !ReadFileBytes(image, *lfanew, signature))
-        return false;
+    if (!ReadFileBytes(image, *lfanew, signature))
+        return Refusal::header_offset_outside;
     switch (ByteView{signature}.ReadOrZero<uint16_t>(0)) {
     case kPeSignatureLow:
         return ParsePe(image, *lfanew, location);
     case kNeSignature:
         return ParseNe(image, *lfanew, location);
     default:
-        return false;
+        return Refusal::not_pe_or_ne;
     }
 }
 
@@ -333,11 +378,13 @@ bool NameIsMapped(std::string_view path)
 
 } // namespace
 
-bool LocateVersionResource(FileImage &image, std::string_view path, VersionLocation &location)
+Refusal LocateVersionResource(FileImage &image, std::string_view path, VersionLocation &location)
 {
     location.size = 0;
     location.in_image = false;
     location.sixteen_bit = false;
+    location.magic = 0;
+    location.language = 0;
     location.start = 0;
     // Only a file the loader refuses goes to the parser: when the mapping
     // works but its lookup fails, Wine 8 reports no resource.
@@ -349,9 +396,9 @@ bool LocateVersionResource(FileImage &image, std::string_view path, VersionLocat
     case Mapping::refused:
         return LocateParsed(image, location);
     case Mapping::undefined:
-        return false;
+        return Refusal::loader_undefined;
     }
-    return false;
+    return Refusal::loader_undefined;
 }
 
 bool ReadVersionData(FileImage &image, const VersionLocation &location, std::span<uint8_t> out)

@@ -18,13 +18,15 @@ struct VersionLocation {
     uint32_t size = 0;        // the resource's length as the directory or table gives it
     bool in_image = false;    // true: at `start` of `image`; false: at file offset `start`
     bool sixteen_bit = false; // from an NE executable
+    uint16_t magic = 0;       // the optional header's, once read (PE32 or PE32+)
+    uint16_t language = 0;    // the language entry found
     uint64_t start = 0;
     ImageMap image;
 };
 
-// True and the location when the file has a version resource. `path`
+// The location when the file has a version resource, else why not. `path`
 // decides only whether the data-file mapping is tried (see the .cpp file).
-bool LocateVersionResource(FileImage &image, std::string_view path, VersionLocation &location);
+Refusal LocateVersionResource(FileImage &image, std::string_view path, VersionLocation &location);
 
 // Copies the first out.size() bytes of the resource as Wine does: from the
 // image, all or nothing (false: Wine would fault); from the file, up to its

@@ -60,15 +60,17 @@ Lookup SearchId(const Space &space, uint64_t directory, int min, int max, uint16
 // the user's (en-US), its primary language with neutral sublanguage.
 inline constexpr std::array<uint16_t, 3> kLanguages = {0x0000, 0x0409, 0x0009};
 
-// The data entry of the first preferred language that `find` finds; stops
-// at a directory it cannot read.
+// The data entry of the first preferred language that `find` finds, and
+// that language; stops at a directory it cannot read.
 template <typename Find>
-Lookup FindPreferredLanguage(Find find, uint64_t &data_entry)
+Lookup FindPreferredLanguage(Find find, uint64_t &data_entry, uint16_t &language)
 {
-    for (const uint16_t language : kLanguages) {
-        const Lookup result = find(language, data_entry);
-        if (result != Lookup::absent)
+    for (const uint16_t id : kLanguages) {
+        const Lookup result = find(id, data_entry);
+        if (result != Lookup::absent) {
+            language = id;
             return result;
+        }
     }
     return Lookup::absent;
 }

@@ -119,43 +119,55 @@ enum class KeyMatch { same, different, off_block };
     return KeyMatch::different;
 }
 
+// The node at `offset`, or why it cannot be read.
+Refusal TakeNode(const Block &b, uint32_t offset, bool wide, Node &node)
+{
+    const auto read = ReadNode(b, offset, wide);
+    if (!read)
+        return Refusal::key_leaves_block;
+    node = *read;
+    return Refusal::none;
+}
+
 // The children start after the value and are each aligned to 32 bits from
 // the previous one; the walk stops at the parent's wLength or at a child
-// whose wLength is 0.
-std::optional<Node> FindChild(const Block &b, const Node &parent, bool wide, std::string_view name)
+// whose wLength is 0. `node` becomes the child found.
+Refusal FindChild(const Block &b, Node &node, bool wide, std::string_view name)
 {
-    const uint32_t end = parent.offset + parent.length;
-    for (uint32_t child = parent.children; child < end;) {
+    const uint32_t end = node.offset + node.length;
+    for (uint32_t child = node.children; child < end;) {
         switch (MatchKey(b, child + (wide ? kNodeHeaderSize32 : kNodeHeaderSize16), wide, name)) {
         case KeyMatch::off_block:
-            return std::nullopt;
+            return Refusal::key_leaves_block;
         case KeyMatch::same:
-            return ReadNode(b, child, wide);
+            return TakeNode(b, child, wide, node);
         case KeyMatch::different:
             break;
         }
         const auto length = b.view.Read<uint16_t>(child + kNodeLengthOffset);
-        if (!length || *length == 0)
-            return std::nullopt;
+        if (!length)
+            return Refusal::key_leaves_block;
+        if (*length == 0)
+            return Refusal::no_such_value;
         child += AlignTo32Bits(*length);
     }
-    return std::nullopt;
+    return Refusal::no_such_value;
 }
 
 // Follows the path's components (empty ones skipped) from the root.
-std::optional<Node> Walk(const Block &b, std::string_view path, bool wide)
+Refusal Walk(const Block &b, std::string_view path, bool wide, Node &node)
 {
-    auto node = ReadNode(b, 0, wide);
-    while (node && !path.empty()) {
+    Refusal refusal = TakeNode(b, 0, wide, node);
+    while (refusal == Refusal::none && !path.empty()) {
         const std::size_t count = std::min(path.find('\\'), path.size());
         if (count == 0) {
             path.remove_prefix(1);
             continue;
         }
-        node = FindChild(b, *node, wide, path.substr(0, count));
+        refusal = FindChild(b, node, wide, path.substr(0, count));
         path.remove_prefix(count);
     }
-    return node;
+    return refusal;
 }
 
 // Converts `count` UTF-16 units at `source` into `room` bytes at `target`
@@ -182,11 +194,11 @@ std::optional<uint32_t> ConvertToAnsi(const Block &b, uint32_t source, uint32_t 
 
 // VerQueryValueA; with `writable` null the 8-bit copy is not made, and only
 // whether the query stays inside the block is judged.
-bool Query(const void *block, uint32_t block_length, std::string_view sub_block, void **buffer,
-           unsigned *length, bool write)
+Refusal Query(const void *block, uint32_t block_length, std::string_view sub_block, void **buffer,
+              unsigned *length, bool write)
 {
     if (block == nullptr || block_length < kLeastBlockSize)
-        return false;
+        return Refusal::block_too_short;
     sub_block = sub_block.substr(0, sub_block.find('\0'));
     if (sub_block.empty())
         sub_block = "\\";
@@ -198,30 +210,33 @@ bool Query(const void *block, uint32_t block_length, std::string_view sub_block,
     // 32-bit block has its wType holds a key character; the byte is a
     // signed char there, so 0x80 and above mean the 32-bit layout.
     const bool wide = static_cast<int8_t>(bytes[kLayoutByteOffset]) < ' ';
-    const auto node = Walk(b, sub_block, wide);
+    Node node{};
+    Refusal refusal = Walk(b, sub_block, wide, node);
     // A value said to start past the block is refused (Wine returns it).
-    if (!node || node->value > b.view.size()) {
+    if (refusal == Refusal::none && node.value > b.view.size())
+        refusal = Refusal::value_past_block;
+    if (refusal != Refusal::none) {
         if (length != nullptr)
             *length = 0;
-        return false;
+        return refusal;
     }
-    *buffer = bytes + node->value;
+    *buffer = bytes + node.value;
     if (length != nullptr)
-        *length = node->value_length;
-    if (wide && node->type != 0) {
+        *length = node.value_length;
+    if (wide && node.type != 0) {
         // Text: the 8-bit copy goes at the same offset in the area after
         // the tree and "FE2X", with room up to the tree's length from there.
         const uint32_t tree = b.view.ReadOrZero<uint16_t>(kNodeLengthOffset);
-        const uint32_t target = tree + sizeof kBlockSignature + node->value;
-        const int64_t room = static_cast<int32_t>(tree - node->value);
-        const auto converted = ConvertToAnsi(b, node->value, node->value_length, target, room);
+        const uint32_t target = tree + sizeof kBlockSignature + node.value;
+        const int64_t room = static_cast<int32_t>(tree - node.value);
+        const auto converted = ConvertToAnsi(b, node.value, node.value_length, target, room);
         if (length != nullptr)
             *length = converted.value_or(0);
         if (!converted)
-            return false;
+            return Refusal::copy_leaves_block;
         *buffer = bytes + target;
     }
-    return true;
+    return Refusal::none;
 }
 
 } // namespace
@@ -229,14 +244,19 @@ bool Query(const void *block, uint32_t block_length, std::string_view sub_block,
 bool BlockValueQuery(void *block, uint32_t block_length, std::string_view sub_block, void **buffer,
                      unsigned *length)
 {
-    return Query(block, block_length, sub_block, buffer, length, true);
+    return Query(block, block_length, sub_block, buffer, length, true) == Refusal::none;
 }
 
-bool BlockQueryStaysInside(const void *block, uint32_t block_length, std::string_view sub_block)
+Refusal BlockQueryRefusal(const void *block, uint32_t block_length, std::string_view sub_block)
 {
     void *value = nullptr;
     unsigned length = 0;
     return Query(block, block_length, sub_block, &value, &length, false);
+}
+
+bool BlockQueryStaysInside(const void *block, uint32_t block_length, std::string_view sub_block)
+{
+    return BlockQueryRefusal(block, block_length, sub_block) == Refusal::none;
 }
 
 // The enumeration of a block's strings: the same nodes and bounds as the

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "reader/byte_view.h"
+#include "reader/refusal.h"
 
 namespace qv::reader {
 
@@ -52,6 +53,10 @@ bool BlockValueQuery(void *block, uint32_t block_length, std::string_view sub_bl
 // written. The Windows build asks this before each VerQueryValueA, which
 // does not know the block's length.
 bool BlockQueryStaysInside(const void *block, uint32_t block_length, std::string_view sub_block);
+
+// Why BlockValueQuery of `sub_block` fails on the block (Refusal::none
+// when it finds a value inside it). Nothing is written.
+Refusal BlockQueryRefusal(const void *block, uint32_t block_length, std::string_view sub_block);
 
 // True when the `length` bytes at `block` hold at least the root's header
 // and its wLength: the tree VerQueryValueA walks, in either layout, is then

@@ -22,16 +22,32 @@ void CloseVersionFile(VersionFile *file)
     memory::DeleteHeapObject(file);
 }
 
+Refusal OpenVersionFile(const char *path, VersionFileHandle &file)
+{
+    file.reset();
+    if (path == nullptr || *path == '\0')
+        return Refusal::no_path;
+    // Default-initialised: the image's buffers are filled before use.
+    file.reset(memory::NewHeapObject<VersionFile>());
+    if (!file)
+        return Refusal::no_memory;
+    const Refusal refusal = OpenFileImage(file->image, path);
+    if (refusal != Refusal::none)
+        return refusal;
+    return LocateVersionResource(file->image, path, file->location);
+}
+
 VersionFileHandle OpenVersionFile(const char *path)
 {
-    if (path == nullptr || *path == '\0')
-        return {};
-    // Default-initialised: the image's buffers are filled before use.
-    VersionFileHandle file(memory::NewHeapObject<VersionFile>());
-    if (!file || !OpenFileImage(file->image, path) ||
-        !LocateVersionResource(file->image, path, file->location))
-        return {};
+    VersionFileHandle file;
+    if (OpenVersionFile(path, file) != Refusal::none)
+        file.reset();
     return file;
+}
+
+const VersionLocation &VersionFileLocation(const VersionFile &file)
+{
+    return file.location;
 }
 
 uint32_t FileInfoSize(const VersionFile &file)
@@ -83,20 +99,23 @@ bool PathInfoRead(const char *path, uint32_t /*handle*/, uint32_t length, void *
     return file && FileInfoRead(*file, length, data);
 }
 
-bool VetVersionFile(const char *path)
+Refusal VetVersionFile(const char *path)
 {
-    const VersionFileHandle file = OpenVersionFile(path);
-    if (!file)
-        return false;
+    VersionFileHandle file;
+    if (const Refusal refusal = OpenVersionFile(path, file); refusal != Refusal::none)
+        return refusal;
     // The same read into the same size of buffer as a query makes: the
     // size, plus one byte, as the setup host's plug-ins pass it; zeroed, as
     // a resource shorter than its header leaves bytes unwritten.
     const uint32_t size = FileInfoSize(*file);
     if (!UsableBlockSize(size))
-        return false;
+        return size == 0 ? Refusal::block_empty : Refusal::block_too_large;
     const auto block = memory::AllocateZeroed(std::size_t{size} + 1);
-    return block && FileInfoRead(*file, size + 1, block.get()) &&
-           VersionBlockFits(block.get(), size + 1);
+    if (!block)
+        return Refusal::no_memory;
+    if (!FileInfoRead(*file, size + 1, block.get()))
+        return Refusal::data_unreadable;
+    return VersionBlockFits(block.get(), size + 1) ? Refusal::none : Refusal::root_past_block;
 }
 
 } // namespace qv::reader

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "memory/heap.h"
+#include "reader/refusal.h"
 
 namespace qv::reader {
 
@@ -34,6 +35,14 @@ using VersionFileHandle = memory::Owned<VersionFile, CloseVersionFile>;
 // Empty when the file has no version resource or cannot be read.
 VersionFileHandle OpenVersionFile(const char *path);
 
+// The same, and why not. Once the file is allocated, `file` keeps what was
+// read of it (VersionFileLocation), for a report; only a file opened with
+// Refusal::none may be read.
+Refusal OpenVersionFile(const char *path, VersionFileHandle &file);
+
+struct VersionLocation;
+const VersionLocation &VersionFileLocation(const VersionFile &file);
+
 // The reader's two operations, each in two forms: Path* open the file at
 // `path` for the one call, File* read from a file already open.
 
@@ -48,12 +57,12 @@ uint32_t FileInfoSize(const VersionFile &file);
 bool PathInfoRead(const char *path, uint32_t handle, uint32_t length, void *data);
 bool FileInfoRead(VersionFile &file, uint32_t length, void *data);
 
-// True when the file's version resource can be read soundly: it is found,
+// Refusal::none when the file's version resource can be read soundly: it is found,
 // all of it lies inside the file and the image Wine maps, and its tree fits
 // the block that GetFileVersionInfoSizeA's size gives room for. These are
 // the files on which the system's own functions neither crash nor leave
 // their buffers; the Windows build hands no other file to them.
-bool VetVersionFile(const char *path);
+Refusal VetVersionFile(const char *path);
 
 } // namespace qv::reader
 

@@ -521,6 +521,11 @@ Files DamagedFiles(const Bytes &b)
              {{kDataEntry + 4, 0x20000}})},
         {"machine_unknown.dll", machine},
         {"machine_unknown_resource_cut.dll", Head(machine, machine.size() - 300)},
+        // For the reasons' table (a folder of their own, see TableChoiceFiles).
+        {"reasons/signature_neither_pe_nor_ne.dll", Set(b, {{64, 'X', 1}})},
+        {"reasons/optional_magic_unknown.dll", Set(b, {{kOptional, 0x999, 2}})},
+        {"reasons/directory_in_no_section.dll", Set(machine, {{kOptional + 96 + 16, 0x9000}})},
+        {"reasons/data_in_no_section.dll", Set(machine, {{kDataEntry, 0x9000}})},
     };
     // Without an extension: mapped when named with a folder, whether or not
     // the folder's name has a dot; parsed when named bare.
@@ -794,6 +799,11 @@ Files NeFiles()
         {"ne_several_types.exe", several},
         {"edges/ne_shift_33.exe", // the low 5 bits: units of 2 bytes
          Set(ne, {{kNeResources, 33, 2}, {kNeName, 0x80, 2}, {kNeName + 2, 0x100, 2}})},
+        // For the reasons' table: a resource table past the file's end, and
+        // a resource exactly as long as the fixed record (a block of 0).
+        {"reasons/ne_table_outside.exe", Set(ne, {{kNeHeader + 38, 0xF000, 2}})},
+        {"reasons/ne_block_empty.exe",
+         Set(ne, {{kNeResources, 0, 2}, {kNeName, 0x100, 2}, {kNeName + 2, 52, 2}})},
     };
 }
 

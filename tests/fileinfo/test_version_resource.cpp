@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -33,7 +34,8 @@ struct FieldCase {
     const char *file;
     const char *field;
     const char *expected;
-    bool ex = false; // GetFileVersionEx's rule, else GetFileVersion's
+    bool ex = false;                 // GetFileVersionEx's rule, else GetFileVersion's
+    Refusal refusal = Refusal::none; // checked when given: one file per reason
 };
 
 // Names are given relative to the folder of the files, as a script may give
@@ -50,7 +52,7 @@ TEST(VersionField, AnswersLikeWine)
         {"folder.with.dot/directory_flag_missing", "FileVersion", "<none>"},
         {"folder/directory_flag_missing", "FileVersion", "<none>"},
         // A FIFO opens at once and has nothing to read.
-        {"../version_fifo", "FileVersion", "<none>"},
+        {"../version_fifo", "FileVersion", "<none>", false, Refusal::not_read},
         {"section_virtual_size_zero.dll", "FileVersion", "1.2.3.4"},
         {"section_virtual_size_small.dll", "FileVersion", "1.2.3.4"},
         // Only the terminating zero: an empty string.
@@ -69,7 +71,7 @@ TEST(VersionField, AnswersLikeWine)
         {"languages_neutral_and_english.dll", "CompanyName", "Example Company neutral"},
         {"languages_german_and_french.dll", "CompanyName", "Example Company de"},
         {"root_without_fixed_info.dll", "ProductVersion", "5.6.7.8"},
-        {"root_without_fixed_info.dll", "FileVersion", "<none>"},
+        {"root_without_fixed_info.dll", "FileVersion", "<none>", false, Refusal::no_fixed_record},
         {"child_length_zero.dll", "FileVersion", "5.6.7.8"},
         {"keys_mixed_case.dll", "CompanyName", "upper"},
         {"keys_mixed_case.dll", "FileVersion", "2.0"},
@@ -79,14 +81,15 @@ TEST(VersionField, AnswersLikeWine)
         {"strings_non_ascii.dll", "FileDescription", "pair ?? end"},
         {"strings_non_ascii.dll", "ProductName", "lone ? x ?"},
         {"strings_non_ascii.dll", "InternalName", "fullwidth AB dash \x97 quote \x93\x94"},
-        {"directory_loops_to_root.dll", "FileVersion", "<none>"},
-        {"directory_points_outside.dll", "FileVersion", "<none>"},
+        {"directory_loops_to_root.dll", "FileVersion", "<none>", false, Refusal::directory_loop},
+        {"directory_points_outside.dll", "FileVersion", "<none>", false,
+         Refusal::directory_unreadable},
         {"truncated_in_headers.dll", "FileVersion", "<none>"},
         {"truncated_in_directory.dll", "FileVersion", "<none>"},
-        {"no_version_resource.dll", "FileVersion", "<none>"},
-        {"empty_file.dll", "FileVersion", "<none>"},
+        {"no_version_resource.dll", "FileVersion", "<none>", false, Refusal::no_version_language},
+        {"empty_file.dll", "FileVersion", "<none>", false, Refusal::not_executable},
         {"not_an_image.dll", "FileVersion", "<none>"},
-        {"missing_file.dll", "FileVersion", "<none>"},
+        {"missing_file.dll", "FileVersion", "<none>", false, Refusal::not_opened},
         // Mapped as Wine maps an image: headers larger than the file, zeros
         // between sections, pages without read access.
         {"size_of_headers_far_past_file.dll", "CompanyName", "Example Company "},
@@ -98,13 +101,15 @@ TEST(VersionField, AnswersLikeWine)
         {"section_inside_page_unreadable.dll", "CompanyName", "Example Company "},
         {"section_at_address_zero_unreadable.dll", "CompanyName", "Example Company "},
         {"section_at_address_zero_unreadable_cut.dll", "CompanyName", "<none>"},
-        {"section_shared_over_headers.dll", "CompanyName", "<none>"},
+        {"section_shared_over_headers.dll", "CompanyName", "<none>", false,
+         Refusal::headers_unreadable},
         {"section_count_zero_in_mapped_headers.dll", "CompanyName", "Example Company "},
         {"section_count_one_in_mapped_headers.dll", "CompanyName", "<none>"},
         // A count past the table: the loader would take entries from its
         // own stack. Made here, out of the mutated files: Wine's answer
         // depends on what its stack held.
-        {"../section_count_past_table.dll", "CompanyName", "<none>"},
+        {"../section_count_past_table.dll", "CompanyName", "<none>", false,
+         Refusal::loader_undefined},
         {"rsrc_not_readable.dll", "FileVersion", "<none>"},
         {"section_at_address_zero_over_headers.dll", "CompanyName", "<none>"},
         {"section_raw_size_far_past_file.dll", "CompanyName", "Example Company "},
@@ -114,11 +119,13 @@ TEST(VersionField, AnswersLikeWine)
         {"section_address_inside_page.dll", "CompanyName", "Example Company "},
         {"image_size_huge.dll", "CompanyName", "Example Company "},
         {"section_alignment_past_image.dll", "CompanyName", "Example Company "},
-        {"section_virtual_size_huge.dll", "FileVersion", "<none>"},
+        {"section_virtual_size_huge.dll", "FileVersion", "<none>", false,
+         Refusal::directory_section_outside},
         {"section_virtual_size_513_mib.dll", "CompanyName", "Example Company "},
-        {"resource_directory_size_8.dll", "FileVersion", "<none>"},
+        {"resource_directory_size_8.dll", "FileVersion", "<none>", false,
+         Refusal::no_resource_directory},
         {"resource_offset_negative.dll", "CompanyName", "Example Company "},
-        {"truncated_before_resource.dll", "FileVersion", "<none>"},
+        {"truncated_before_resource.dll", "FileVersion", "<none>", false, Refusal::root_past_block},
         {"folder.with.dot/truncated_in_last_sector", "CompanyName", "Example Company "},
         // Sizes as Wine computes them, in 32 bits; a root a little longer
         // than the resource; a signed byte telling the layouts apart.
@@ -130,21 +137,23 @@ TEST(VersionField, AnswersLikeWine)
         // 16-bit executables.
         {"ne_version.exe", "CompanyName", "Example Company ne"},
         {"ne_shift_zero.exe", "FileVersion", "1.2.3.4"},
-        {"ne_no_version_id.exe", "FileVersion", "<none>"},
-        {"ne_table_cut_short.exe", "FileVersion", "<none>"},
-        {"ne_length_below_fixed_info.exe", "FileVersion", "<none>"},
+        {"ne_no_version_id.exe", "FileVersion", "<none>", false, Refusal::no_version_name},
+        {"ne_table_cut_short.exe", "FileVersion", "<none>", false, Refusal::ne_walk_leaves_table},
+        {"ne_length_below_fixed_info.exe", "FileVersion", "<none>", false,
+         Refusal::block_too_large},
         {"ne_several_types.exe", "CompanyName", "Example Company ne"},
         // Read by the parser, at the first byte of a second section.
         {"version_data_at_section_start", "CompanyName", "Example Company "},
         // The directory readable, the data's section not: Wine's own
         // functions crash copying it.
-        {"version_data_section_not_readable.dll", "FileVersion", "<none>"},
+        {"version_data_section_not_readable.dll", "FileVersion", "<none>", false,
+         Refusal::data_unreadable},
         // The file's own tables: those its translation list names first, in
         // its order, then 040904B0, 040904E4 and 04090000.
-        {"tables_unicode_only.dll", "CompanyName", "<none>"},
+        {"tables_unicode_only.dll", "CompanyName", "<none>", false, Refusal::not_in_table},
         {"tables_unicode_only.dll", "CompanyName", "Example Company unicode", true},
         {"basic_pe32.dll", "comments", "Comment ", true},
-        {"basic_pe32.dll", "Unknown", "<none>", true},
+        {"basic_pe32.dll", "Unknown", "<none>", true, Refusal::unknown_field},
         {"basic_pe32.dll", "ZzzzVersion", "<none>"}, // as long as FileVersion
         {"translation_names_missing_table.dll", "CompanyName", "Example Company lower key", true},
         {"translation_first_table_lacks_field.dll", "CompanyName", "Example Company second", true},
@@ -180,6 +189,25 @@ TEST(VersionField, AnswersLikeWine)
         {"edges/merged_pe32_cut.dll", "CompanyName", "Example Company de"},
         {"edges/merged_pe32plus.dll", "CompanyName", "Example Company en"},
         {"edges/merged_pe32plus_cut.dll", "CompanyName", "Example Company en"},
+        // The other reasons, each with a file that reaches it.
+        {"", "FileVersion", "<none>", true, Refusal::no_path},
+        {"header_offset_past_file.dll", "FileVersion", "<none>", true,
+         Refusal::header_offset_outside},
+        {"truncated_in_section_table.dll", "FileVersion", "<none>", true,
+         Refusal::section_table_outside},
+        {"ne_no_version_type.exe", "FileVersion", "<none>", true, Refusal::no_version_type},
+        {"ne_table_empty.exe", "FileVersion", "<none>", true, Refusal::ne_table_empty},
+        {"reasons/ne_table_outside.exe", "FileVersion", "<none>", true, Refusal::ne_table_outside},
+        {"reasons/ne_block_empty.exe", "FileVersion", "<none>", true, Refusal::block_empty},
+        {"reasons/signature_neither_pe_nor_ne.dll", "FileVersion", "<none>", true,
+         Refusal::not_pe_or_ne},
+        {"reasons/optional_magic_unknown.dll", "FileVersion", "<none>", true,
+         Refusal::unknown_magic},
+        {"reasons/directory_in_no_section.dll", "FileVersion", "<none>", true,
+         Refusal::directory_in_no_section},
+        {"reasons/data_in_no_section.dll", "FileVersion", "<none>", true,
+         Refusal::data_in_no_section},
+        {"basic_pe32.dll", "PrivateBuild", "<none>", true, Refusal::in_no_table},
     };
     const std::filesystem::path here = std::filesystem::current_path();
     std::filesystem::current_path(FilePath(""));
@@ -194,10 +222,13 @@ TEST(VersionField, AnswersLikeWine)
     std::ofstream("../section_count_past_table.dll", std::ios::binary)
         .write(bytes.data(), std::streamsize(bytes.size()));
     for (const FieldCase &c : cases) {
-        const auto value =
-            c.ex ? QueryVersionFieldEx(c.file, c.field) : QueryVersionField(c.file, c.field);
-        EXPECT_EQ(std::string(value ? value.get() : "<none>"), c.expected)
+        const auto answer =
+            c.ex ? AnswerVersionFieldEx(c.file, c.field) : AnswerVersionField(c.file, c.field);
+        EXPECT_EQ(std::string(answer.text ? answer.text.get() : "<none>"), c.expected)
             << c.file << " " << c.field << (c.ex ? " (ex)" : "");
+        if (c.refusal != Refusal::none) {
+            EXPECT_EQ(RefusalName(answer.refusal), RefusalName(c.refusal)) << c.file;
+        }
     }
     std::filesystem::current_path(here);
 }
@@ -227,7 +258,7 @@ Block Load(const char *file)
     return b;
 }
 
-TEST(VersionBlock, SizeSignatureAndAnsiArea)
+TEST(CheckedBlock, SizeSignatureAndAnsiArea)
 {
     Block b = Load("basic_pe32.dll");
     ASSERT_FALSE(b.bytes.empty());
@@ -257,7 +288,7 @@ TEST(VersionBlock, SizeSignatureAndAnsiArea)
 // Sizes in Wine's 32-bit arithmetic: twice the resource plus four, or for a
 // 16-bit resource four times what follows its fixed record (which wraps).
 // A 16-bit block gets no "FE2X" after its tree.
-TEST(VersionBlock, SizesAsWineComputesThem)
+TEST(CheckedBlock, SizesAsWineComputesThem)
 {
     const std::pair<const char *, uint32_t> cases[] = {
         {"basic_pe32.dll", 1516},
@@ -273,7 +304,7 @@ TEST(VersionBlock, SizesAsWineComputesThem)
     EXPECT_NE(std::memcmp(&b.bytes[b.Tree()], "FE2X", 4), 0);
 }
 
-TEST(VersionBlock, RootWithoutFixedInfo)
+TEST(CheckedBlock, RootWithoutFixedInfo)
 {
     Block b = Load("root_without_fixed_info.dll");
     ASSERT_FALSE(b.bytes.empty());
@@ -282,7 +313,7 @@ TEST(VersionBlock, RootWithoutFixedInfo)
     EXPECT_EQ(b.Offset(), 40); // after the key
 }
 
-TEST(VersionBlock, DamagedFilesFailCleanly)
+TEST(CheckedBlock, DamagedFilesFailCleanly)
 {
     for (const char *file : {"resource_runs_far_past_file.dll", "resource_rva_outside_sections.dll",
                              "directory_entry_count_huge.dll", "header_offset_past_file.dll",
@@ -294,7 +325,7 @@ TEST(VersionBlock, DamagedFilesFailCleanly)
 // The queries stay inside the buffer they are given: a tree that claims more
 // than was read, or a buffer too short for the 8-bit copies, fails a string
 // query where Wine would read or write past it.
-TEST(VersionBlock, QueriesStayInsideTheBuffer)
+TEST(CheckedBlock, QueriesStayInsideTheBuffer)
 {
     Block tree = Load("tree_longer_than_resource.dll");
     ASSERT_FALSE(tree.bytes.empty());
@@ -313,6 +344,18 @@ TEST(VersionBlock, QueriesStayInsideTheBuffer)
     EXPECT_FALSE(BlockValueQuery(block.data(), half, company, &pointer, &length));
     EXPECT_TRUE(BlockValueQuery(block.data(), size, company, &pointer, &length));
     EXPECT_FALSE(BlockValueQuery(block.data(), 4, "\\", &pointer, &length));
+    // Why each query fails: cut inside the root's key, before its value,
+    // before the 8-bit copies, or before the root's header.
+    const std::tuple<uint32_t, const char *, Refusal> reasons[] = {
+        {30, "\\", Refusal::key_leaves_block},
+        {39, "\\", Refusal::value_past_block},
+        {half, company, Refusal::copy_leaves_block},
+        {4, "\\", Refusal::block_too_short},
+        {size, "\\StringFileInfo\\040904E4\\Nothing", Refusal::no_such_value},
+    };
+    for (const auto &[cut, sub_block, refusal] : reasons)
+        EXPECT_EQ(RefusalName(BlockQueryRefusal(block.data(), cut, sub_block)),
+                  RefusalName(refusal));
     EXPECT_FALSE(qv::reader::PathInfoRead(path.c_str(), 0, size, nullptr));
     // Room for the tree and "FE2X" exactly: the signature is written.
     block.assign(size, 0);

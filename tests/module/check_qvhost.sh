@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # qvhost's interface: output forms, --set, ordinals, --fields, --strings,
-# --help and --version, and usage errors that end with status 2 and one
-# LF-ended line pointing to --help instead of a crash; and module/qvsetup.def's
+# --explain, --help and --version, and usage errors that end with status 2
+# and one LF-ended line pointing to --help instead of a crash; and module/qvsetup.def's
 # exports and ordinals in qvhost's help, the header and the README.
 #   check_qvhost.sh EMULATOR QVHOST VERSION FIXTURES SOURCE_DIR VERSION_FILES   (EMULATOR may be empty)
 set -u
@@ -115,6 +115,32 @@ want_status=1 expect '{"file": "no_version.dll", "status": "none", "fixed": null
 exits 3 --strings all_fields.dll 'a,b.dll' no_version.dll
 exits 0 --strings all_fields.dll other_translation.dll
 
+# --explain: lines of its steps; the module agrees with the rule (status 0).
+explains() { # explains FILE FIELD LINE...
+  local file=$1 field=$2; shift 2
+  run --explain "$file" "$field" >"$tmp/out" 2>&1 || { echo "FAIL: --explain $file: $?"; fail=1; }
+  for line; do
+    grep -qxF -- "$line" "$tmp/out" || { echo "FAIL: --explain $file $field lacks '$line'"; fail=1; }
+  done
+}
+explains other_translation.dll CompanyName "format: PE32" "translations: 040704B0" \
+  "GetFileVersion(CompanyName): asks 040904E4: no such table" \
+  "GetFileVersion(CompanyName): hint: this file has no 040904E4 table: GetFileVersionEx reads 040704B0" \
+  'GetFileVersionEx(CompanyName): answer "Fixture Company Ltd." from table 040704B0' \
+  'GetFileVersionEx(CompanyName): module "Fixture Company Ltd." (the same)'
+explains all_fields64.dll FileVersion "format: PE32+"
+explains empty_fileversion.dll FileVersion \
+  "GetFileVersionEx(FileVersion): passes over 040904E4 (default): asked before"
+explains no-such-file.dll FileVersion \
+  "open: not opened: reason=not_opened (the file cannot be opened (no such file, or no access))"
+explains "$version_files/ne_version.exe" FileVersion "format: NE (16-bit)"
+explains "$version_files/reasons/ne_block_empty.exe" FileVersion \
+  "vetted: refused: reason=block_empty (the version resource is empty)"
+explains "$version_files/string_length_zero.dll" FileVersion \
+  "GetFileVersion(FileVersion): asks 040904E4: nothing: reason=value_empty (the value is empty)"
+exits 2 --json --explain all_fields.dll
+exits 2 --explain all_fields.dll FileVersion extra
+
 for export in NoSuchExport '#abc' '#0' '#99' "#$(($(wc -l <<<"$exports") + 1))"; do
   exits 2 "$export" '1, 2'
 done
@@ -136,7 +162,8 @@ exits 2 --strings
 # --help and -h: the usage and every export on stdout, status 0, LF only.
 for option in --help -h; do
   exits 0 $option
-  for want in "usage: qvhost" "--dll PATH" "--fields" "--strings" "--utf8" "ANSI code page"; do
+  for want in "usage: qvhost" "--dll PATH" "--fields" "--strings" "--utf8" "ANSI code page" \
+    "--explain" "system_refused"; do
     grep -qF -- "$want" "$tmp/out" || { echo "FAIL: qvhost $option lacks '$want'"; fail=1; }
   done
   [ ! -s "$tmp/err" ] && ! grep -q $'\r' "$tmp/out" ||

@@ -44,8 +44,10 @@ int g_strings = 0; // string paths asked
 constexpr Answer kText = {true, 16, 5};
 constexpr Answer kFixed = {true, 40, 52};
 
-using Rule = qv::memory::HeapPtr<char> (*)(std::string_view path, std::string_view field);
-constexpr Rule Ex = qv::fileinfo::QueryVersionFieldEx;
+using Rule = qv::fileinfo::FieldAnswer (*)(std::string_view path, std::string_view field);
+constexpr Rule Plain = qv::fileinfo::AnswerVersionField;
+constexpr Rule Ex = qv::fileinfo::AnswerVersionFieldEx;
+using qv::reader::Refusal;
 constexpr uint32_t kMaxBlock = qv::reader::kMaxVersionBlockSize;
 
 TEST(VersionFieldChecks, AnswerOnlyFromInsideTheBlock)
@@ -54,8 +56,10 @@ TEST(VersionFieldChecks, AnswerOnlyFromInsideTheBlock)
         const char *field;
         Script script;
         const char *expected;
-        Rule rule = qv::fileinfo::QueryVersionField;
+        Rule rule = Plain;
+        Refusal refusal = Refusal::none; // checked when given
     };
+    using enum Refusal;
     const Case cases[] = {
         {"CompanyName", {98, 0, kText, kNone}, "text"},
         {"FileVersion", {98, 0, kNone, kFixed}, "5.6.7.8"},
@@ -66,10 +70,10 @@ TEST(VersionFieldChecks, AnswerOnlyFromInsideTheBlock)
         {"CompanyName", {0xffff, 0xff, kText, kNone}, nullptr},
         {"CompanyName", {kSize + 2, 0, kText, kNone}, nullptr, Ex},
         // A string before the block, past it, running past it, or unended.
-        {"CompanyName", {98, 0, {true, -8, 5}, kNone}, nullptr},
+        {"CompanyName", {98, 0, {true, -8, 5}, kNone}, nullptr, Plain, value_outside_block},
         {"CompanyName", {98, 0, {true, kSize + 1, 1}, kNone}, nullptr},
         {"CompanyName", {98, 0, {true, 16, kSize}, kNone}, nullptr},
-        {"CompanyName", {98, 0, {true, 150, 10}, kNone}, nullptr},
+        {"CompanyName", {98, 0, {true, 150, 10}, kNone}, nullptr, Plain, no_terminator},
         // A fixed record short, before the block, past it, or across its end.
         {"FileVersion", {98, 0, kNone, {true, 40, 51}}, nullptr},
         {"FileVersion", {98, 0, kNone, {true, -52, 52}}, nullptr},
@@ -96,8 +100,11 @@ TEST(VersionFieldChecks, AnswerOnlyFromInsideTheBlock)
     for (const Case &c : cases) {
         g_script = &c.script;
         g_queries = g_strings = 0;
-        const auto value = c.rule("file.dll", c.field);
-        EXPECT_STREQ(value.get(), c.expected) << "row " << &c - cases;
+        const auto answer = c.rule("file.dll", c.field);
+        EXPECT_STREQ(answer.text.get(), c.expected) << "row " << &c - cases;
+        if (c.refusal != Refusal::none) {
+            EXPECT_EQ(answer.refusal, c.refusal) << "row " << &c - cases;
+        }
         if (c.script.root_length > kSize + 1) {
             EXPECT_EQ(g_queries, 0) << "row " << &c - cases;
         }
@@ -157,6 +164,11 @@ bool ApiValueQuery(VersionApi &, const void *block, const char *sub_block, void 
     *buffer = reinterpret_cast<void *>(reinterpret_cast<uintptr_t>(block) + a.offset);
     *length = a.length;
     return true;
+}
+
+reader::Refusal ApiSizeRefusal(const VersionApi &)
+{
+    return reader::Refusal::none;
 }
 
 } // namespace qv::fileinfo

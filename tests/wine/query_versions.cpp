@@ -93,7 +93,7 @@ bool WineUsesUnsetMemory(const char *path)
 {
     static reader::FileImage image;
     static reader::ImageMap map;
-    return reader::OpenFileImage(image, path) &&
+    return reader::OpenFileImage(image, path) == reader::Refusal::none &&
            reader::MapImage(image, map) == reader::Mapping::undefined;
 }
 #endif

@@ -7,6 +7,7 @@
 //        [--value-width N] [--json] [--utf8] EXPORT [PARAMETER_TEXT]
 // qvhost [--dll PATH] [--json] [--utf8] --fields FILE...
 // qvhost [--json] [--utf8] --strings FILE...
+// qvhost [--dll PATH] [--utf8] --explain FILE [FIELD]
 // qvhost --help | --version
 #include <algorithm>
 #include <charconv>
@@ -31,6 +32,7 @@
 #endif
 
 #include "../loader/module_loader.h"
+#include "explain.h"
 #include "fileinfo/version_fields.h"
 #include "host/parameters.h"
 #include "qvsetup.h"
@@ -50,6 +52,7 @@ constexpr char kHelpHead[] =
     "usage: qvhost [OPTION]... EXPORT [PARAMETER_TEXT]\n"
     "       qvhost [--dll PATH] [--json] [--utf8] --fields FILE...\n"
     "       qvhost [--json] [--utf8] --strings FILE...\n"
+    "       qvhost [--dll PATH] [--utf8] --explain FILE [FIELD]\n"
     "\n"
     "Loads the QVSETUP module, calls EXPORT the way a setup host does and prints\n"
     "return=N and then each variable of the table as NAME=VALUE.\n"
@@ -72,6 +75,20 @@ constexpr char kHelpTail[] =
     "1252 in a 16-bit (NE) file. The module is not loaded: on Windows the block\n"
     "comes from the system's GetFileVersionInfoA.\n"
     "\n"
+    "With --explain, prints one line per step of how GetFileVersion and\n"
+    "GetFileVersionEx answer FIELD (default FileVersion) of FILE: whether it\n"
+    "opened and what it is, where its version resource is (or the reason=\n"
+    "there is none), its translations, string tables and fixed record, each\n"
+    "table each rule asks in order and what it found, the answer and where it\n"
+    "came from, or why it is empty, with a hint where there is one, and last\n"
+    "the module's own answer, flagged MISMATCH when it differs (exit status 1).\n"
+    "The steps are the project's own code, linked into qvhost. On Linux that\n"
+    "is the whole of it. In qvhost.exe the file is vetted by the same reader,\n"
+    "but the block comes from the system's version functions, as in the DLL:\n"
+    "answers and values can then differ from the Linux build's (the system's\n"
+    "code page, its own reading of the resource), and a block the system\n"
+    "refuses after the reader vetted it gives reason=system_refused.\n"
+    "\n"
     "Options:\n"
     "  --dll PATH        the module to load (default: the one beside qvhost)\n"
     "  --set NAME=VALUE  store VALUE under %NAME% before the call (repeatable)\n"
@@ -83,6 +100,7 @@ constexpr char kHelpTail[] =
     "  --utf8            print text in UTF-8 instead of the module's bytes\n"
     "  --fields          print every GetFileVersionEx field of each FILE\n"
     "  --strings         print every string table and string of each FILE\n"
+    "  --explain         explain the answers for one FILE and FIELD\n"
     "  -h, --help        print this help and exit\n"
     "  --version         print qvhost's version and exit\n"
     "\n"
@@ -121,7 +139,7 @@ std::string HelpText()
 }
 
 // What to do: call an export, print the fields of files, or neither.
-enum class Request { CallExport, ListFields, ListStrings, ShowHelp, ShowVersion };
+enum class Request { CallExport, ListFields, ListStrings, Explain, ShowHelp, ShowVersion };
 
 // The command line. The texts handed on to the loader and the export are
 // owned copies, so they keep their terminating NUL.
@@ -137,7 +155,8 @@ struct Options {
     bool utf8 = false;
     std::string export_name;
     std::optional<std::string> parameter_text; // none when no PARAMETER_TEXT was given
-    std::vector<std::string_view> files;       // with --fields or --strings
+    std::vector<std::string_view> files;       // with --fields or --strings, or --explain's FILE
+    std::string_view field = "FileVersion";    // with --explain
 };
 
 // Why qvhost stops without a call: one line on stderr, exit status 2.
@@ -238,15 +257,27 @@ bool IsOption(std::string_view arg)
 Result<Options> ParseFiles(Options o, std::span<const std::string_view> files)
 {
     if (o.table_options)
-        return UsageError("--fields and --strings take no --set and no table size");
+        return UsageError("--fields, --strings and --explain take no --set and no table size");
     if (files.empty())
         return UsageError("no FILE given");
     for (std::string_view file : files)
-        if (o.request == Request::ListFields &&
+        if (o.request != Request::ListStrings &&
             (file.find(',') != std::string_view::npos || qv::host::TrimBlanks(file) != file))
             return UsageError("the export cannot take a FILE with a comma or an outer blank", file);
     o.files.assign(files.begin(), files.end());
     return o;
+}
+
+// --explain's FILE and FIELD: as --fields' FILE, and no JSON.
+Result<Options> ParseExplain(Options o, std::span<const std::string_view> args)
+{
+    if (o.json)
+        return UsageError("--explain prints text only");
+    if (args.size() > 2)
+        return UsageError("unexpected argument", args[2]);
+    if (args.size() == 2)
+        o.field = args[1];
+    return ParseFiles(std::move(o), args.first(std::min<std::size_t>(args.size(), 1)));
 }
 
 // Options come first and end at the first other argument or at "--"; --help
@@ -273,8 +304,10 @@ Result<Options> ParseCommandLine(const std::vector<std::string_view> &args)
             (option == "--json" ? o.json : o.utf8) = true;
             continue;
         }
-        if (option == "--fields" || option == "--strings") {
-            o.request = option == "--fields" ? Request::ListFields : Request::ListStrings;
+        if (option == "--fields" || option == "--strings" || option == "--explain") {
+            o.request = option == "--fields"    ? Request::ListFields
+                        : option == "--strings" ? Request::ListStrings
+                                                : Request::Explain;
             continue;
         }
         if (!TakesValue(option))
@@ -286,6 +319,8 @@ Result<Options> ParseCommandLine(const std::vector<std::string_view> &args)
     }
     if (o.request == Request::ListFields || o.request == Request::ListStrings)
         return ParseFiles(std::move(o), std::span(args).subspan(i));
+    if (o.request == Request::Explain)
+        return ParseExplain(std::move(o), std::span(args).subspan(i));
     if (i >= args.size())
         return UsageError("no EXPORT given");
     o.export_name = args[i++];
@@ -683,6 +718,23 @@ int RunFields(LoadedModule *module, const Options &o)
     return kFileStatusExits[static_cast<size_t>(worst)];
 }
 
+std::string ShownBytes(std::string_view text)
+{
+    return std::string(text);
+}
+
+// Explains FILE's FIELD beside the module's two exports.
+int RunExplainWith(LoadedModule *module, const Options &o)
+{
+    Result<QvSetupExport> plain = ResolveExport(module, "GetFileVersion");
+    Result<QvSetupExport> ex = ResolveExport(module, "GetFileVersionEx");
+    for (const Result<QvSetupExport> *function : {&plain, &ex})
+        if (const Error *error = std::get_if<Error>(function))
+            return Report(*error);
+    return qvhost::RunExplain({o.files.front(), o.field, std::get<QvSetupExport>(plain),
+                               std::get<QvSetupExport>(ex), o.utf8 ? Utf8FromHost : ShownBytes});
+}
+
 // The module named by --dll, or else the one beside qvhost.
 std::optional<std::string> ModulePath(const Options &o)
 {
@@ -703,7 +755,9 @@ int RunWithModule(const Options &o)
     LoadedModule *module = OpenModule(path->c_str());
     if (module == nullptr)
         return Report(UsageError("cannot load the module", *path));
-    int status = o.request == Request::ListFields ? RunFields(module, o) : RunCall(module, o);
+    int status = o.request == Request::ListFields ? RunFields(module, o)
+                 : o.request == Request::Explain  ? RunExplainWith(module, o)
+                                                  : RunCall(module, o);
     CloseModule(module);
     return status;
 }
@@ -735,6 +789,7 @@ int main(int argc, char **argv)
         return qvhost::PrintStrings(options.files, options.json, options.utf8);
     case Request::CallExport:
     case Request::ListFields:
+    case Request::Explain:
         break;
     }
     return RunWithModule(options);

@@ -73,12 +73,9 @@ def native_program():
 
 def wine_dlls():
     """The 32-bit folder of Wine's DLLs among the native build's QV_WINE_DLL_DIRS."""
-    with open(os.path.join(ROOT, "build", "native", "CMakeCache.txt")) as cache:
-        for line in cache:
-            if line.startswith("QV_WINE_DLL_DIRS:"):
-                for folder in line.split("=", 1)[1].strip().split(";"):
-                    if folder.endswith("i386-windows") and os.path.isdir(folder):
-                        return folder
+    for folder in bench_strings.wine_folders():
+        if folder.endswith("i386-windows"):
+            return folder
     sys.exit("compare_tools: no 32-bit folder of Wine's DLLs in QV_WINE_DLL_DIRS")
 
 

@@ -647,6 +647,8 @@ Files SectionFiles(const Bytes &b)
         // access; the directory's section is readable.
         {"version_data_section_not_readable.dll",
          Set(at_start, {{kSectionHeader + 40 + 36, 0x00000040}})},
+        // So is one of a single byte over it: its page loses its access too.
+        {"edges/version_data_under_one_byte_section.dll", AddSection(at_start, 0x2000, 1, 0, 0, 0)},
         {"directory_entry_past_section.dll", overhang},
         {"language_entry_in_last_16_bytes.dll", last},
         {"section_writable_over_resources.dll", writable},
@@ -743,6 +745,12 @@ Files EdgeFiles(const Bytes &b)
         {"edges/header_offset_below_2_gib.dll", Set(b, {{60, 0x7fffffffu}})},
         {"edges/header_offset_2_gib.dll", Set(b, {{60, 0x80000000u}})},
         {"edges/nt_headers_cut_at_optional_header.dll", Head(b, 64 + 24)},
+        // The version data in the headers, which end half-way through it:
+        // the rest of their page reads as zeros, not as the file's bytes.
+        // Then the version data from where the headers end: zeros.
+        {"edges/version_data_past_header_end.dll",
+         Set(b, {{kOptional + 60, kFirstData + 0x80}, {kDataEntry, kFirstData}})},
+        {"edges/version_data_at_header_end.dll", Set(b, {{kDataEntry, kSectionFile}})},
         {"edges/nt_headers_cut_before_optional_header.dll", Head(b, 64 + 23)},
         // The largest image mapped (.rsrc unreadable: no answer); one a page
         // larger goes to the parser.

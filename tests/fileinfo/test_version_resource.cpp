@@ -144,9 +144,11 @@ TEST(VersionField, AnswersLikeWine)
         {"ne_several_types.exe", "CompanyName", "Example Company ne"},
         // Read by the parser, at the first byte of a second section.
         {"version_data_at_section_start", "CompanyName", "Example Company "},
-        // The directory readable, the data's section not: Wine's own
-        // functions crash copying it.
+        // The directory readable, the data's section not (or a one-byte
+        // section over it): Wine's own functions crash copying it.
         {"version_data_section_not_readable.dll", "FileVersion", "<none>", false,
+         Refusal::data_unreadable},
+        {"edges/version_data_under_one_byte_section.dll", "FileVersion", "<none>", false,
          Refusal::data_unreadable},
         // The file's own tables: those its translation list names first, in
         // its order, then 040904B0, 040904E4 and 04090000.

@@ -138,6 +138,8 @@ uint32_t ApiInfoSize(VersionApi &, const char *, uint32_t *handle)
 bool ApiInfoRead(VersionApi &, const char *, uint32_t, uint32_t length, void *data)
 {
     auto *b = static_cast<uint8_t *>(data);
+    // The block's length: the size the platform gave, and one zero byte.
+    EXPECT_EQ(length, (g_script->size != 0 ? g_script->size : kSize) + 1);
     length = length > kSize + 1 ? kSize + 1 : length; // the rest stays as allocated: zeros
     std::memset(b, 0, length);
     b[0] = uint8_t(g_script->root_length);

@@ -416,6 +416,8 @@ Files TreeFiles()
         // have no room.
         {"string_value_past_root_length.dll", root([](Node &n) { n.length = 182; })},
         {"edges/string_value_at_root_length.dll", root([](Node &n) { n.length = 184; })},
+        // A root twice the resource: "FE2X" fills the block's last bytes.
+        {"edges/root_length_twice_resource.dll", root([&](Node &n) { n.length = 2 * tree_size; })},
         {"resource_larger_than_64k.dll",
          Image({{0x0409, With(Serialize(StandardRoot()), [](Bytes &b) { b.resize(70000, 0); })}})},
         {"strings_non_ascii.dll",

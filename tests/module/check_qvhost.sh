@@ -136,6 +136,8 @@ explains no-such-file.dll FileVersion \
 explains "$version_files/ne_version.exe" FileVersion "format: NE (16-bit)"
 explains "$version_files/reasons/ne_block_empty.exe" FileVersion \
   "vetted: refused: reason=block_empty (the version resource is empty)"
+explains "$version_files/edges/root_length_twice_resource.dll" FileVersion \
+  "vetted: the block reads soundly"
 explains "$version_files/string_length_zero.dll" FileVersion \
   "GetFileVersion(FileVersion): asks 040904E4: nothing: reason=value_empty (the value is empty)"
 exits 2 --json --explain all_fields.dll

@@ -721,16 +721,13 @@ Files EdgeFiles(const Bytes &b)
     // the loader maps the file, the lookup fails reading the NT headers.
     Bytes count_edge = headers_at(0xFF8, 0x1200);
     count_edge.insert(count_edge.end(), b.begin() + kSectionFile, b.end());
-    for (const Edit e : {Edit{0xFF8 + 6, 2, 2},
-                         {0x1010 + 56, 0x3000},
-                         {0x1010 + 60, 0x1200},
-                         {0x1010 + 112, 0x2000},
-                         {0x10F0 + 12, 0x2000},
-                         {0x10F0 + 20, 0x1200},
-                         {0x1118 + 8, 0x1000},
-                         {0x1118 + 12, 0x1000},
-                         {0x1118 + 36, 0x40},
-                         {kDataEntry + 0x1000, Get32(b, kDataEntry) + 0x1000}})
+    const Edit count_edits[] = {
+        {0xFF8 + 6, 2, 2},     {0x1010 + 56, 0x3000},
+        {0x1010 + 60, 0x1200}, {0x1010 + 112, 0x2000},
+        {0x10F0 + 12, 0x2000}, {0x10F0 + 20, 0x1200},
+        {0x1118 + 8, 0x1000},  {0x1118 + 12, 0x1000},
+        {0x1118 + 36, 0x40},   {kDataEntry + 0x1000, Get32(b, kDataEntry) + 0x1000}};
+    for (const Edit &e : count_edits)
         Put(count_edge, e.at, e.value, e.width);
     const auto [merged32, cut32] = merged(false);
     const auto [merged64, cut64] = merged(true);

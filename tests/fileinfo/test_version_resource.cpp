@@ -157,6 +157,7 @@ TEST(VersionField, AnswersLikeWine)
         {"basic_pe32.dll", "comments", "Comment ", true},
         {"basic_pe32.dll", "Unknown", "<none>", true, Refusal::unknown_field},
         {"basic_pe32.dll", "ZzzzVersion", "<none>"}, // as long as FileVersion
+        {"basic_pe32.dll", "XileVersion", "<none>"}, // all but the first letter
         {"translation_names_missing_table.dll", "CompanyName", "Example Company lower key", true},
         {"translation_first_table_lacks_field.dll", "CompanyName", "Example Company second", true},
         {"translation_first_table_lacks_field.dll", "FileDescription", "Datei", true},

@@ -1,4 +1,5 @@
-// The CompareVersions and NormalizeMSIEVersion exports linked in.
+// The CompareVersions and NormalizeMSIEVersion exports linked in; every
+// export linked in answers a null block with 0.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,6 +13,8 @@ TEST(CompareVersionsLinked, CasesAndNullBlock)
 {
     CheckCompareCases(CompareVersions);
     EXPECT_EQ(CompareVersions(nullptr), 0);
+    EXPECT_EQ(GetFileVersion(nullptr), 0);
+    EXPECT_EQ(GetFileVersionEx(nullptr), 0);
 }
 
 TEST(NormalizeMSIEVersionLinked, CasesFullTableAndNullBlock)

@@ -801,6 +801,7 @@ Files NeFiles()
         {"ne_table_cut_short.exe", // the table ends inside the type entry
          Set(ne, {{kNeHeader + 38, 0x40 + 10, 2}})},
         {"ne_table_empty.exe", Set(ne, {{kNeHeader + 38, 0x40, 2}})},
+        {"reasons/ne_names_before_resources.exe", Set(ne, {{kNeHeader + 38, 0x3E, 2}})},
         {"ne_truncated_in_resource.exe", Head(ne, 0x100 + 100)},
         {"ne_truncated_in_header.exe", Head(ne, kNeHeader + 30)},
         {"ne_several_types.exe", several},

@@ -200,6 +200,8 @@ TEST(VersionField, AnswersLikeWine)
          Refusal::section_table_outside},
         {"ne_no_version_type.exe", "FileVersion", "<none>", true, Refusal::no_version_type},
         {"ne_table_empty.exe", "FileVersion", "<none>", true, Refusal::ne_table_empty},
+        {"reasons/ne_names_before_resources.exe", "FileVersion", "<none>", true,
+         Refusal::ne_table_empty},
         {"reasons/ne_table_outside.exe", "FileVersion", "<none>", true, Refusal::ne_table_outside},
         {"reasons/ne_block_empty.exe", "FileVersion", "<none>", true, Refusal::block_empty},
         {"reasons/signature_neither_pe_nor_ne.dll", "FileVersion", "<none>", true,

@@ -5,6 +5,7 @@
 // (fileinfo/version_field.h); the answer printed is the rule's, and the
 // module's export is asked too, so that a mismatch shows.
 #include "explain.h"
+#include "strings.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -48,13 +49,6 @@ std::string Reason(Refusal refusal)
         .append(" (")
         .append(qv::reader::RefusalText(refusal))
         .append(")");
-}
-
-std::string Hex(uint64_t value, int digits)
-{
-    char text[24];
-    snprintf(text, sizeof text, "%0*llX", digits, static_cast<unsigned long long>(value));
-    return text;
 }
 
 // ---- The file, as the reader finds it ----

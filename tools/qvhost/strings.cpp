@@ -78,13 +78,6 @@ std::string Utf8Text(ByteView block, BlockText text, bool wide)
     return out;
 }
 
-std::string Hex(uint32_t value, int digits, bool prefix)
-{
-    std::array<char, 16> text;
-    std::snprintf(text.data(), text.size(), prefix ? "0x%0*X" : "%0*X", digits, value);
-    return text.data();
-}
-
 struct String {
     std::string key;
     std::string value;
@@ -129,7 +122,7 @@ void ReadFixed(const qv::fileinfo::CheckedBlock &block, FileStrings &file)
     };
     for (const auto &[name, offset] : kWords)
         file.fixed.emplace_back(name,
-                                Hex(block.view.ReadOrZero<uint32_t>(*record + offset), 8, true));
+                                "0x" + Hex(block.view.ReadOrZero<uint32_t>(*record + offset), 8));
 }
 
 FileStrings ReadStrings(std::string_view path)
@@ -147,7 +140,7 @@ FileStrings ReadStrings(std::string_view path)
     const BlockText list = qv::reader::VersionTranslations(block->view);
     for (uint32_t i = 0; i < list.count; i++) {
         const uint32_t entry = block->view.ReadOrZero<uint32_t>(list.offset + 4 * uint64_t{i});
-        file.translations.push_back(Hex(entry & 0xffff, 4, false) + Hex(entry >> 16, 4, false));
+        file.translations.push_back(Hex(entry & 0xffff, 4) + Hex(entry >> 16, 4));
     }
     auto cursor = qv::reader::StartVersionStrings(block->view);
     for (auto entry = NextVersionString(cursor); entry != qv::reader::VersionEntry::end;
@@ -228,6 +221,14 @@ int PrintStrings(std::span<const std::string_view> files, bool json, bool utf8_n
     }
     fflush(stdout);
     return kStatusExits[static_cast<int>(worst)];
+}
+
+std::string Hex(uint64_t value, int digits)
+{
+    std::array<char, 24> text;
+    std::snprintf(text.data(), text.size(), "%0*llX", digits,
+                  static_cast<unsigned long long>(value));
+    return text.data();
 }
 
 } // namespace qvhost

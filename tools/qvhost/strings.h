@@ -3,6 +3,7 @@
 #ifndef QV_TOOLS_QVHOST_STRINGS_H
 #define QV_TOOLS_QVHOST_STRINGS_H
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,6 +22,9 @@ bool Readable(std::string_view path);
 // that of --fields: 0 when every FILE has version information, 1 when one
 // has none, 3 when one does not open and read.
 int PrintStrings(std::span<const std::string_view> files, bool json, bool utf8_names);
+
+// `value` in upper-case hexadecimal, at least `digits` digits, no prefix.
+std::string Hex(uint64_t value, int digits);
 
 } // namespace qvhost
 

@@ -212,6 +212,8 @@ TEST(VersionField, AnswersLikeWine)
          Refusal::directory_in_no_section},
         {"reasons/data_in_no_section.dll", "FileVersion", "<none>", true,
          Refusal::data_in_no_section},
+        {"native_only/data_entry_at_image_end.dll", "FileVersion", "<none>", true,
+         Refusal::directory_unreadable},
         {"basic_pe32.dll", "PrivateBuild", "<none>", true, Refusal::in_no_table},
     };
     const std::filesystem::path here = std::filesystem::current_path();

@@ -76,6 +76,7 @@ same_exports include/qvsetup.h "$(grep -oE 'Ordinal [0-9]+|QVSETUP_CALL [A-Za-z]
 same_exports README.md "$(sed -nE 's/^\| ([0-9]+) \| `([A-Za-z]+)`.*/\1 \2/p' "$source/README.md" | sort -n)"
 # A file's strings: text keeps the module's bytes, --utf8 and JSON decode them.
 cd "$fixtures" || exit 1
+expect "return=0${nl}FileVersion=1.2.3.4 (file string)" GetFileVersion all_fields.dll
 company="Société Générale – “quoted” €5" description="Adam Lódz Ørsted ß µ ™"
 expect "return=0${nl}FileVersion=Adam L"$'\xf3'"dz "$'\xd8'"rsted "$'\xdf \xb5 \x99' \
   GetFileVersionEx 'non_ascii.dll, FileDescription'
@@ -136,8 +137,9 @@ explains no-such-file.dll FileVersion \
 explains "$version_files/ne_version.exe" FileVersion "format: NE (16-bit)"
 explains "$version_files/reasons/ne_block_empty.exe" FileVersion \
   "vetted: refused: reason=block_empty (the version resource is empty)"
-explains "$version_files/edges/root_length_twice_resource.dll" FileVersion \
-  "vetted: the block reads soundly"
+for name in root_length_twice_resource root_length_twice_resource_plus_2; do
+  explains "$version_files/edges/$name.dll" FileVersion "vetted: the block reads soundly"
+done
 explains "$version_files/string_length_zero.dll" FileVersion \
   "GetFileVersion(FileVersion): asks 040904E4: nothing: reason=value_empty (the value is empty)"
 exits 2 --json --explain all_fields.dll

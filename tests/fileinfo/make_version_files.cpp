@@ -749,6 +749,8 @@ Files EdgeFiles(const Bytes &b)
         {"edges/file_ends_at_section_table.dll", stub},
         {"edges/section_count_before_unreadable_page.dll", paged(0xFF8, 0x1200, 0x40000040)},
         {"edges/section_count_in_unreadable_page.dll", paged(0xFFA, 0x1200, 0x40000040)},
+        {"edges/section_count_in_mapped_data.dll", // the count read again from .rsrc: 0
+         Set(paged(0xFFA, 0x1200, 0x40000040), {{0x111A + 16, 0x200}, {0x111A + 20, 0x1200}})},
         {"edges/section_table_ends_at_header_page.dll", paged(0xEB8, 0x1000, 0x40)},
         // A section whose data would start at the file's end (one byte past
         // its last whole sector) is refused; one shared and writable with

@@ -429,7 +429,8 @@ Files TreeFiles()
               Text(u"FileDescription", u"pair \U0001F600 end"),
               Text(u"ProductName",
                    std::u16string(u"lone ") + char16_t(0xD800) + u" x " + char16_t(0xDC00)),
-              Text(u"InternalName", u"fullwidth \uFF21\uFF22 dash \u2014 quote \u201c\u201d"),
+              Text(u"InternalName",
+                   u"fullwidth \uFF21\uFF22 dash \u2014 quote \u201c\u201d \uFFFD"),
               Text(u"FileVersion", u"1.0"),
               Text(u"Comments", std::u16string(u"embedded") + char16_t(0) + u"zero")}))},
         // Every code unit from 0 to 0xFF (0 ends CompanyName), runs of those
@@ -761,6 +762,9 @@ Files EdgeFiles(const Bytes &b)
          AddSection(unreadable, 0x2000, 0x1000, 0, 0x10000, 0xD0000040)},
         // The data entry in the image's last 4 bytes: its size cannot be read
         // (Wine reads past the image).
+        // Parsed: a resource section of 16 bytes holds the root's header alone.
+        {"reasons/directory_of_16_bytes.dll",
+         Set(b, {{64 + 4, 0x1234, 2}, {kSectionHeader + 8, 16}, {kSectionHeader + 16, 16}})},
         {"native_only/data_entry_at_image_end.dll",
          Set(b, {{kSectionFile + kLanguageEntries + 4, 0xFFC}})},
         {"edges/header_offset_below_2_gib.dll", Set(b, {{60, 0x7fffffffu}})},

@@ -109,7 +109,7 @@ expect "file=high_versions.dll${nl}status=ok${nl}fixed.FileVersion=65535.65535.6
 fixed.ProductVersion=65535.32768.1.0${nl}fixed.FileFlagsMask=0x0000003F${nl}fixed.FileFlags=0x00000000
 fixed.FileOS=0x00040004${nl}fixed.FileType=0x00000002${nl}fixed.FileSubtype=0x00000000
 Translation=040704B0${nl}table=040704B0${nl}  CompanyName=Nobody" --strings high_versions.dll
-expect '{"file": "'"$version_files"'/strings_non_ascii.dll", "status": "ok", "fixed": {"FileVersion": "1.2.3.4", "ProductVersion": "5.6.7.8", "FileFlagsMask": "0x00000000", "FileFlags": "0x00000000", "FileOS": "0x00040004", "FileType": "0x00000002", "FileSubtype": "0x00000000"}, "translations": [], "tables": [{"translation": "040904E4", "info": 1, "strings": [["CompanyName", "Café € ™ Ω Łódź 中"], ["FileDescription", "pair 😀 end"], ["ProductName", "lone � x �"], ["InternalName", "fullwidth ＡＢ dash — quote “”"], ["FileVersion", "1.0"], ["Comments", "embedded"]]}]}' \
+expect '{"file": "'"$version_files"'/strings_non_ascii.dll", "status": "ok", "fixed": {"FileVersion": "1.2.3.4", "ProductVersion": "5.6.7.8", "FileFlagsMask": "0x00000000", "FileFlags": "0x00000000", "FileOS": "0x00040004", "FileType": "0x00000002", "FileSubtype": "0x00000000"}, "translations": [], "tables": [{"translation": "040904E4", "info": 1, "strings": [["CompanyName", "Café € ™ Ω Łódź 中"], ["FileDescription", "pair 😀 end"], ["ProductName", "lone � x �"], ["InternalName", "fullwidth ＡＢ dash — quote “” �"], ["FileVersion", "1.0"], ["Comments", "embedded"]]}]}' \
   --json --strings "$version_files/strings_non_ascii.dll"
 want_status=1 expect '{"file": "no_version.dll", "status": "none", "fixed": null, "translations": [], "tables": []}' \
   --json --strings no_version.dll
@@ -140,6 +140,8 @@ explains "$version_files/reasons/ne_block_empty.exe" FileVersion \
 for name in root_length_twice_resource root_length_twice_resource_plus_2; do
   explains "$version_files/edges/$name.dll" FileVersion "vetted: the block reads soundly"
 done
+explains "$version_files/translation_first_string_empty.dll" FileVersion \
+  "GetFileVersionEx(FileVersion): answer \"1.2.3.4\" from the fixed record's file version"
 explains "$version_files/string_length_zero.dll" FileVersion \
   "GetFileVersion(FileVersion): asks 040904E4: nothing: reason=value_empty (the value is empty)"
 exits 2 --json --explain all_fields.dll

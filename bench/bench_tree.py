@@ -229,6 +229,14 @@ def explain_reason(path, field):
     return "unknown"
 
 
+def in_code_page_1252(char):
+    """Whether Windows' code page 1252 has the character (not a C1 control)."""
+    try:
+        return not 0x80 <= ord(char) <= 0x9F and bool(char.encode("cp1252"))
+    except UnicodeEncodeError:
+        return False
+
+
 def kind(reader, path, field, ours, theirs, strings, read):
     """Why `theirs` (another reader's answer) differs from ours; `read`:
     whether the other reader answered for the file at all."""
@@ -245,11 +253,18 @@ def kind(reader, path, field, ours, theirs, strings, read):
     ours_in, theirs_in = table_of(strings, field, ours), table_of(strings, field, theirs)
     first = [table["translation"] for table in strings.get("tables", [])][:1]
     if not theirs:
+        if not ours_in and any(entry[0].lower() == field.lower() and entry[0] != field
+                               for table in strings.get("tables", [])
+                               for entry in table["strings"]):
+            return "theirs empty: the key in other letter case"
         if ours_in and ours_in[:1] != first:
             return "theirs empty: ours from a later table than the first"
         return "theirs empty: they refuse the image or block"
     if not theirs_in:
         return "both: theirs not in the block Windows reads"
+    if not ours_in and len(ours) == len(theirs) and all(
+            a == b or not in_code_page_1252(b) for a, b in zip(ours, theirs)):
+        return "both: characters outside code page 1252"
     if not ours_in:
         return "both: the same string, ours cut where Windows cuts it"
     if not set(ours_in) & set(theirs_in):
@@ -335,15 +350,24 @@ RIGHT = {
     "not_in_table). The others read bytes Windows does not.",
     "theirs empty: ours from a later": "qvhost: exiftool reads only the first string "
     "table; Windows asks the tables the translation list names, then U.S. English.",
-    "theirs empty: they refuse": "qvhost: images cut short or laid out at the edges "
-    "of what the loader takes (a file that ends in its last section or at its section "
-    "table, a resource offset that wraps) that Windows reads, as the tests show "
-    "with Wine's functions; pefile or exiftool give up on them.",
+    "theirs empty: they refuse": "qvhost: images Windows maps and blocks it reads "
+    "though cut short or odd at an edge (a file that ends in its last section or at "
+    "its section table, a resource offset that wraps, sections inside a page, a "
+    "root without a fixed record or with a length a few bytes off); pefile or "
+    "exiftool give up on them (held to Wine's by the tests).",
     "both: theirs not in the block": "qvhost: the image has a second version "
-    "resource, in German before U.S. English (merged_pe32*), and Windows takes the "
-    "one for the user's language or U.S. English, pefile the first; or the string "
-    "lies past the block's declared length (string_value_at_root_length), which "
-    "Windows does not read as the others do (held to Wine's by the tests).",
+    "resource, in German before U.S. English (merged_pe32*, "
+    "languages_german_and_english), and Windows takes the one for the user's "
+    "language or U.S. English, the others the first; or the text lies past the "
+    "length the block or the string declares (string_value_at_root_length, "
+    "strings_binary_typed_char_lengths), where Windows stops and the others read "
+    "on to a terminator (held to Wine's by the tests).",
+    "both: characters": "the others, for the file's own text: `--fields` answers as "
+    "the export does, in code page 1252 with Windows' best fit (Ω to O, Ł to L, "
+    "ź to z, 中 and the C1 controls to ?); `--strings` gives the UTF-16 text as "
+    "exiftool and pefile do.",
+    "theirs empty: the key": "qvhost: Windows finds a key whatever its letter case "
+    "(`COMPANYNAME`); exiftool and pefile match it exactly.",
     "both: the same string": "both, as each means it: a string typed binary, "
     "whose bytes Windows' ANSI functions return unconverted, so the text ends at "
     "the first zero byte (\"E\"); qvhost gives what Windows gives (held to Wine's "
@@ -373,6 +397,11 @@ def difference_lines(kinds):
                      f"{len(fields.get(FIELDS[1], [])):,} | {sources} | `{example}` |")
     notes = [f"- {start}...: {text}" for start, text in RIGHT.items()
              if any(why.startswith(start) for _, why in grouped)]
+    outside = sorted({f"{reader}: {why}" for (reader, why), fields in grouped.items()
+                      if any(source_of(path) != "generated"
+                             for paths in fields.values() for path in paths)})
+    notes.append("- Outside the generated files (made to sit at the edges of what Windows "
+                 "reads) the readers differ only in: " + ("; ".join(outside) or "nothing") + ".")
     return lines, notes
 
 

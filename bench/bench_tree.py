@@ -277,6 +277,9 @@ def compare(found, strings):
     {(reader, field, kind): [paths]}."""
     counts = {reader: {field: sum(1 for item in files.values() if item.get(field))
                        for field in FIELDS} for reader, files in found.items()}
+    for reader, files in found.items():
+        counts[reader]["both"] = sum(1 for item in files.values()
+                                     if all(item.get(field) for field in FIELDS))
     kinds = collections.defaultdict(list)
     paths = set().union(*(set(files) for files in found.values()))
     for path in sorted(paths):
@@ -324,10 +327,10 @@ def timing_lines(times, files):
 
 
 def count_lines(found, counts):
-    lines = ["| reader | CompanyName | ProductVersion |", "|---|---|---|"]
+    lines = ["| reader | CompanyName | ProductVersion | both |", "|---|---|---|---|"]
     for reader in found:
-        lines.append(f"| {reader} | "
-                     + " | ".join(f"{counts[reader][field]:,}" for field in FIELDS) + " |")
+        lines.append(f"| {reader} | " + " | ".join(
+            f"{counts[reader][field]:,}" for field in FIELDS + ("both",)) + " |")
     return lines
 
 

@@ -1,0 +1,44 @@
+#include "files.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "output.h"
+
+namespace qvhost {
+namespace {
+
+constexpr std::string_view kStatusNames[] = {"ok", "none", "missing"};
+constexpr int kStatusExits[] = {0, 1, 3};
+
+} // namespace
+
+std::string_view StatusName(FileStatus status)
+{
+    return kStatusNames[static_cast<size_t>(status)];
+}
+
+bool Readable(std::string_view path)
+{
+    FILE *file = fopen(std::string(path).c_str(), "rb");
+    if (file == nullptr)
+        return false;
+    fgetc(file);
+    const bool readable = !ferror(file);
+    fclose(file);
+    return readable;
+}
+
+int PrintFiles(const Options &o, const FileCommand &command)
+{
+    FileStatus worst = FileStatus::ok;
+    for (std::string_view path : o.files) {
+        const FileOutput file = command(path);
+        Write(file.text);
+        worst = std::max(worst, file.status);
+    }
+    fflush(stdout);
+    return kStatusExits[static_cast<size_t>(worst)];
+}
+
+} // namespace qvhost

@@ -1,0 +1,39 @@
+// The FILEs of --fields and --strings: what each gives, and the loop that
+// prints them in order.
+#ifndef QV_TOOLS_QVHOST_FILES_H
+#define QV_TOOLS_QVHOST_FILES_H
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "options.h"
+
+namespace qvhost {
+
+// What a FILE gives, from best to worst: version information, none, or
+// nothing because it cannot be opened and read.
+enum class FileStatus { ok, none, missing };
+
+std::string_view StatusName(FileStatus status);
+
+// Whether the file opens and reads: a folder opens on Linux, but does not
+// read.
+bool Readable(std::string_view path);
+
+// One FILE's status and its output, whole lines.
+struct FileOutput {
+    FileStatus status = FileStatus::missing;
+    std::string text;
+};
+
+using FileCommand = std::function<FileOutput(std::string_view path)>;
+
+// Prints what `command` gives for each FILE, in order. The exit status is
+// that of the worst: 0 when every FILE has version information, 1 when one
+// has none, 3 when one is missing.
+int PrintFiles(const Options &o, const FileCommand &command);
+
+} // namespace qvhost
+
+#endif

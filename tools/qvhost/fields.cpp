@@ -1,7 +1,12 @@
-// qvhost --fields FILE...: every GetFileVersionEx field of each FILE.
+// qvhost --fields FILE...: every GetFileVersionEx field of each FILE, all
+// answered from one read of its version block by the rule the export
+// follows (fileinfo/version_field.h), or with --dll asked of that module's
+// export, field by field.
 #include <string>
 #include <vector>
 
+#include "fileinfo/checked_block.h"
+#include "fileinfo/version_field.h"
 #include "fileinfo/version_fields.h"
 #include "files.h"
 #include "host_table.h"
@@ -19,8 +24,28 @@ struct FileFields {
     std::vector<std::string> values; // one per field of kFields
 };
 
-// Asks the export for each field of the file. None when every answer is
-// empty; no question for a file that does not read.
+// Reads the file's block once and answers each field from it, as the
+// export would from a block of its own. None when every answer is empty.
+FileFields ReadFields(std::string_view file)
+{
+    FileFields fields;
+    fields.values.resize(std::size(kFields));
+    qv::reader::Refusal refusal = qv::reader::Refusal::none;
+    const auto block = qv::fileinfo::ReadCheckedBlock(file, refusal);
+    fields.status = block || !Unreadable(refusal) ? FileStatus::none : FileStatus::missing;
+    for (size_t i = 0; block && i < std::size(kFields); i++) {
+        const qv::fileinfo::FieldAnswer answer =
+            qv::fileinfo::AnswerBlockFieldEx(*block, kFields[i]);
+        fields.values[i] = answer.text ? answer.text.get() : "";
+        if (!fields.values[i].empty())
+            fields.status = FileStatus::ok;
+    }
+    return fields;
+}
+
+// With --dll: asks that module's export for each field of the file, one
+// call (and one read of the file) a field. No question for a file that
+// does not read.
 FileFields AskFields(QvSetupExport function, std::string_view file)
 {
     FileFields fields;
@@ -61,6 +86,11 @@ std::string FieldsText(const Options &o, std::string_view file, const FileFields
 
 int RunFields(const Options &o)
 {
+    if (!o.dll)
+        return PrintFiles(o, [&](std::string_view file) {
+            const FileFields fields = ReadFields(file);
+            return FileOutput{fields.status, FieldsText(o, file, fields)};
+        });
     Result<ModuleHandle> module = LoadModule(o);
     if (const Error *error = std::get_if<Error>(&module))
         return Report(*error);

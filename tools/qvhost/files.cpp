@@ -29,6 +29,13 @@ bool Readable(std::string_view path)
     return readable;
 }
 
+bool Unreadable(qv::reader::Refusal refusal)
+{
+    using qv::reader::Refusal;
+    return refusal == Refusal::no_path || refusal == Refusal::not_opened ||
+           refusal == Refusal::not_read;
+}
+
 int PrintFiles(const Options &o, const FileCommand &command)
 {
     FileStatus worst = FileStatus::ok;

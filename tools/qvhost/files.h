@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "options.h"
+#include "reader/refusal.h"
 
 namespace qvhost {
 
@@ -20,6 +21,9 @@ std::string_view StatusName(FileStatus status);
 // Whether the file opens and reads: a folder opens on Linux, but does not
 // read.
 bool Readable(std::string_view path);
+
+// Whether the reader's refusal is that the file cannot be opened and read.
+bool Unreadable(qv::reader::Refusal refusal);
 
 // One FILE's status and its output, whole lines.
 struct FileOutput {

@@ -19,9 +19,11 @@ constexpr char kHelpHead[] =
     "Loads the QVSETUP module, calls EXPORT the way a setup host does and prints\n"
     "return=N and then each variable of the table as NAME=VALUE.\n"
     "\n"
-    "With --fields, asks GetFileVersionEx for each field of each FILE and prints\n"
-    "file=FILE, status=ok, none (every field is empty) or missing (the file\n"
-    "cannot be opened and read), then the fourteen fields as NAME=VALUE:\n";
+    "With --fields, answers GetFileVersionEx's fields for each FILE from one read\n"
+    "of its version block, by the export's own rule (with --dll, asks that\n"
+    "module's export, one call a field), and prints file=FILE, status=ok, none\n"
+    "(every field is empty) or missing (the file cannot be opened and read),\n"
+    "then the fourteen fields as NAME=VALUE:\n";
 static_assert(qv::fileinfo::kExFields.size() == 14, "the help counts the fields");
 
 // After the list of fields.

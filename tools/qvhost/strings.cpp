@@ -105,12 +105,13 @@ void ReadFixed(const qv::fileinfo::CheckedBlock &block, FileStrings &file)
 
 FileStrings ReadStrings(std::string_view path)
 {
-    // The file is opened once when it has a block; only a file without one
-    // is tried again, to tell "none" from "missing".
+    // The file is opened and read once; the reader's refusal tells "none"
+    // from "missing".
     FileStrings file;
-    const auto block = qv::fileinfo::ReadCheckedBlock(path);
+    qv::reader::Refusal refusal = qv::reader::Refusal::none;
+    const auto block = qv::fileinfo::ReadCheckedBlock(path, refusal);
     if (!block) {
-        file.status = Readable(path) ? FileStatus::none : FileStatus::missing;
+        file.status = Unreadable(refusal) ? FileStatus::missing : FileStatus::none;
         return file;
     }
     file.status = FileStatus::none;

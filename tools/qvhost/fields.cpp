@@ -22,6 +22,7 @@ constexpr auto &kFields = qv::fileinfo::kExFields;
 struct FileFields {
     FileStatus status = FileStatus::missing;
     std::vector<std::string> values; // one per field of kFields
+    bool image = true;
 };
 
 // Reads the file's block once and answers each field from it, as the
@@ -33,6 +34,7 @@ FileFields ReadFields(std::string_view file)
     qv::reader::Refusal refusal = qv::reader::Refusal::none;
     const auto block = qv::fileinfo::ReadCheckedBlock(file, refusal);
     fields.status = block || !Unreadable(refusal) ? FileStatus::none : FileStatus::missing;
+    fields.image = !NotAnImage(refusal);
     for (size_t i = 0; block && i < std::size(kFields); i++) {
         const qv::fileinfo::FieldAnswer answer =
             qv::fileinfo::AnswerBlockFieldEx(*block, kFields[i]);
@@ -64,12 +66,15 @@ FileFields AskFields(QvSetupExport function, std::string_view file)
 
 // file=FILE, status=..., then NAME=VALUE for each field; or the same as one
 // JSON object on one line.
-std::string FieldsText(const Options &o, std::string_view file, const FileFields &fields)
+std::string FieldsText(const Options &o, std::string_view file, const FileFields &fields,
+                       std::string_view reason)
 {
     const std::string_view status = StatusName(fields.status);
     if (o.json) {
         JsonMembers members = {{"file", JsonString(Utf8FromArgument(file))},
                                {"status", JsonString(status)}};
+        if (!reason.empty())
+            members.emplace_back("reason", JsonString(reason));
         for (size_t i = 0; i < std::size(kFields); i++)
             members.emplace_back(kFields[i], JsonString(Utf8FromHost(fields.values[i])));
         return JsonObject(members) + "\n";
@@ -77,6 +82,8 @@ std::string FieldsText(const Options &o, std::string_view file, const FileFields
     std::string out;
     AppendLine(out, "file", o.utf8 ? Utf8FromArgument(file) : std::string(file));
     AppendLine(out, "status", status);
+    if (!reason.empty())
+        AppendLine(out, "reason", reason);
     for (size_t i = 0; i < std::size(kFields); i++)
         AppendLine(out, kFields[i], o.utf8 ? Utf8FromHost(fields.values[i]) : fields.values[i]);
     return out;
@@ -87,9 +94,9 @@ std::string FieldsText(const Options &o, std::string_view file, const FileFields
 int RunFields(const Options &o)
 {
     if (!o.dll)
-        return PrintFiles(o, [&](std::string_view file) {
+        return PrintFiles(o, [&](std::string_view file, std::string_view reason) {
             const FileFields fields = ReadFields(file);
-            return FileOutput{fields.status, FieldsText(o, file, fields)};
+            return FileOutput{fields.status, FieldsText(o, file, fields, reason), fields.image};
         });
     Result<ModuleHandle> module = LoadModule(o);
     if (const Error *error = std::get_if<Error>(&module))
@@ -98,9 +105,9 @@ int RunFields(const Options &o)
         ResolveExport(std::get<ModuleHandle>(module).get(), "GetFileVersionEx");
     if (const Error *error = std::get_if<Error>(&function))
         return Report(*error);
-    return PrintFiles(o, [&](std::string_view file) {
+    return PrintFiles(o, [&](std::string_view file, std::string_view reason) {
         const FileFields fields = AskFields(std::get<QvSetupExport>(function), file);
-        return FileOutput{fields.status, FieldsText(o, file, fields)};
+        return FileOutput{fields.status, FieldsText(o, file, fields, reason)};
     });
 }
 

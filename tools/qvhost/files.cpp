@@ -4,6 +4,9 @@
 #include <cstdio>
 
 #include "output.h"
+#ifndef _WIN32
+#include "walk.h"
+#endif
 
 namespace qvhost {
 namespace {
@@ -36,16 +39,32 @@ bool Unreadable(qv::reader::Refusal refusal)
            refusal == Refusal::not_read;
 }
 
+bool NotAnImage(qv::reader::Refusal refusal)
+{
+    using qv::reader::Refusal;
+    return refusal == Refusal::not_executable || refusal == Refusal::header_offset_outside ||
+           refusal == Refusal::not_pe_or_ne;
+}
+
+int StatusExit(FileStatus worst)
+{
+    return kStatusExits[static_cast<size_t>(worst)];
+}
+
 int PrintFiles(const Options &o, const FileCommand &command)
 {
+#ifndef _WIN32
+    if (o.recursive)
+        return WalkFiles(o, command);
+#endif
     FileStatus worst = FileStatus::ok;
     for (std::string_view path : o.files) {
-        const FileOutput file = command(path);
+        const FileOutput file = command(path, {});
         Write(file.text);
         worst = std::max(worst, file.status);
     }
     fflush(stdout);
-    return kStatusExits[static_cast<size_t>(worst)];
+    return StatusExit(worst);
 }
 
 } // namespace qvhost

@@ -10,6 +10,7 @@
 namespace qvhost {
 
 constexpr size_t kMaxSets = 256;
+constexpr uint32_t kMaxJobs = 256;
 constexpr int kUsageStatus = 2;
 
 using Arguments = std::span<const std::string_view>;
@@ -21,15 +22,41 @@ struct Command {
     std::string_view option;
     int (*run)(const Options &);
     Result<Options> (*take)(Options o, Arguments args);
+    bool walks = false; // takes -r and the walk's options
 };
 
 namespace {
+
+// Whether one of the walk's options was given.
+bool WalkOptions(const Options &o)
+{
+    return o.recursive || o.follow_links || o.one_file_system || o.all || o.jobs != 0;
+}
+
+// The walk's options: -r, and the others only with it.
+std::optional<Error> CheckWalk(const Options &o)
+{
+    if (!o.recursive && WalkOptions(o))
+        return UsageError("-L, -x, --all and -j go with -r");
+    if (o.jobs > kMaxJobs)
+        return UsageError("-j takes 1 to " + std::to_string(kMaxJobs) + " workers");
+#ifdef _WIN32
+    if (o.recursive)
+        return UsageError("qvhost.exe does not walk folders (-r): name the files, or use the "
+                          "Linux qvhost");
+#endif
+    if (o.recursive && o.dll)
+        return UsageError("-r reads files with qvhost's own reader and takes no --dll");
+    return std::nullopt;
+}
 
 // The FILEs after --fields or --strings.
 Result<Options> TakeFiles(Options o, Arguments files)
 {
     if (o.table_options)
         return UsageError("--fields, --strings and --explain take no --set and no table size");
+    if (std::optional<Error> error = CheckWalk(o))
+        return *error;
     if (files.empty())
         return UsageError("no FILE given");
     o.files.assign(files.begin(), files.end());
@@ -37,7 +64,8 @@ Result<Options> TakeFiles(Options o, Arguments files)
 }
 
 // The same, each FILE reaching the export as the first item of "FILE,
-// FIELD": one with a comma or a blank at either end cannot.
+// FIELD": one with a comma or a blank at either end cannot. (Files a walk
+// finds go to the reader only, and may have them.)
 Result<Options> TakeExportFiles(Options o, Arguments files)
 {
     Result<Options> taken = TakeFiles(std::move(o), files);
@@ -77,8 +105,8 @@ Result<Options> TakeCall(Options o, Arguments args)
 // The commands; the first is the one when no option chooses another.
 constexpr Command kCommands[] = {
     {"", RunCall, TakeCall},
-    {"--fields", RunFields, TakeExportFiles},
-    {"--strings", RunStrings, TakeFiles},
+    {"--fields", RunFields, TakeExportFiles, true},
+    {"--strings", RunStrings, TakeFiles, true},
     {"--explain", RunExplain, TakeExplain},
     {"--help", RunHelp, nullptr},
     {"-h", RunHelp, nullptr},
@@ -92,8 +120,10 @@ struct FlagOption {
 };
 
 constexpr FlagOption kFlagOptions[] = {
-    {"--json", &Options::json},
-    {"--utf8", &Options::utf8},
+    {"--json", &Options::json},     {"--utf8", &Options::utf8},
+    {"-r", &Options::recursive},    {"--recursive", &Options::recursive},
+    {"-L", &Options::follow_links}, {"-x", &Options::one_file_system},
+    {"--all", &Options::all},
 };
 
 // The options that take a number, and where each one goes.
@@ -106,6 +136,7 @@ constexpr NumberOption kNumberOptions[] = {
     {"--capacity", &Options::capacity},
     {"--name-width", &Options::name_width},
     {"--value-width", &Options::value_width},
+    {"-j", &Options::jobs},
 };
 
 template <typename Table>
@@ -133,7 +164,7 @@ bool TakesValue(std::string_view option)
 // Takes the value of an option that has one.
 std::optional<Error> SetOption(Options &o, std::string_view option, std::string_view value)
 {
-    o.table_options = o.table_options || option != "--dll";
+    o.table_options = o.table_options || (option != "--dll" && option != "-j");
     if (option == "--dll") {
         o.dll = std::string(value);
     } else if (option == "--set") {
@@ -146,14 +177,19 @@ std::optional<Error> SetOption(Options &o, std::string_view option, std::string_
         std::optional<uint32_t> number = ParseNumber(value);
         if (!number)
             return UsageError(std::string(option) + " is not a number", value);
+        if (n->field == &Options::jobs && *number == 0)
+            return UsageError("-j takes 1 to " + std::to_string(kMaxJobs) + " workers");
         o.*n->field = *number;
     }
     return std::nullopt;
 }
 
+// Long options, and the short ones qvhost has: any other argument that
+// starts with "-" is a FILE or an EXPORT.
 bool IsOption(std::string_view arg)
 {
-    return arg.starts_with("--") || arg == "-h";
+    constexpr std::string_view kShort[] = {"-h", "-r", "-L", "-x", "-j"};
+    return arg.starts_with("--") || std::ranges::find(kShort, arg) != std::end(kShort);
 }
 
 } // namespace
@@ -215,6 +251,8 @@ Result<Options> ParseCommandLine(const std::vector<std::string_view> &args)
             return *error;
     }
     const Command *command = o.command;
+    if (!command->walks && WalkOptions(o))
+        return UsageError("-r, -L, -x, --all and -j go with --fields and --strings");
     return command->take(std::move(o), Arguments(args).subspan(i));
 }
 

@@ -32,6 +32,13 @@ struct Options {
     std::optional<std::string> parameter_text; // none when no PARAMETER_TEXT was given
     std::vector<std::string_view> files;       // with --fields or --strings, or --explain's FILE
     std::string_view field = "FileVersion";    // with --explain
+    // The walk (walk.cpp), with --fields and --strings: -r, -L, -x, --all
+    // and -j N (0: as many workers as the machine has cores).
+    bool recursive = false;
+    bool follow_links = false;
+    bool one_file_system = false;
+    bool all = false;
+    uint32_t jobs = 0;
 };
 
 // The commands, each in its own file; the exit status is the command's.

@@ -75,6 +75,7 @@ struct StringTable {
 
 struct FileStrings {
     FileStatus status = FileStatus::missing;
+    bool image = true;
     std::vector<std::pair<std::string, std::string>> fixed; // none without a record
     std::vector<std::string> translations;
     std::vector<StringTable> tables;
@@ -112,6 +113,7 @@ FileStrings ReadStrings(std::string_view path)
     const auto block = qv::fileinfo::ReadCheckedBlock(path, refusal);
     if (!block) {
         file.status = Unreadable(refusal) ? FileStatus::missing : FileStatus::none;
+        file.image = !NotAnImage(refusal);
         return file;
     }
     file.status = FileStatus::none;
@@ -139,7 +141,7 @@ FileStrings ReadStrings(std::string_view path)
 // {"file": ..., "status": ..., "fixed": {NAME: VALUE...} or null,
 //  "translations": [...], "tables": [{"translation": ..., "info": N,
 //  "strings": [[KEY, VALUE] or [KEY, VALUE, "binary"]...]}...]}
-std::string JsonLine(std::string_view path, const FileStrings &file)
+std::string JsonLine(std::string_view path, const FileStrings &file, std::string_view reason)
 {
     JsonMembers fixed;
     for (const auto &[name, value] : file.fixed)
@@ -160,23 +162,28 @@ std::string JsonLine(std::string_view path, const FileStrings &file)
                                      {"info", std::to_string(table.info)},
                                      {"strings", JsonArray(strings)}}));
     }
-    return JsonObject({{"file", JsonString(Utf8FromArgument(path))},
-                       {"status", JsonString(StatusName(file.status))},
-                       {"fixed", fixed.empty() ? "null" : JsonObject(fixed)},
-                       {"translations", JsonArray(translations)},
-                       {"tables", JsonArray(tables)}}) +
-           "\n";
+    JsonMembers members = {{"file", JsonString(Utf8FromArgument(path))},
+                           {"status", JsonString(StatusName(file.status))}};
+    if (!reason.empty())
+        members.emplace_back("reason", JsonString(reason));
+    members.emplace_back("fixed", fixed.empty() ? "null" : JsonObject(fixed));
+    members.emplace_back("translations", JsonArray(translations));
+    members.emplace_back("tables", JsonArray(tables));
+    return JsonObject(members) + "\n";
 }
 
 // file=, status=, fixed.NAME=VALUE, Translation=LIST, then table=T and an
 // indented KEY=VALUE for each of its strings. A table of a second
 // StringFileInfo node, which the queries do not see, and a value typed
 // binary, which VerQueryValueA does not convert, say so after them.
-std::string TextLines(std::string_view path, const FileStrings &file, bool utf8_names)
+std::string TextLines(std::string_view path, const FileStrings &file, bool utf8_names,
+                      std::string_view reason)
 {
     std::string out;
     AppendLine(out, "file", utf8_names ? Utf8FromArgument(path) : std::string(path));
     AppendLine(out, "status", StatusName(file.status));
+    if (!reason.empty())
+        AppendLine(out, "reason", reason);
     for (const auto &[name, value] : file.fixed)
         AppendLine(out, "fixed." + name, value);
     std::string list;
@@ -198,10 +205,12 @@ std::string TextLines(std::string_view path, const FileStrings &file, bool utf8_
 
 int RunStrings(const Options &o)
 {
-    return PrintFiles(o, [&](std::string_view path) {
+    return PrintFiles(o, [&](std::string_view path, std::string_view reason) {
         const FileStrings file = ReadStrings(path);
         return FileOutput{file.status,
-                          o.json ? JsonLine(path, file) : TextLines(path, file, o.utf8)};
+                          o.json ? JsonLine(path, file, reason)
+                                 : TextLines(path, file, o.utf8, reason),
+                          file.image};
     });
 }
 

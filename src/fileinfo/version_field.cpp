@@ -129,22 +129,31 @@ FieldAnswer AnswerVersionField(std::string_view path, std::string_view field_nam
 FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field_name)
 {
     FieldAnswer answer;
+    answer.refusal = reader::Refusal::unknown_field;
+    if (FindField(kExFields, field_name) == nullptr)
+        return answer;
+    const auto block = ReadCheckedBlock(path, answer.refusal);
+    if (!block)
+        return answer;
+    return AnswerBlockFieldEx(*block, field_name);
+}
+
+FieldAnswer AnswerBlockFieldEx(const CheckedBlock &block, std::string_view field_name)
+{
+    FieldAnswer answer;
     const auto field = FindField(kStringFields, field_name);
     const bool file_number = EqualIgnoringCase(field_name, kFileVersionNumber);
     const bool product_number = EqualIgnoringCase(field_name, kProductVersionNumber);
     answer.refusal = reader::Refusal::unknown_field;
     if (field == nullptr && !file_number && !product_number)
         return answer;
-    const auto block = ReadCheckedBlock(path, answer.refusal);
-    if (!block)
-        return answer;
     if (product_number)
-        return FixedAnswer(*block, true);
+        return FixedAnswer(block, true);
     if (!file_number) {
         // As in GetFileVersion, a string not inside the block gives
         // nothing, not the fallback.
         std::string_view text;
-        const TableAnswer found = QueryTables(*block, *field, text, answer.translation);
+        const TableAnswer found = QueryTables(block, *field, text, answer.translation);
         answer.refusal = reader::Refusal::value_outside_block;
         if (found == TableAnswer::found) {
             answer.text = memory::CopyText(text);
@@ -158,7 +167,7 @@ FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field_n
         if (field != &kStringFields[0])
             return answer;
     }
-    return FixedAnswer(*block, false);
+    return FixedAnswer(block, false);
 }
 
 } // namespace qv::fileinfo

@@ -60,7 +60,7 @@ def log(text):
 def qvhost_tree(mode):
     """qvhost over the whole tree, in one of its modes (--fields, --strings)."""
     qvhost = os.path.join(NATIVE, "bin", "qvhost")
-    return ["sh", "-c", f"find {TREE} -type f -print0 | xargs -0 {qvhost} --json {mode}"]
+    return [qvhost, "--json", mode, "-r", "-j", str(JOBS), TREE]
 
 
 def commands():

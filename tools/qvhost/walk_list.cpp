@@ -171,8 +171,8 @@ void ListTree(Walk &walk)
 void Finish(Walk &walk, const WalkItem &item, FileOutput output)
 {
     WalkResult result;
-    result.shown = item.given || walk.options->all || output.image ||
-                   output.status == FileStatus::missing;
+    result.shown =
+        item.given || walk.options->all || output.image || output.status == FileStatus::missing;
     result.output = std::move(output);
     {
         std::lock_guard lock(walk.mutex);

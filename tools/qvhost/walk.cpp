@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -37,17 +39,75 @@ void Work(Walk &walk)
     }
 }
 
-// "files seen, PE/NE read, files/s", over itself on a terminal.
-void ShowProgress(const WalkCounts &counts, Clock::time_point start)
+// The progress line on stderr, when it is a terminal: "files seen, PE/NE
+// read, files/s", redrawn over itself at most every 200 ms, and taken away
+// before other text reaches the terminal.
+struct Progress {
+    bool terminal = isatty(STDERR_FILENO) != 0;
+    bool stdout_terminal = isatty(STDOUT_FILENO) != 0;
+    bool drawn = false;
+    Clock::time_point start = Clock::now();
+    Clock::time_point shown = start;
+};
+
+void Draw(Progress &p, const WalkCounts &counts)
 {
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (!p.terminal || Clock::now() - p.shown < std::chrono::milliseconds(200))
+        return;
+    p.shown = Clock::now();
+    const double seconds = std::chrono::duration<double>(p.shown - p.start).count();
     const uint64_t seen = counts.read + counts.skipped + counts.unreadable;
-    char line[160];
-    std::snprintf(line, sizeof line, "\r%llu files seen, %llu PE/NE read, %.0f files/s\033[K",
-                  static_cast<unsigned long long>(seen),
-                  static_cast<unsigned long long>(counts.read),
-                  seconds > 0 ? static_cast<double>(seen) / seconds : 0.0);
-    fputs(line, stderr);
+    fprintf(stderr, "\r%llu files seen, %llu PE/NE read, %.0f files/s\033[K",
+            static_cast<unsigned long long>(seen), static_cast<unsigned long long>(counts.read),
+            seconds > 0 ? static_cast<double>(seen) / seconds : 0.0);
+    p.drawn = true;
+}
+
+void Clear(Progress &p, bool for_stdout)
+{
+    if (p.drawn && (!for_stdout || p.stdout_terminal)) {
+        fputs("\r\033[K", stderr);
+        p.drawn = false;
+    }
+}
+
+// Prints each result when its turn comes, until the listing is over and
+// all is printed; the worst status printed.
+FileStatus PrintInOrder(Walk &walk)
+{
+    Progress progress;
+    FileStatus worst = FileStatus::ok;
+    std::unique_lock lock(walk.mutex);
+    for (;;) {
+        const bool next = walk.changed.wait_for(lock, std::chrono::milliseconds(200), [&] {
+            return walk.done.contains(walk.printed) ||
+                   (walk.listing_over && walk.printed == walk.listed);
+        });
+        Draw(progress, walk.counts);
+        if (!next)
+            continue;
+        auto found = walk.done.find(walk.printed);
+        if (found == walk.done.end())
+            break; // the listing is over and everything printed
+        WalkResult result = std::move(found->second);
+        walk.done.erase(found);
+        walk.printed++;
+        lock.unlock();
+        walk.changed.notify_all();
+        if (result.shown) {
+            Clear(progress, true);
+            Write(result.output.text);
+            worst = std::max(worst, result.output.status);
+        }
+        if (!result.note.empty()) {
+            Clear(progress, false);
+            fflush(stdout);
+            fputs(result.note.c_str(), stderr);
+        }
+        lock.lock();
+    }
+    Clear(progress, false);
+    return worst;
 }
 
 } // namespace
@@ -60,58 +120,27 @@ int WalkFiles(const Options &o, const FileCommand &command)
     walk.options = &o;
     walk.command = &command;
     walk.window = 64 + 16 * size_t{jobs};
+    // The lister and at least one worker, or qvhost cannot walk; fewer
+    // workers than asked when the system gives no more threads.
     std::vector<std::thread> threads;
-    threads.emplace_back(ListTree, std::ref(walk));
-    for (unsigned i = 0; i < jobs; i++)
-        threads.emplace_back(Work, std::ref(walk));
-
-    const bool terminal = isatty(STDERR_FILENO) != 0;
-    const auto start = Clock::now();
-    auto shown = start;
-    FileStatus worst = FileStatus::ok;
-    std::unique_lock lock(walk.mutex);
-    for (;;) {
-        const bool next = walk.changed.wait_for(lock, std::chrono::milliseconds(200), [&] {
-            return walk.done.contains(walk.printed) ||
-                   (walk.listing_over && walk.printed == walk.listed);
-        });
-        if (terminal && Clock::now() - shown > std::chrono::milliseconds(200)) {
-            ShowProgress(walk.counts, start);
-            shown = Clock::now();
+    try {
+        threads.emplace_back(ListTree, std::ref(walk));
+        for (unsigned i = 0; i < jobs; i++)
+            threads.emplace_back(Work, std::ref(walk));
+    } catch (const std::system_error &) {
+        if (threads.size() < 2) {
+            fputs("qvhost: cannot start the walk's threads\n", stderr);
+            std::quick_exit(2);
         }
-        if (!next)
-            continue;
-        auto found = walk.done.find(walk.printed);
-        if (found == walk.done.end())
-            break; // the listing is over and everything printed
-        WalkResult result = std::move(found->second);
-        walk.done.erase(found);
-        walk.printed++;
-        lock.unlock();
-        walk.changed.notify_all();
-        if (result.shown) {
-            if (terminal)
-                fputs("\r\033[K", stderr);
-            Write(result.output.text);
-            worst = std::max(worst, result.output.status);
-        }
-        if (!result.note.empty()) {
-            fflush(stdout);
-            fputs(result.note.c_str(), stderr);
-        }
-        lock.lock();
     }
-    const WalkCounts counts = walk.counts;
-    lock.unlock();
+    const FileStatus worst = PrintInOrder(walk);
     for (std::thread &thread : threads)
         thread.join();
     fflush(stdout);
-    if (terminal)
-        fputs("\r\033[K", stderr);
     fprintf(stderr, "qvhost: %llu PE/NE files read, %llu skipped, %llu could not be read\n",
-            static_cast<unsigned long long>(counts.read),
-            static_cast<unsigned long long>(counts.skipped),
-            static_cast<unsigned long long>(counts.unreadable));
+            static_cast<unsigned long long>(walk.counts.read),
+            static_cast<unsigned long long>(walk.counts.skipped),
+            static_cast<unsigned long long>(walk.counts.unreadable));
     return StatusExit(worst);
 }
 

@@ -103,14 +103,14 @@ void WalkFolder(Lister &l, const std::string &path)
             closedir(dir);
         return Post(l, path, error);
     }
-    const auto same = [&](const Folder &f) {
+    const bool loop = std::ranges::any_of(l.path, [&](const Folder &f) {
         return f.device == folder.st_dev && f.inode == folder.st_ino;
-    };
-    if (std::ranges::any_of(l.path, same) ||
-        (l.walk.options->one_file_system && folder.st_dev != l.root_device)) {
+    });
+    const bool elsewhere = l.walk.options->one_file_system && folder.st_dev != l.root_device;
+    if (loop || elsewhere) {
         closedir(dir);
-        if (!l.path.empty() && std::ranges::any_of(l.path, same))
-            return Post(l, path, 0, "qvhost: " + path + ": a folder loop, not entered again\n");
+        if (loop)
+            Post(l, path, 0, "qvhost: " + path + ": a folder loop, not entered again\n");
         return;
     }
     std::vector<std::pair<std::string, unsigned char>> entries;
@@ -171,8 +171,8 @@ void ListTree(Walk &walk)
 void Finish(Walk &walk, const WalkItem &item, FileOutput output)
 {
     WalkResult result;
-    result.shown = item.given || walk.options->all || output.image ||
-                   output.status == FileStatus::missing;
+    result.shown =
+        item.given || walk.options->all || output.image || output.status == FileStatus::missing;
     result.output = std::move(output);
     {
         std::lock_guard lock(walk.mutex);

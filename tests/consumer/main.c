@@ -1,5 +1,4 @@
-/* A C program on the installed header and library: CompareVersions writes
- * VersionDelta=-1 into the host's table. */
+/* A C program on the installed header and library. */
 #include <stdio.h>
 #include <string.h>
 
@@ -7,16 +6,13 @@
 
 int main(void)
 {
-    char names[2][32] = {{0}}, values[2][32] = {{0}};
+    char names[32] = {0}, values[32] = {0};
     HostParamBlock block = {0};
-    block.VariableCapacity = 2;
+    block.VariableCapacity = 1;
     block.NameWidth = block.ValueWidth = 32;
-    block.NameSlots = names[0];
-    block.ValueSlots = values[0];
+    block.NameSlots = names;
+    block.ValueSlots = values;
     block.ParameterText = "4.72.3110, 5.0.2614.3500";
-    const int32_t result = CompareVersions(&block);
-    printf("C: return=%d %s=%s\n", (int)result, names[0], values[0]);
-    return result == 0 && strcmp(names[0], "%VersionDelta%") == 0 && strcmp(values[0], "-1") == 0
-               ? 0
-               : 1;
+    printf("C: return=%d %s=%s\n", (int)CompareVersions(&block), names, values);
+    return strcmp(names, "%VersionDelta%") == 0 && strcmp(values, "-1") == 0 ? 0 : 1;
 }

@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# The Linux archive and the Debian package from BUILD: each made twice (the
-# second time with another umask) with the same bytes; a C program built
-# against the unpacked archive through its pkg-config file and its CMake
-# package, and against the unpacked .deb through both, runs; the .deb's
-# library has its SONAME, it depends on the C library alone, lintian finds
-# no error in it, and its qvhost answers as BUILD's on the fixtures.
+# The Linux archive and the Debian package from BUILD, each made twice with
+# the same bytes; tests/consumer built against both, unpacked, through
+# pkg-config and CMake, runs; the .deb's SONAME, Depends, lintian, and its
+# qvhost answering on the fixtures as BUILD's does.
 #   check_linux_packages.sh SOURCE_DIR BUILD FIXTURES
 set -euo pipefail
 source=$1 build=$2 fixtures=$3
@@ -23,19 +21,13 @@ top=$(echo "$tmp"/qvsetup-*-linux-*)
 dpkg -x "$deb" "$tmp/deb"
 lib=$(echo "$tmp"/deb/usr/lib/*-linux-gnu)
 
-# with_pkg_config NAME LIBRARY_DIR VARIABLE=VALUE...: main.c built with the
-# flags pkg-config gives in that environment, run on the library there.
-with_pkg_config() {
-  local name=$1 dir=$2
-  shift 2
-  # shellcheck disable=SC2046
-  cc -std=c99 -Wall -Werror "$source/tests/consumer/main.c" -o "$tmp/$name" \
-    $(env "$@" pkg-config --cflags --libs qvsetup)
-  LD_LIBRARY_PATH=$dir "$tmp/$name"
-}
-with_pkg_config archive-pc "$top" PKG_CONFIG_LIBDIR="$top/lib/pkgconfig"
-with_pkg_config deb-pc "$lib" PKG_CONFIG_LIBDIR="$lib/pkgconfig" PKG_CONFIG_SYSROOT_DIR="$tmp/deb"
-for prefix in "$top" "$tmp/deb/usr"; do
+# PKG_CONFIG_LIBDIR, the library's folder, PKG_CONFIG_SYSROOT_DIR, CMake's prefix.
+for where in "$top/lib/pkgconfig|$top||$top" "$lib/pkgconfig|$lib|$tmp/deb|$tmp/deb/usr"; do
+  IFS='|' read -r pc dir sysroot prefix <<<"$where"
+  flags=$(PKG_CONFIG_LIBDIR=$pc PKG_CONFIG_SYSROOT_DIR=$sysroot pkg-config --cflags --libs qvsetup)
+  # shellcheck disable=SC2086
+  cc -std=c99 -Wall -Werror "$source/tests/consumer/main.c" -o "$tmp/c" $flags
+  LD_LIBRARY_PATH=$dir "$tmp/c"
   cmake -S "$source/tests/consumer" -B "$tmp/cmake" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
   cmake --build "$tmp/cmake" >/dev/null
   "$tmp/cmake/consumer_c" && "$tmp/cmake/consumer" && rm -rf "$tmp/cmake"

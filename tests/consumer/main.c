@@ -1,4 +1,4 @@
-/* A C program on the installed header and library. */
+/* CompareVersions from C, through the installed header and library. */
 #include <stdio.h>
 #include <string.h>
 
@@ -6,13 +6,8 @@
 
 int main(void)
 {
-    char names[32] = {0}, values[32] = {0};
-    HostParamBlock block = {0};
-    block.VariableCapacity = 1;
-    block.NameWidth = block.ValueWidth = 32;
-    block.NameSlots = names;
-    block.ValueSlots = values;
-    block.ParameterText = "4.72.3110, 5.0.2614.3500";
-    printf("C: return=%d %s=%s\n", (int)CompareVersions(&block), names, values);
-    return strcmp(names, "%VersionDelta%") == 0 && strcmp(values, "-1") == 0 ? 0 : 1;
+    char name[32] = {0}, value[32] = {0};
+    HostParamBlock block = {0, 0, 1, 32, 32, 0, name, value, 0, 0, "4.72.3110, 5.0.2614.3500"};
+    printf("C: return=%d %s=%s\n", (int)CompareVersions(&block), name, value);
+    return strcmp(name, "%VersionDelta%") != 0 || strcmp(value, "-1") != 0;
 }

@@ -60,7 +60,7 @@ apt_version_skew() { # LOG PACKAGE...
 }
 
 install_missing() { # PACKAGE...
-  local missing log codename try status failed skew cause
+  local missing log codename try status failed skew error cause
   missing=$(missing_packages "$@" | paste -sd ' ')
   [ -n "$missing" ] || return 0
   if [ "$(id -u)" != 0 ]; then
@@ -103,6 +103,8 @@ install_missing() { # PACKAGE...
   skew=$(apt_version_skew "$log" $missing)
   cause=${failed:+index not read: $failed}
   [ -z "$skew" ] || cause="${cause:+$cause; }versions differ between architectures: $skew"
+  error=$(grep '^E: ' "$log" | tail -1 | sed 's/^E: //; s/\.$//')
+  [ -z "$error" ] || cause="${cause:+$cause; }apt-get's last error: $error"
   apt_say "cannot install $missing (${cause:+$cause; }apt-get's output: $log);" \
     "once the mirror has synced, run as root: apt-get update &&" \
     "apt-get install --no-install-recommends $missing"

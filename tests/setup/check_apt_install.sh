@@ -18,7 +18,8 @@ case "${0##*/} $*" in
     { echo "E: Failed to fetch $FAKE_INDEX  File has unexpected size"; exit 100; } ;;
   apt-get*) [[ "$*" == *" -t tcode "* ]] && echo inst-t >>calls && [ "$pinned" = ok ] && exit
     [[ "$*" != *" -t "* ]] && echo inst >>calls && [ "$plain" = ok ] && exit
-    echo " libwine:i386 : Depends: libgst:i386 (= 1.0) but it is not going to be installed"; exit 100 ;;
+    printf ' libwine:i386 : Depends: libgst:i386 (= 1.0) but it is not going to be installed\nE: %s\n' \
+      "Unable to correct problems, you have held broken packages."; exit 100 ;;
   sleep*) echo sleep >>calls ;;
 esac
 EOF
@@ -30,7 +31,7 @@ cases=(
   "0|gcc|3|ok|-|0|up sleep up sleep up inst|update failed 3 times (not read: $FAKE_INDEX;"
   "0|gcc|1|ok|-|0|up sleep up inst|"
   "0||0|fail|ok|0|up inst inst-t|the install failed; trying again pinned to tcode"
-  "0||3|fail|fail|1|up sleep up sleep up inst inst-t|qv: cannot install wine32:i386 gcc (index not read: $FAKE_INDEX; versions differ between architectures: libgst (amd64 1.0+u7, i386 1.0+u6); apt-get's output: build/logs/apt-get.log); once the mirror has synced, run as root: apt-get update && apt-get install --no-install-recommends wine32:i386 gcc"
+  "0||3|fail|fail|1|up sleep up sleep up inst inst-t|qv: cannot install wine32:i386 gcc (index not read: $FAKE_INDEX; versions differ between architectures: libgst (amd64 1.0+u7, i386 1.0+u6); apt-get's last error: Unable to correct problems, you have held broken packages; apt-get's output: build/logs/apt-get.log); once the mirror has synced, run as root: apt-get update && apt-get install --no-install-recommends wine32:i386 gcc"
   "1000||0|ok|ok|1||qv: run as root to install: wine32:i386 gcc"
   "1000|wine32:i386 gcc|0|-|-|0||"
 )

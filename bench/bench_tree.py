@@ -501,18 +501,6 @@ Which is right, kind by kind:
 {END}"""
 
 
-def write(text):
-    path = os.path.join(ROOT, "docs", "benchmarks.md")
-    with open(path) as page:
-        old = page.read()
-    if BEGIN in old:
-        old = old[:old.index(BEGIN)] + text + old[old.index(END) + len(END):]
-    else:
-        old = old.rstrip("\n") + "\n\n" + text + "\n"
-    with open(path, "w") as page:
-        page.write(old)
-
-
 def main(argv):
     args = argv[1:]
 
@@ -525,7 +513,7 @@ def main(argv):
                    option("--min-files", MIN_FILES))
     print(text)
     if "--write" in args:
-        write(text)
+        bench_strings.write(text, BEGIN, END)
 
 
 if __name__ == "__main__":

@@ -364,7 +364,7 @@ RIGHT = {
     "by the first bytes (`-ext '*'` makes exiftool read them too, three times slower).",
     "qvhost empty": "qvhost: it gives what Windows' version functions give; the "
     "tests hold it to Wine's on every generated file but those in native_only/ "
-    "(where Wine itself reads past its buffer): an image the loader could not "
+    "(where Wine would allocate 592 MiB or read past its buffer); for example an image the loader could not "
     "map (headers_unreadable, directory_unreadable), a version resource that is not "
     "resource 1 (no_version_name), a string whose copy would leave the block "
     "(copy_leaves_block), a string only in a table neither the translation list nor "

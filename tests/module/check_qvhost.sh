@@ -192,12 +192,17 @@ qvhost: 1 PE/NE files read, 3 skipped, 2 could not be read" --fields -r -L -x "$
   [ "$(run --fields -r -L --all "$walk" 2>/dev/null | grep -c "^file=$walk/a/proc/")" -gt 0 ] ||
     { echo "FAIL: -L does not enter a link to a folder"; fail=1; }
   expect "qvhost: 0 PE/NE files read, 0 skipped, 0 could not be read" --strings -r "$walk/empty"
-  # A folder that cannot be read (as root, run as nobody: root reads it).
-  mkdir "$walk/locked" && chmod 000 "$walk/locked" && chmod 755 "$tmp"
+  # A folder that cannot be read. Root reads it: as root, a copy of qvhost
+  # in $tmp runs as nobody (the build's folder may be closed to nobody).
+  mkdir "$walk/locked" && chmod 000 "$walk/locked" && chmod 755 "$tmp" && cp "$qvhost" "$tmp/qvhost"
   as=() && [ "$(id -u)" = 0 ] && as=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-  got=$("${as[@]}" "$qvhost" --json --strings -r "$walk/locked" 2>/dev/null)
-  [ "$got" = '{"file": "'"$walk"'/locked", "status": "missing", "reason": "Permission denied", "fixed": null, "translations": [], "tables": []}' ] ||
-    { echo "FAIL: an unreadable folder gives '$got'"; fail=1; }
+  if "${as[@]}" "$tmp/qvhost" --version >/dev/null 2>&1; then
+    got=$("${as[@]}" "$tmp/qvhost" --json --strings -r "$walk/locked" 2>/dev/null)
+    [ "$got" = '{"file": "'"$walk"'/locked", "status": "missing", "reason": "Permission denied", "fixed": null, "translations": [], "tables": []}' ] ||
+      { echo "FAIL: an unreadable folder gives '$got'"; fail=1; }
+  else
+    echo "skipped: an unreadable folder (qvhost does not run as nobody here)"
+  fi
 fi
 exits 2 -r CompareVersions '1, 2'
 exits 2 --fields -L all_fields.dll

@@ -40,20 +40,19 @@ const std::string_view *FindField(std::span<const std::string_view> fields, std:
 enum class TableAnswer { found, absent, unsound };
 
 TableAnswer QueryTable(const CheckedBlock &block, uint32_t translation, std::string_view field,
-                       std::string_view &text)
+                       TextForm form, StringValue &value)
 {
     StringPathBuffer path;
     StringPath(translation, field, path);
-    const StringValue value = QueryString(block, path.data());
+    value = QueryString(block, path.data(), form);
     if (value.found == Found::outside)
         return TableAnswer::unsound;
-    text = value.text;
-    return text.empty() ? TableAnswer::absent : TableAnswer::found;
+    return value.text.empty() ? TableAnswer::absent : TableAnswer::found;
 }
 
 // The string of `field` from the first table that has it, and that table.
-TableAnswer QueryTables(const CheckedBlock &block, std::string_view field, std::string_view &text,
-                        uint32_t &table)
+TableAnswer QueryTables(const CheckedBlock &block, std::string_view field, TextForm form,
+                        StringValue &value, uint32_t &table)
 {
     const auto list = ReadTranslations(block);
     if (!list)
@@ -64,21 +63,36 @@ TableAnswer QueryTables(const CheckedBlock &block, std::string_view field, std::
         if (!translation)
             continue;
         table = *translation;
-        const TableAnswer answer = QueryTable(block, table, field, text);
+        const TableAnswer answer = QueryTable(block, table, field, form, value);
         if (answer != TableAnswer::absent)
             return answer;
     }
     return TableAnswer::absent;
 }
 
+// A found string's text in the answer's form.
+void SetText(FieldAnswer &answer, const StringValue &value, TextForm form)
+{
+    if (form == TextForm::wide)
+        answer.wide = CopyWideText(value);
+    else
+        answer.text = memory::CopyText(value.text);
+}
+
 // The text of the fixed record's two words, from where it came.
-FieldAnswer FixedAnswer(const CheckedBlock &block, bool product)
+FieldAnswer FixedAnswer(const CheckedBlock &block, bool product, TextForm form)
 {
     FieldAnswer answer;
     answer.source = product ? Source::product_version_record : Source::file_version_record;
     answer.text = FixedVersionText(block, product ? FixedVersion::product : FixedVersion::file);
-    if (!answer.text)
+    if (!answer.text) {
         answer.refusal = reader::Refusal::no_fixed_record;
+        return answer;
+    }
+    if (form == TextForm::wide) {
+        SetText(answer, {Found::inside, answer.text.get()}, form);
+        answer.text.reset();
+    }
     return answer;
 }
 
@@ -96,24 +110,24 @@ void StringPath(uint32_t translation, std::string_view field, StringPathBuffer &
     path[used] = '\0';
 }
 
-FieldAnswer AnswerVersionField(std::string_view path, std::string_view field_name)
+FieldAnswer AnswerVersionField(std::string_view path, std::string_view field_name, TextForm form)
 {
     FieldAnswer answer;
     const auto field = FindField(kVersionFields, field_name);
     answer.refusal = reader::Refusal::unknown_field;
     if (field == nullptr)
         return answer;
-    const auto block = ReadCheckedBlock(path, answer.refusal);
+    const auto block = ReadCheckedBlock(path, answer.refusal, form);
     if (!block)
         return answer;
     // A string found, but not inside the block, gives nothing: not the
     // fallback either.
     StringPathBuffer sub_block;
     StringPath(kEnglish1252, *field, sub_block);
-    const StringValue value = QueryString(*block, sub_block.data());
+    const StringValue value = QueryString(*block, sub_block.data(), form);
     answer.refusal = value.refusal;
     if (value.found == Found::inside) {
-        answer.text = memory::CopyText(value.text);
+        SetText(answer, value, form);
         answer.source = Source::table;
         answer.translation = kEnglish1252;
         return answer;
@@ -123,10 +137,10 @@ FieldAnswer AnswerVersionField(std::string_view path, std::string_view field_nam
     answer.refusal = reader::Refusal::not_in_table;
     if (field != &kVersionFields[0])
         return answer;
-    return FixedAnswer(*block, true);
+    return FixedAnswer(*block, true, form);
 }
 
-FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field_name)
+FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field_name, TextForm form)
 {
     FieldAnswer answer;
     const auto field = FindField(kStringFields, field_name);
@@ -135,19 +149,19 @@ FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field_n
     answer.refusal = reader::Refusal::unknown_field;
     if (field == nullptr && !file_number && !product_number)
         return answer;
-    const auto block = ReadCheckedBlock(path, answer.refusal);
+    const auto block = ReadCheckedBlock(path, answer.refusal, form);
     if (!block)
         return answer;
     if (product_number)
-        return FixedAnswer(*block, true);
+        return FixedAnswer(*block, true, form);
     if (!file_number) {
         // As in GetFileVersion, a string not inside the block gives
         // nothing, not the fallback.
-        std::string_view text;
-        const TableAnswer found = QueryTables(*block, *field, text, answer.translation);
+        StringValue value;
+        const TableAnswer found = QueryTables(*block, *field, form, value, answer.translation);
         answer.refusal = reader::Refusal::value_outside_block;
         if (found == TableAnswer::found) {
-            answer.text = memory::CopyText(text);
+            SetText(answer, value, form);
             answer.source = Source::table;
             answer.refusal = reader::Refusal::none;
             return answer;
@@ -158,7 +172,7 @@ FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field_n
         if (field != &kStringFields[0])
             return answer;
     }
-    return FixedAnswer(*block, false);
+    return FixedAnswer(*block, false, form);
 }
 
 } // namespace qv::fileinfo

@@ -11,6 +11,7 @@
 #include <span>
 #include <string_view>
 
+#include "fileinfo/version_api.h"
 #include "memory/heap.h"
 #include "reader/refusal.h"
 
@@ -21,9 +22,11 @@ namespace qv::fileinfo {
 enum class Source : uint8_t { none, table, file_version_record, product_version_record };
 
 // A rule's answer: its text (empty: none, and `refusal` says why), and where
-// it came from (for a table, its translation).
+// it came from (for a table, its translation). The wide form (paths in
+// UTF-8, fileinfo/version_api.h) answers in `wide` instead of `text`.
 struct FieldAnswer {
     memory::HeapPtr<char> text;
+    memory::HeapPtr<char16_t[]> wide;
     reader::Refusal refusal = reader::Refusal::none;
     Source source = Source::none;
     uint32_t translation = 0;
@@ -34,7 +37,12 @@ struct FieldAnswer {
 // for "FileVersion", the fixed record's product version when that string
 // is missing or its length is 0 (a string holding only its terminator is
 // there, and gives ""). A terminated heap string, or empty.
-FieldAnswer AnswerVersionField(std::string_view path, std::string_view field);
+FieldAnswer AnswerVersionField(std::string_view path, std::string_view field, TextForm form);
+
+inline FieldAnswer AnswerVersionField(std::string_view path, std::string_view field)
+{
+    return AnswerVersionField(path, field, TextForm::ansi);
+}
 
 inline memory::HeapPtr<char> QueryVersionField(std::string_view path, std::string_view field)
 {
@@ -47,7 +55,12 @@ inline memory::HeapPtr<char> QueryVersionField(std::string_view path, std::strin
 // "040904B0", "040904E4" and "04090000"; or "FileVersionNumber" and
 // "ProductVersionNumber", "a.b.c.d" from the fixed record. "FileVersion"
 // falls back to FileVersionNumber. A terminated heap string, or empty.
-FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field);
+FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field, TextForm form);
+
+inline FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field)
+{
+    return AnswerVersionFieldEx(path, field, TextForm::ansi);
+}
 
 inline memory::HeapPtr<char> QueryVersionFieldEx(std::string_view path, std::string_view field)
 {

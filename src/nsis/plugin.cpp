@@ -61,9 +61,8 @@ bool StartCall(Call &call, int string_size, TCHAR *variables, stack_t **stacktop
         return false;
     EXDLL_INIT();
     call.string_size = static_cast<std::size_t>(string_size);
-    call.error = extra != nullptr && extra->exec_flags != nullptr
-                     ? &extra->exec_flags->exec_error
-                     : nullptr;
+    call.error =
+        extra != nullptr && extra->exec_flags != nullptr ? &extra->exec_flags->exec_error : nullptr;
     return true;
 }
 
@@ -116,7 +115,8 @@ void Answer(const Call &call, std::basic_string_view<Unit> answer)
     std::size_t count = 0;
     if (out) {
         count = std::min(answer.size(), call.string_size - 1);
-        if (sizeof(Unit) == 2 && count > 0 && count < answer.size() && (answer[count - 1] & 0xFC00) == 0xD800)
+        if (sizeof(Unit) == 2 && count > 0 && count < answer.size() &&
+            (answer[count - 1] & 0xFC00) == 0xD800)
             count--;
         for (std::size_t i = 0; i < count; i++)
             out[i] = static_cast<TCHAR>(answer[i]);
@@ -146,8 +146,7 @@ void AnswerField(const Call &call, FieldRule rule)
     const RuleText field_text = ForRules(field);
     const std::string_view name = TrimBlanks(field_text.text);
     const fileinfo::FieldAnswer answer =
-        rule(TrimBlanks(path_text.text), name.empty() ? fileinfo::kVersionFields[0] : name,
-             kForm);
+        rule(TrimBlanks(path_text.text), name.empty() ? fileinfo::kVersionFields[0] : name, kForm);
 #ifdef UNICODE
     Answer<char16_t>(call, answer.wide ? answer.wide.get() : u"");
 #else
@@ -158,8 +157,8 @@ void AnswerField(const Call &call, FieldRule rule)
 } // namespace
 
 // NSIS calls plug-in functions with the C calling convention.
-#define QVNSIS_FUNCTION(name)                                                                     \
-    extern "C" __declspec(dllexport) void __cdecl name(HWND /*parent*/, int string_size,         \
+#define QVNSIS_FUNCTION(name)                                                                      \
+    extern "C" __declspec(dllexport) void __cdecl name(HWND /*parent*/, int string_size,           \
                                                        TCHAR *variables, stack_t **stacktop,       \
                                                        extra_parameters *extra)
 
@@ -187,8 +186,8 @@ QVNSIS_FUNCTION(CompareVersions)
     const Text second = PopArgument(call);
     const RuleText first_text = ForRules(first);
     const RuleText second_text = ForRules(second);
-    const int32_t result = version::CompareVersionStrings(TrimBlanks(first_text.text),
-                                                          TrimBlanks(second_text.text));
+    const int32_t result =
+        version::CompareVersionStrings(TrimBlanks(first_text.text), TrimBlanks(second_text.text));
     std::array<char, text::kDecimalSize> buffer;
     AnswerAscii(call, text::FormatDecimal(result, buffer));
 }

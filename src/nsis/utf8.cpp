@@ -10,8 +10,10 @@ constexpr char32_t kReplacement = 0xFFFD;
 // Writes `code_point` at `out` (when not null); returns its byte count.
 std::size_t PutUtf8(char32_t code_point, char *out)
 {
-    const std::size_t count =
-        code_point < 0x80 ? 1 : code_point < 0x800 ? 2 : code_point < 0x10000 ? 3 : 4;
+    const std::size_t count = code_point < 0x80      ? 1
+                              : code_point < 0x800   ? 2
+                              : code_point < 0x10000 ? 3
+                                                     : 4;
     if (out == nullptr)
         return count;
     if (count == 1) {

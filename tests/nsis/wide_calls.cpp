@@ -24,7 +24,8 @@ int main(int argc, char **argv)
         using Rule = FieldAnswer (*)(std::string_view, std::string_view, TextForm);
         const Rule rule =
             function == "GetFileVersion" ? Rule{AnswerVersionField} : Rule{AnswerVersionFieldEx};
-        const FieldAnswer answer = rule(path, field.empty() ? "FileVersion" : field, TextForm::wide);
+        const FieldAnswer answer =
+            rule(path, field.empty() ? "FileVersion" : field, TextForm::wide);
         const std::u16string_view text = answer.wide ? answer.wide.get() : u"";
         put(text.empty() ? u'1' : u'0');
         put(u'1');

@@ -88,12 +88,12 @@ std::optional<CheckedBlock> ReadCheckedBlock(std::string_view path, reader::Refu
     return CheckedBlock{std::move(api), std::move(bytes), view};
 }
 
-namespace {
-
 // The units run from the value to the first zero unit or for as many units
 // as the value has, all inside the block.
 StringValue QueryWideString(const CheckedBlock &block, const char *sub_block)
 {
+    if (!reader::WideLayout(block.view))
+        return QueryString(block, sub_block);
     void *pointer = nullptr;
     unsigned length = 0;
     if (!ApiWideValueQuery(*block.api, block.view.bytes.data(), sub_block, &pointer, &length))
@@ -114,8 +114,6 @@ StringValue QueryWideString(const CheckedBlock &block, const char *sub_block)
             2};
 }
 
-} // namespace
-
 memory::HeapPtr<char16_t[]> CopyWideText(const StringValue &value)
 {
     const std::size_t count = value.text.size() / value.unit;
@@ -131,10 +129,8 @@ memory::HeapPtr<char16_t[]> CopyWideText(const StringValue &value)
 }
 
 // The string runs from the value to its first NUL, which must lie inside.
-StringValue QueryString(const CheckedBlock &block, const char *sub_block, TextForm form)
+StringValue QueryString(const CheckedBlock &block, const char *sub_block)
 {
-    if (form == TextForm::wide && reader::WideLayout(block.view))
-        return QueryWideString(block, sub_block);
     const Value value = QueryValue(block, sub_block);
     if (value.found != Found::inside)
         return {value.found, {}, value.refusal};

@@ -54,11 +54,21 @@ struct StringValue {
     uint8_t unit = 1;
 };
 
-// The string at `sub_block`, as the platform's 8-bit copy of it; in the
-// wide form, as the file's own UTF-16 units where its block has the 32-bit
+// The string at `sub_block`, as the platform's 8-bit copy of it.
+StringValue QueryString(const CheckedBlock &block, const char *sub_block);
+
+// The same as the file's own UTF-16 units where its block has the 32-bit
 // layout (a 16-bit block's strings are 8-bit text either way).
-StringValue QueryString(const CheckedBlock &block, const char *sub_block,
-                        TextForm form = TextForm::ansi);
+StringValue QueryWideString(const CheckedBlock &block, const char *sub_block);
+
+template <TextForm form>
+StringValue QueryFormString(const CheckedBlock &block, const char *sub_block)
+{
+    if constexpr (form == TextForm::wide)
+        return QueryWideString(block, sub_block);
+    else
+        return QueryString(block, sub_block);
+}
 
 // A terminated UTF-16 copy of a string QueryString found: its units, or its
 // 8-bit text read as code page 1252. Empty when there is no memory.

@@ -39,20 +39,22 @@ const std::string_view *FindField(std::span<const std::string_view> fields, std:
 // no answer.
 enum class TableAnswer { found, absent, unsound };
 
+template <TextForm form>
 TableAnswer QueryTable(const CheckedBlock &block, uint32_t translation, std::string_view field,
-                       TextForm form, StringValue &value)
+                       StringValue &value)
 {
     StringPathBuffer path;
     StringPath(translation, field, path);
-    value = QueryString(block, path.data(), form);
+    value = QueryFormString<form>(block, path.data());
     if (value.found == Found::outside)
         return TableAnswer::unsound;
     return value.text.empty() ? TableAnswer::absent : TableAnswer::found;
 }
 
 // The string of `field` from the first table that has it, and that table.
-TableAnswer QueryTables(const CheckedBlock &block, std::string_view field, TextForm form,
-                        StringValue &value, uint32_t &table)
+template <TextForm form>
+TableAnswer QueryTables(const CheckedBlock &block, std::string_view field, StringValue &value,
+                        uint32_t &table)
 {
     const auto list = ReadTranslations(block);
     if (!list)
@@ -63,7 +65,7 @@ TableAnswer QueryTables(const CheckedBlock &block, std::string_view field, TextF
         if (!translation)
             continue;
         table = *translation;
-        const TableAnswer answer = QueryTable(block, table, field, form, value);
+        const TableAnswer answer = QueryTable<form>(block, table, field, value);
         if (answer != TableAnswer::absent)
             return answer;
     }
@@ -71,16 +73,18 @@ TableAnswer QueryTables(const CheckedBlock &block, std::string_view field, TextF
 }
 
 // A found string's text in the answer's form.
-void SetText(FieldAnswer &answer, const StringValue &value, TextForm form)
+template <TextForm form>
+void SetText(FieldAnswer &answer, const StringValue &value)
 {
-    if (form == TextForm::wide)
+    if constexpr (form == TextForm::wide)
         answer.wide = CopyWideText(value);
     else
         answer.text = memory::CopyText(value.text);
 }
 
 // The text of the fixed record's two words, from where it came.
-FieldAnswer FixedAnswer(const CheckedBlock &block, bool product, TextForm form)
+template <TextForm form>
+FieldAnswer FixedAnswer(const CheckedBlock &block, bool product)
 {
     FieldAnswer answer;
     answer.source = product ? Source::product_version_record : Source::file_version_record;
@@ -89,8 +93,8 @@ FieldAnswer FixedAnswer(const CheckedBlock &block, bool product, TextForm form)
         answer.refusal = reader::Refusal::no_fixed_record;
         return answer;
     }
-    if (form == TextForm::wide) {
-        SetText(answer, {Found::inside, answer.text.get()}, form);
+    if constexpr (form == TextForm::wide) {
+        SetText<form>(answer, {Found::inside, answer.text.get()});
         answer.text.reset();
     }
     return answer;
@@ -110,7 +114,12 @@ void StringPath(uint32_t translation, std::string_view field, StringPathBuffer &
     path[used] = '\0';
 }
 
-FieldAnswer AnswerVersionField(std::string_view path, std::string_view field_name, TextForm form)
+namespace {
+
+// GetFileVersion's rule (fileinfo/version_field.h), in either form: each
+// form has functions of its own, so that the DLL carries no wide code.
+template <TextForm form>
+FieldAnswer PlainRule(std::string_view path, std::string_view field_name)
 {
     FieldAnswer answer;
     const auto field = FindField(kVersionFields, field_name);
@@ -124,10 +133,10 @@ FieldAnswer AnswerVersionField(std::string_view path, std::string_view field_nam
     // fallback either.
     StringPathBuffer sub_block;
     StringPath(kEnglish1252, *field, sub_block);
-    const StringValue value = QueryString(*block, sub_block.data(), form);
+    const StringValue value = QueryFormString<form>(*block, sub_block.data());
     answer.refusal = value.refusal;
     if (value.found == Found::inside) {
-        SetText(answer, value, form);
+        SetText<form>(answer, value);
         answer.source = Source::table;
         answer.translation = kEnglish1252;
         return answer;
@@ -137,10 +146,12 @@ FieldAnswer AnswerVersionField(std::string_view path, std::string_view field_nam
     answer.refusal = reader::Refusal::not_in_table;
     if (field != &kVersionFields[0])
         return answer;
-    return FixedAnswer(*block, true, form);
+    return FixedAnswer<form>(*block, true);
 }
 
-FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field_name, TextForm form)
+// GetFileVersionEx's rule.
+template <TextForm form>
+FieldAnswer ExRule(std::string_view path, std::string_view field_name)
 {
     FieldAnswer answer;
     const auto field = FindField(kStringFields, field_name);
@@ -153,15 +164,15 @@ FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field_n
     if (!block)
         return answer;
     if (product_number)
-        return FixedAnswer(*block, true, form);
+        return FixedAnswer<form>(*block, true);
     if (!file_number) {
         // As in GetFileVersion, a string not inside the block gives
         // nothing, not the fallback.
         StringValue value;
-        const TableAnswer found = QueryTables(*block, *field, form, value, answer.translation);
+        const TableAnswer found = QueryTables<form>(*block, *field, value, answer.translation);
         answer.refusal = reader::Refusal::value_outside_block;
         if (found == TableAnswer::found) {
-            SetText(answer, value, form);
+            SetText<form>(answer, value);
             answer.source = Source::table;
             answer.refusal = reader::Refusal::none;
             return answer;
@@ -172,7 +183,29 @@ FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field_n
         if (field != &kStringFields[0])
             return answer;
     }
-    return FixedAnswer(*block, false, form);
+    return FixedAnswer<form>(*block, false);
+}
+
+} // namespace
+
+FieldAnswer AnswerVersionField(std::string_view path, std::string_view field)
+{
+    return PlainRule<TextForm::ansi>(path, field);
+}
+
+FieldAnswer AnswerVersionFieldWide(std::string_view path, std::string_view field)
+{
+    return PlainRule<TextForm::wide>(path, field);
+}
+
+FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field)
+{
+    return ExRule<TextForm::ansi>(path, field);
+}
+
+FieldAnswer AnswerVersionFieldExWide(std::string_view path, std::string_view field)
+{
+    return ExRule<TextForm::wide>(path, field);
 }
 
 } // namespace qv::fileinfo

@@ -37,12 +37,9 @@ struct FieldAnswer {
 // for "FileVersion", the fixed record's product version when that string
 // is missing or its length is 0 (a string holding only its terminator is
 // there, and gives ""). A terminated heap string, or empty.
-FieldAnswer AnswerVersionField(std::string_view path, std::string_view field, TextForm form);
-
-inline FieldAnswer AnswerVersionField(std::string_view path, std::string_view field)
-{
-    return AnswerVersionField(path, field, TextForm::ansi);
-}
+FieldAnswer AnswerVersionField(std::string_view path, std::string_view field);
+// The same in the wide form: `path` in UTF-8, the answer in `wide`.
+FieldAnswer AnswerVersionFieldWide(std::string_view path, std::string_view field);
 
 inline memory::HeapPtr<char> QueryVersionField(std::string_view path, std::string_view field)
 {
@@ -55,12 +52,8 @@ inline memory::HeapPtr<char> QueryVersionField(std::string_view path, std::strin
 // "040904B0", "040904E4" and "04090000"; or "FileVersionNumber" and
 // "ProductVersionNumber", "a.b.c.d" from the fixed record. "FileVersion"
 // falls back to FileVersionNumber. A terminated heap string, or empty.
-FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field, TextForm form);
-
-inline FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field)
-{
-    return AnswerVersionFieldEx(path, field, TextForm::ansi);
-}
+FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field);
+FieldAnswer AnswerVersionFieldExWide(std::string_view path, std::string_view field);
 
 inline memory::HeapPtr<char> QueryVersionFieldEx(std::string_view path, std::string_view field)
 {

@@ -28,10 +28,13 @@ namespace {
 
 using namespace qv;
 
+// The rules in the flavour's form.
 #ifdef UNICODE
-constexpr fileinfo::TextForm kForm = fileinfo::TextForm::wide;
+constexpr auto kPlainRule = fileinfo::AnswerVersionFieldWide;
+constexpr auto kExRule = fileinfo::AnswerVersionFieldExWide;
 #else
-constexpr fileinfo::TextForm kForm = fileinfo::TextForm::ansi;
+constexpr auto kPlainRule = fileinfo::AnswerVersionField;
+constexpr auto kExRule = fileinfo::AnswerVersionFieldEx;
 #endif
 
 // `s` without ASCII blanks at either end, as the exports trim their
@@ -134,8 +137,7 @@ void AnswerAscii(const Call &call, std::string_view ascii)
     Answer<char>(call, ascii);
 }
 
-using FieldRule = fileinfo::FieldAnswer (*)(std::string_view path, std::string_view field,
-                                            fileinfo::TextForm form);
+using FieldRule = fileinfo::FieldAnswer (*)(std::string_view path, std::string_view field);
 
 // PATH FIELD: FIELD "" means FileVersion.
 void AnswerField(const Call &call, FieldRule rule)
@@ -146,7 +148,7 @@ void AnswerField(const Call &call, FieldRule rule)
     const RuleText field_text = ForRules(field);
     const std::string_view name = TrimBlanks(field_text.text);
     const fileinfo::FieldAnswer answer =
-        rule(TrimBlanks(path_text.text), name.empty() ? fileinfo::kVersionFields[0] : name, kForm);
+        rule(TrimBlanks(path_text.text), name.empty() ? fileinfo::kVersionFields[0] : name);
 #ifdef UNICODE
     Answer<char16_t>(call, answer.wide ? answer.wide.get() : u"");
 #else
@@ -166,14 +168,14 @@ QVNSIS_FUNCTION(GetFileVersion)
 {
     Call call;
     if (StartCall(call, string_size, variables, stacktop, extra))
-        AnswerField(call, fileinfo::AnswerVersionField);
+        AnswerField(call, kPlainRule);
 }
 
 QVNSIS_FUNCTION(GetFileVersionEx)
 {
     Call call;
     if (StartCall(call, string_size, variables, stacktop, extra))
-        AnswerField(call, fileinfo::AnswerVersionFieldEx);
+        AnswerField(call, kExRule);
 }
 
 // FIRST SECOND: the export's number as text.

@@ -21,11 +21,9 @@ int main(int argc, char **argv)
     };
     while (std::getline(calls, function) && std::getline(calls, path) &&
            std::getline(calls, field)) {
-        using Rule = FieldAnswer (*)(std::string_view, std::string_view, TextForm);
-        const Rule rule =
-            function == "GetFileVersion" ? Rule{AnswerVersionField} : Rule{AnswerVersionFieldEx};
-        const FieldAnswer answer =
-            rule(path, field.empty() ? "FileVersion" : field, TextForm::wide);
+        const auto rule =
+            function == "GetFileVersion" ? AnswerVersionFieldWide : AnswerVersionFieldExWide;
+        const FieldAnswer answer = rule(path, field.empty() ? "FileVersion" : field);
         const std::u16string_view text = answer.wide ? answer.wide.get() : u"";
         put(text.empty() ? u'1' : u'0');
         put(u'1');

@@ -42,9 +42,9 @@
 /* This header's release; the DLL's version resource carries the same numbers
  * (as MAJOR.MINOR.PATCH.0). */
 #define QVSETUP_VERSION_MAJOR 1
-#define QVSETUP_VERSION_MINOR 3
+#define QVSETUP_VERSION_MINOR 4
 #define QVSETUP_VERSION_PATCH 0
-#define QVSETUP_VERSION_STRING "1.3.0"
+#define QVSETUP_VERSION_STRING "1.4.0"
 
 /*
  * Linkage

@@ -12,7 +12,8 @@ each file, the export tests' CompareVersions and NormalizeMSIEVersion cases
 (CASES) and IsQarvellClientRunning ("0"). The reference: for x86-ansi,
 QVSETUP.dll's own answer (REFERENCE: query_versions.exe); for the Unicode
 flavours, QVHOST --strings' text in the table the rule picks. REFERENCE
-"hostile": only one answer per call is checked. "@LIST" names files.
+"hostile": only one answer per call is checked, on every tenth field
+("hostile-all": on all). "@LIST" names files.
 FLAVOUR "portable" runs REFERENCE (wide_calls) on the file calls instead.
 """
 import codecs
@@ -108,7 +109,7 @@ def run(flavour, plugins, reference, work):
 def main(flavour, plugins, work, reference, qvhost, cases, *paths):
     work, wide, portable = Path(work), "unicode" in flavour, flavour == "portable"
     work.mkdir(parents=True, exist_ok=True)
-    hostile, wide = reference == "hostile", wide or portable
+    hostile, wide = reference.startswith("hostile"), wide or portable
     skip = ["slow_files.txt"] + (["differences_64bit.txt"] if "amd64" in flavour else [])
     skip = {line for name in skip for line in (HERE.parent / "wine" / name).read_text().splitlines()}
     paths = [q for p in paths for q in (Path(p[1:]).read_text().splitlines() if p[0] == "@" else [p])]
@@ -118,7 +119,8 @@ def main(flavour, plugins, work, reference, qvhost, cases, *paths):
         ("IsQarvellClientRunning", "", "", "0")]
     for f in files:
         for rule, fields in (("GetFileVersion", PLAIN), ("GetFileVersionEx", EX)):
-            calls += [(rule, f, field, None) for field in (fields[::5] if hostile else fields)]
+            fields = fields[::10] if reference == "hostile" else fields
+            calls += [(rule, f, field, None) for field in fields]
     name = (lambda f: f) if portable else (lambda f: "Z:" + f.replace("/", "\\"))
     listing = "".join(f"{fn}\n{name(a) if want is None else a}\n{b}\n"
                       for fn, a, b, want in calls)

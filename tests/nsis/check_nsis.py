@@ -55,11 +55,13 @@ def wide_answer(strings, rule, field):
         return fixed.get(number[fold(field)], "") if fold(field) in number else \
             expected(strings, field, None)
     name = next((f for f in FIELDS[:8] if fold(f) == fold(field or "FileVersion")), None)
-    table = next((t for t in strings["tables"] if t["info"] == 1 and fold(t["translation"]) == "040904E4"),
+    table = next((t for t in strings["tables"]
+                  if t["info"] == 1 and fold(t["translation"]) == "040904E4"),
                  {"strings": []})
     value = next((v[1] for v in table["strings"] if fold(v[0]) == fold(name or "-")), None)
     if name == "FileVersion" and not value:
-        return fixed.get("ProductVersion", "") if value is None else ("", fixed.get("ProductVersion", ""))
+        product = fixed.get("ProductVersion", "")
+        return product if value is None else ("", product)
     return value or ""
 
 
@@ -75,7 +77,8 @@ def references(flavour, reference, qvhost, files, work):
             elif "\t" in line and not line.startswith("\t"):  # the export's "" is unknown
                 key, value = line.split("\t", 1)
                 rule = "GetFileVersionEx" if key.startswith("ex ") else "GetFileVersion"
-                answers[(path, rule, key.removeprefix("ex "))] = bytes.fromhex(value).decode("cp1252", "replace")
+                text = bytes.fromhex(value).decode("cp1252", "replace")
+                answers[(path, rule, key.removeprefix("ex "))] = text
                 if key == "FileVersion":  # the plug-in reads no field as FileVersion
                     answers[(path, rule, "")] = answers[(path, rule, key)]
         return answers
@@ -111,8 +114,9 @@ def main(flavour, plugins, work, reference, qvhost, cases, *paths):
     work.mkdir(parents=True, exist_ok=True)
     hostile, wide = reference.startswith("hostile"), wide or portable
     skip = ["slow_files.txt"] + (["differences_64bit.txt"] if "amd64" in flavour else [])
-    skip = {line for name in skip for line in (HERE.parent / "wine" / name).read_text().splitlines()}
-    paths = [q for p in paths for q in (Path(p[1:]).read_text().splitlines() if p[0] == "@" else [p])]
+    skip = {line for name in skip for line in (HERE.parent / "wine" / name).read_text().split("\n")}
+    paths = [q for p in paths for q in (Path(p[1:]).read_text().split("\n")[:-1] if p[0] == "@"
+                                        else [p])]
     files = sorted(str(f) for p in map(Path, paths) for f in (p.iterdir() if p.is_dir() else [p])
                    if f.is_file() and f.name not in skip and (wide or str(f).isascii()))
     calls = [] if hostile or portable else export_cases(cases) + [

@@ -44,8 +44,9 @@ check_package() (
 
 unzip -q "$archive" -d "$tmp/unpacked"
 package=$(echo "$tmp"/unpacked/qvsetup-*)
-check_package "$package" x86/QVSETUP.dll x86/libqvsetup.dll.a x64/QVSETUP.dll \
-  x64/libqvsetup.dll.a QVSETUP.def cmake/qvsetupConfig.cmake cmake/qvsetupConfigVersion.cmake
+check_package "$package" x86/QVSETUP.dll x86/libqvsetup.dll.a x86/qvhost.exe x64/QVSETUP.dll \
+  x64/libqvsetup.dll.a x64/qvhost.exe nsis/x86-unicode/qvnsis.dll nsis/x86-ansi/qvnsis.dll \
+  nsis/amd64-unicode/qvnsis.dll QVSETUP.def cmake/qvsetupConfig.cmake cmake/qvsetupConfigVersion.cmake
 
 for triple in i686 x86_64; do
   cmake -S "$source/tests/consumer" -B "$tmp/consumer-$triple" -G Ninja \

@@ -42,7 +42,10 @@ def shown(data):
 
 def answer(value, best_fit):
     """What GetFileVersionEx makes of a string: a binary-typed one is handed
-    back as its bytes, up to the first zero byte; text is converted."""
+    back as its bytes, up to the first zero byte; text is converted. Without
+    best_fit, the text as the file holds it (the rules' wide form)."""
+    if best_fit is None:
+        return value[1]
     units = value[1].encode("utf-16-le", "surrogatepass")
     if len(value) == 3:
         return shown(units.split(b"\0")[0])

@@ -11,9 +11,10 @@
 #define QV_TOOLS_QVHOST_KEEP_REGISTERS_H
 
 #if defined(_WIN32) && defined(__x86_64__)
-#define QVHOST_KEEP_VECTOR_REGISTERS()                                                          \
-    __asm__ volatile("" ::: "xmm6", "xmm7", "xmm8", "xmm9", "xmm10", "xmm11", "xmm12", "xmm13", \
-                     "xmm14", "xmm15")
+#define QVHOST_KEEP_VECTOR_REGISTERS()                                                             \
+    __asm__ volatile("" ::                                                                         \
+                         : "xmm6", "xmm7", "xmm8", "xmm9", "xmm10", "xmm11", "xmm12", "xmm13",     \
+                           "xmm14", "xmm15")
 #else
 #define QVHOST_KEEP_VECTOR_REGISTERS()
 #endif

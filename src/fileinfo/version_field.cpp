@@ -149,9 +149,9 @@ FieldAnswer PlainRule(std::string_view path, std::string_view field_name)
     return FixedAnswer<form>(*block, true);
 }
 
-// GetFileVersionEx's rule on a block already read and checked.
+// GetFileVersionEx's rule on a block read in `form`.
 template <TextForm form>
-FieldAnswer BlockExRule(const CheckedBlock &block, std::string_view field_name)
+FieldAnswer ExBlockRule(const CheckedBlock &block, std::string_view field_name)
 {
     FieldAnswer answer;
     const auto field = FindField(kStringFields, field_name);
@@ -194,7 +194,7 @@ FieldAnswer ExRule(std::string_view path, std::string_view field_name)
     const auto block = ReadCheckedBlock(path, answer.refusal, form);
     if (!block)
         return answer;
-    return BlockExRule<form>(*block, field_name);
+    return ExBlockRule<form>(*block, field_name);
 }
 
 } // namespace
@@ -221,7 +221,7 @@ FieldAnswer AnswerVersionFieldExWide(std::string_view path, std::string_view fie
 
 FieldAnswer AnswerBlockFieldEx(const CheckedBlock &block, std::string_view field)
 {
-    return BlockExRule<TextForm::ansi>(block, field);
+    return ExBlockRule<TextForm::ansi>(block, field);
 }
 
 } // namespace qv::fileinfo

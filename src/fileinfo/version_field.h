@@ -62,10 +62,11 @@ inline memory::HeapPtr<char> QueryVersionFieldEx(std::string_view path, std::str
 
 struct CheckedBlock;
 
-// The same from a block already read (fileinfo/checked_block.h), so that
-// one read of a file answers every field. Queries on a block may write
-// into it, as the system's do: each answer is that of the field asked on
-// the block after the fields asked before it.
+// The same from a block already read in the 8-bit form (ReadCheckedBlock's
+// default, fileinfo/checked_block.h), so that one read of a file answers
+// every field. Queries on a block may write into it, as the system's do:
+// each answer is that of the field asked on the block after the fields
+// asked before it.
 FieldAnswer AnswerBlockFieldEx(const CheckedBlock &block, std::string_view field);
 
 // U.S. English in code page 1252: the one string table GetFileVersion

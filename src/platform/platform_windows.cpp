@@ -168,26 +168,52 @@ void PlatformFreeVersionLibrary(PlatformVersionLibrary *library)
     memory::DeleteHeapObject(library);
 }
 
-uint32_t PlatformGetFileVersionInfoSizeA(PlatformVersionLibrary &library, const char *path,
-                                         uint32_t *handle, PathForm form)
+// Windows' x64 calling convention has a called function give back xmm6 to
+// xmm15 as it found them. 64-bit Wine's version functions do not always:
+// on a file whose image its loader faults on (the generated
+// section_at_address_zero_unreadable.dll) they return with them changed.
+// Declared clobbered before and after the call, those registers hold no
+// value across it, and the function around it, never inlined, saves its
+// caller's on entry and restores them on return.
+#if defined(__x86_64__)
+#define QV_KEEP_VECTOR_REGISTERS()                                                                 \
+    __asm__ volatile("" ::                                                                         \
+                         : "xmm6", "xmm7", "xmm8", "xmm9", "xmm10", "xmm11", "xmm12", "xmm13",     \
+                           "xmm14", "xmm15")
+#else
+#define QV_KEEP_VECTOR_REGISTERS()
+#endif
+
+[[gnu::noinline]] uint32_t PlatformGetFileVersionInfoSizeA(PlatformVersionLibrary &library,
+                                                           const char *path, uint32_t *handle,
+                                                           PathForm form)
 {
     DWORD value = 0;
     DWORD size = 0;
+    const auto wide = form == PathForm::ansi ? nullptr : WidePath(path);
+    QV_KEEP_VECTOR_REGISTERS();
     if (form == PathForm::ansi)
         size = library.get_size(path, &value);
-    else if (const auto wide = WidePath(path))
+    else if (wide)
         size = library.get_size_wide(wide.get(), &value);
+    QV_KEEP_VECTOR_REGISTERS();
     *handle = value;
     return size;
 }
 
-bool PlatformGetFileVersionInfoA(PlatformVersionLibrary &library, const char *path, uint32_t handle,
-                                 uint32_t length, void *data, PathForm form)
+[[gnu::noinline]] bool PlatformGetFileVersionInfoA(PlatformVersionLibrary &library,
+                                                   const char *path, uint32_t handle,
+                                                   uint32_t length, void *data, PathForm form)
 {
+    const auto wide = form == PathForm::ansi ? nullptr : WidePath(path);
+    QV_KEEP_VECTOR_REGISTERS();
+    BOOL read = FALSE;
     if (form == PathForm::ansi)
-        return library.get_info(path, handle, length, data) != FALSE;
-    const auto wide = WidePath(path);
-    return wide && library.get_info_wide(wide.get(), handle, length, data) != FALSE;
+        read = library.get_info(path, handle, length, data);
+    else if (wide)
+        read = library.get_info_wide(wide.get(), handle, length, data);
+    QV_KEEP_VECTOR_REGISTERS();
+    return read != FALSE;
 }
 
 bool PlatformVerQueryValueA(PlatformVersionLibrary &library, const void *block,

@@ -57,7 +57,7 @@ int RunCall(const Options &o)
     for (std::string_view assignment : o.sets)
         if (std::optional<Error> error = StoreVariable(block, assignment))
             return Report(*error);
-    int32_t result = CallExport(std::get<QvSetupExport>(function), block);
+    int32_t result = std::get<QvSetupExport>(function)(&block);
     const std::vector<Variable> variables = Variables(block);
     Write(o.json ? JsonResult(o, result, variables) : TextResult(o, result, variables));
     fflush(stdout);

@@ -16,9 +16,7 @@
 #include "fileinfo/checked_block.h"
 #include "fileinfo/version_field.h"
 #include "fileinfo/version_fields.h"
-#include "files.h"
 #include "host_table.h"
-#include "keep_registers.h"
 #include "options.h"
 #include "output.h"
 #include "reader/version_block.h"
@@ -166,21 +164,12 @@ std::string Hint(const ExplainRequest &r, bool ex, const FieldAnswer &answer,
     return {};
 }
 
-// The rule's own answer, GetFileVersionEx's or GetFileVersion's; the
-// caller's registers kept (keep_registers.h).
-[[gnu::noinline]] FieldAnswer Answer(const ExplainRequest &r, bool ex)
-{
-    FieldAnswer answer = ex ? qv::fileinfo::AnswerVersionFieldEx(r.file, r.field)
-                            : qv::fileinfo::AnswerVersionField(r.file, r.field);
-    QVHOST_KEEP_VECTOR_REGISTERS();
-    return answer;
-}
-
 // The rule's steps, its answer, and the module's. False on a mismatch.
 bool ExplainRule(const ExplainRequest &r, bool ex, const std::optional<CheckedBlock> &block)
 {
     const std::string step = RuleStep(r, ex);
-    const FieldAnswer answer = Answer(r, ex);
+    const FieldAnswer answer = ex ? qv::fileinfo::AnswerVersionFieldEx(r.file, r.field)
+                                  : qv::fileinfo::AnswerVersionField(r.file, r.field);
     const bool number = ex && (SameKey(r.field, qv::fileinfo::kFileVersionNumber) ||
                                SameKey(r.field, qv::fileinfo::kProductVersionNumber));
     if (block && answer.refusal != Refusal::unknown_field && !number)
@@ -190,7 +179,8 @@ bool ExplainRule(const ExplainRequest &r, bool ex, const std::optional<CheckedBl
         Line(step, "answer " + AnswerText(r, answer, given));
     else
         Line(step, "empty: " + Reason(answer.refusal));
-    const FieldAnswer other = Answer(r, !ex);
+    const FieldAnswer other = ex ? qv::fileinfo::AnswerVersionField(r.file, r.field)
+                                 : qv::fileinfo::AnswerVersionFieldEx(r.file, r.field);
     if (given.empty())
         if (const std::string hint = Hint(r, ex, answer, other, block); !hint.empty())
             Line(step, "hint: " + hint);
@@ -214,7 +204,7 @@ int Explain(const ExplainRequest &r)
     Line("field", r.field);
     ExplainFile(r);
     Refusal refusal = Refusal::none;
-    const auto block = ReadBlock(r.file, refusal);
+    const auto block = qv::fileinfo::ReadCheckedBlock(r.file, refusal);
     ExplainBlock(block, refusal);
     const bool plain = ExplainRule(r, false, block);
     const bool ex = ExplainRule(r, true, block);

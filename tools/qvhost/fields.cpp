@@ -32,7 +32,7 @@ FileFields ReadFields(std::string_view file)
     FileFields fields;
     fields.values.resize(std::size(kFields));
     qv::reader::Refusal refusal = qv::reader::Refusal::none;
-    const auto block = ReadBlock(file, refusal);
+    const auto block = qv::fileinfo::ReadCheckedBlock(file, refusal);
     fields.status = block || !Unreadable(refusal) ? FileStatus::none : FileStatus::missing;
     fields.image = !NotAnImage(refusal);
     for (size_t i = 0; block && i < std::size(kFields); i++) {

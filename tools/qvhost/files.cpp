@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "keep_registers.h"
 #include "output.h"
 #ifndef _WIN32
 #include "walk.h"
@@ -31,14 +30,6 @@ bool Readable(std::string_view path)
     const bool readable = !ferror(file);
     fclose(file);
     return readable;
-}
-
-[[gnu::noinline]] std::optional<qv::fileinfo::CheckedBlock> ReadBlock(std::string_view path,
-                                                                      qv::reader::Refusal &refusal)
-{
-    auto block = qv::fileinfo::ReadCheckedBlock(path, refusal);
-    QVHOST_KEEP_VECTOR_REGISTERS();
-    return block;
 }
 
 bool Unreadable(qv::reader::Refusal refusal)

@@ -7,9 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include <optional>
-
-#include "fileinfo/checked_block.h"
 #include "options.h"
 #include "reader/refusal.h"
 
@@ -24,11 +21,6 @@ std::string_view StatusName(FileStatus status);
 // Whether the file opens and reads: a folder opens on Linux, but does not
 // read.
 bool Readable(std::string_view path);
-
-// The file's checked block (fileinfo/checked_block.h), and why none; the
-// caller's registers kept (keep_registers.h).
-std::optional<qv::fileinfo::CheckedBlock> ReadBlock(std::string_view path,
-                                                    qv::reader::Refusal &refusal);
 
 // Whether the reader's refusal is that the file cannot be opened and read.
 bool Unreadable(qv::reader::Refusal refusal);

@@ -4,8 +4,6 @@
 #include <cstring>
 #include <new>
 
-#include "keep_registers.h"
-
 namespace qvhost {
 namespace {
 
@@ -135,13 +133,6 @@ std::vector<Variable> Variables(const HostParamBlock &block)
     return variables;
 }
 
-[[gnu::noinline]] int32_t CallExport(QvSetupExport function, HostParamBlock &block)
-{
-    const int32_t result = function(&block);
-    QVHOST_KEEP_VECTOR_REGISTERS();
-    return result;
-}
-
 std::string AskFileVersion(QvSetupExport function, const std::string &parameters)
 {
     Options shape;
@@ -150,7 +141,7 @@ std::string AskFileVersion(QvSetupExport function, const std::string &parameters
     shape.parameter_text = parameters;
     Table table{std::vector<char>(shape.name_width), std::vector<char>(shape.value_width)};
     HostParamBlock block = BlockFor(table, shape);
-    CallExport(function, block);
+    function(&block);
     for (const Variable &v : Variables(block))
         if (v.name == "FileVersion")
             return std::string(v.value);

@@ -45,9 +45,6 @@ struct Variable {
 // The table's entries after the call, within its capacity.
 std::vector<Variable> Variables(const HostParamBlock &block);
 
-// Calls the export; the caller's registers kept (keep_registers.h).
-int32_t CallExport(QvSetupExport function, HostParamBlock &block);
-
 // What `function` writes to FileVersion for PARAMETER_TEXT `parameters`,
 // called with a one-entry table whose value slot holds any version string
 // (a string's block has a 16-bit length); empty when it writes nothing.

@@ -110,7 +110,7 @@ FileStrings ReadStrings(std::string_view path)
     // from "missing".
     FileStrings file;
     qv::reader::Refusal refusal = qv::reader::Refusal::none;
-    const auto block = ReadBlock(path, refusal);
+    const auto block = qv::fileinfo::ReadCheckedBlock(path, refusal);
     if (!block) {
         file.status = Unreadable(refusal) ? FileStatus::missing : FileStatus::none;
         file.image = !NotAnImage(refusal);

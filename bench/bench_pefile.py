@@ -17,7 +17,19 @@ per file, and prints "pefile-full" lines.
 reads every string table of each file (fast load, resources only) and
 prints its file name and number of strings, untimed: bench_strings.py
 times the whole run.
+
+    bench_pefile.py --tree [-j N] FOLDER
+
+walks FOLDER (symbolic links not followed), tries every regular file with
+pefile's fast load and the resource directory only, on N processes
+(default 1), and prints one JSON line for each file pefile reads as a PE
+image, in walk order: {"file": ..., "CompanyName": ..., "ProductVersion":
+...}, each the first string table's value that is not empty, or null.
+bench_tree.py times the whole run.
 """
+import json
+import multiprocessing
+import os
 import statistics
 import sys
 import time
@@ -62,7 +74,63 @@ def all_strings(path):
     return strings
 
 
+def tree_files(folder):
+    with os.scandir(folder) as entries:
+        for entry in sorted(entries, key=lambda e: e.name):
+            if entry.is_dir(follow_symlinks=False):
+                yield from tree_files(entry.path)
+            elif entry.is_file(follow_symlinks=False):
+                yield entry.path
+
+
+TREE_FIELDS = ("CompanyName", "ProductVersion")
+
+
+def tree_answers(path):
+    """The JSON line for one file, or None when pefile does not take it as PE."""
+    try:
+        pe = pefile.PE(path, fast_load=True)
+        pe.parse_data_directories(
+            directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
+    except pefile.PEFormatError:
+        return None
+    except Exception as error:  # a damaged file pefile fails on, not a PE answer
+        return json.dumps({"file": path, "error": repr(error)})
+    answers = {"file": path}
+    for field in TREE_FIELDS:
+        try:
+            answers[field] = string_value(pe, field)
+        except Exception:
+            answers[field] = None
+    pe.close()
+    return json.dumps(answers)
+
+
+def tree(folder, workers):
+    out = sys.stdout
+    if workers == 1:
+        lines = map(tree_answers, tree_files(folder))
+        for line in lines:
+            if line:
+                out.write(line + "\n")
+        return 0
+    with multiprocessing.Pool(workers) as pool:
+        for line in pool.imap(tree_answers, tree_files(folder), chunksize=32):
+            if line:
+                out.write(line + "\n")
+    return 0
+
+
 def main(argv):
+    if argv[1:2] == ["--tree"]:
+        args = argv[2:]
+        workers = 1
+        if args[:1] == ["-j"] and len(args) > 1:
+            workers, args = int(args[1]), args[2:]
+        if len(args) != 1 or workers < 1:
+            print("usage: bench_pefile.py --tree [-j N] FOLDER", file=sys.stderr)
+            return 2
+        return tree(args[0], workers)
     if argv[1:2] == ["--all-strings"]:
         for path in argv[2:]:
             print(f"{path}\t{len(all_strings(path))}")

@@ -122,12 +122,13 @@ file's block once.
 {END}"""
 
 
-def write(text):
+def write(text, begin=BEGIN, end=END):
+    """Puts text in docs/benchmarks.md between the markers begin and end."""
     path = os.path.join(ROOT, "docs", "benchmarks.md")
     with open(path) as page:
         old = page.read()
-    if BEGIN in old:
-        old = old[:old.index(BEGIN)] + text + old[old.index(END) + len(END):]
+    if begin in old:
+        old = old[:old.index(begin)] + text + old[old.index(end) + len(end):]
     else:
         old = old.rstrip("\n") + "\n\n" + text + "\n"
     with open(path, "w") as page:

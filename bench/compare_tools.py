@@ -17,7 +17,8 @@ and measures, one after the other in this run, the median cost of one query:
   exiftool  one batch call over the file listed many times, wall time per file
 
 Each tool runs pinned to CPU 1. Then bench_strings.py times whole runs of
-qvhost --strings over about 100 files beside --fields, exiftool and pefile.
+qvhost --strings over about 100 files beside --fields, exiftool and pefile,
+and bench_tree.py whole runs over a tree of 30,000 files on two CPUs.
 Prints the tables and writes docs/benchmarks.md and docs/benchmarks.png
 (gnuplot).
 """
@@ -32,6 +33,7 @@ import tempfile
 import time
 
 import bench_strings
+import bench_tree
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PIN = ["taskset", "-c", "1"]
@@ -301,6 +303,8 @@ def main():
         write_plot(folder, field, files, results, png)
         log("measuring every string of about 100 files (bench_strings.py)")
         strings = bench_strings.section()
+        log("measuring a tree of 30,000 files (bench_tree.py)")
+        strings += "\n\n" + bench_tree.section()
     finally:
         shutil.rmtree(folder, ignore_errors=True)
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "reader/cp1252.h"
 #include "reader/version_block.h"
 #include "reader/version_file.h"
 #include "text/text.h"
@@ -54,12 +55,13 @@ Value QueryValue(const CheckedBlock &block, const char *sub_block)
 // end. The buffer starts zero-filled so that bytes the platform leaves
 // unwritten cannot change an answer. Before any query the root's length
 // must fit the block.
-std::optional<CheckedBlock> ReadCheckedBlock(std::string_view path, reader::Refusal &refusal)
+std::optional<CheckedBlock> ReadCheckedBlock(std::string_view path, reader::Refusal &refusal,
+                                             TextForm form)
 {
     using reader::Refusal;
     // The path goes to the file system, which wants it terminated.
     const memory::HeapPtr<char> terminated = memory::CopyText(path);
-    VersionApiHandle api = OpenVersionApi();
+    VersionApiHandle api = OpenVersionApi(form);
     refusal = Refusal::no_memory;
     if (!terminated || !api)
         return std::nullopt;
@@ -84,6 +86,46 @@ std::optional<CheckedBlock> ReadCheckedBlock(std::string_view path, reader::Refu
     refusal = Refusal::none;
     const ByteView view{{bytes.get(), std::size_t{size} + 1}};
     return CheckedBlock{std::move(api), std::move(bytes), view};
+}
+
+// The units run from the value to the first zero unit or for as many units
+// as the value has, all inside the block.
+StringValue QueryWideString(const CheckedBlock &block, const char *sub_block)
+{
+    if (!reader::WideLayout(block.view))
+        return QueryString(block, sub_block);
+    void *pointer = nullptr;
+    unsigned length = 0;
+    if (!ApiWideValueQuery(*block.api, block.view.bytes.data(), sub_block, &pointer, &length))
+        return {Found::nothing, {}, reader::Refusal::no_such_value};
+    if (pointer == nullptr || length == 0)
+        return {Found::nothing, {}, reader::Refusal::value_empty};
+    const auto offset = OffsetInside(block.view, pointer, uint64_t{length} * 2);
+    if (!offset)
+        return {Found::outside, {}, reader::Refusal::value_outside_block};
+    const uint64_t end = *offset + uint64_t{length} * 2;
+    uint64_t at = *offset;
+    while (at < end && block.view.ReadOrZero<uint16_t>(at) != 0)
+        at += 2;
+    return {Found::inside,
+            {reinterpret_cast<const char *>(block.view.bytes.data() + *offset),
+             static_cast<std::size_t>(at - *offset)},
+            reader::Refusal::none,
+            2};
+}
+
+memory::HeapPtr<char16_t[]> CopyWideText(const StringValue &value)
+{
+    const std::size_t count = value.text.size() / value.unit;
+    auto copy = memory::AllocateArray<char16_t>(count + 1);
+    if (!copy)
+        return copy;
+    const auto *bytes = reinterpret_cast<const uint8_t *>(value.text.data());
+    for (std::size_t i = 0; i < count; i++)
+        copy[i] = value.unit == 2 ? static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8)
+                                  : static_cast<char16_t>(reader::Utf16FromCp1252(bytes[i]));
+    copy[count] = u'\0';
+    return copy;
 }
 
 // The string runs from the value to its first NUL, which must lie inside.

@@ -26,9 +26,11 @@ struct CheckedBlock {
     reader::ByteView view;
 };
 
-// The block of the file at `path`; none when the file has none, or when
-// its root claims more bytes than were read, and then why in `refusal`.
-std::optional<CheckedBlock> ReadCheckedBlock(std::string_view path, reader::Refusal &refusal);
+// The block of the file at `path` (written as `form` says); none when the
+// file has none, or when its root claims more bytes than were read, and
+// then why in `refusal`.
+std::optional<CheckedBlock> ReadCheckedBlock(std::string_view path, reader::Refusal &refusal,
+                                             TextForm form = TextForm::ansi);
 
 inline std::optional<CheckedBlock> ReadCheckedBlock(std::string_view path)
 {
@@ -43,14 +45,34 @@ enum class Found { nothing, outside, inside };
 
 struct StringValue {
     Found found = Found::nothing;
-    std::string_view text = {}; // inside the block, up to its NUL
+    // Inside the block, up to its NUL: 8-bit text, or with `unit` 2 the
+    // UTF-16 units' bytes, low byte first.
+    std::string_view text = {};
     // Why there is none: for a query the version operations refuse, only
     // that there is no such value (BlockQueryRefusal tells why).
     reader::Refusal refusal = reader::Refusal::none;
+    uint8_t unit = 1;
 };
 
 // The string at `sub_block`, as the platform's 8-bit copy of it.
 StringValue QueryString(const CheckedBlock &block, const char *sub_block);
+
+// The same as the file's own UTF-16 units where its block has the 32-bit
+// layout (a 16-bit block's strings are 8-bit text either way).
+StringValue QueryWideString(const CheckedBlock &block, const char *sub_block);
+
+template <TextForm form>
+StringValue QueryFormString(const CheckedBlock &block, const char *sub_block)
+{
+    if constexpr (form == TextForm::wide)
+        return QueryWideString(block, sub_block);
+    else
+        return QueryString(block, sub_block);
+}
+
+// A terminated UTF-16 copy of a string QueryString found: its units, or its
+// 8-bit text read as code page 1252. Empty when there is no memory.
+memory::HeapPtr<char16_t[]> CopyWideText(const StringValue &value);
 
 // "a.b.c.d" from two words of the fixed record (`ms_offset` and
 // `ls_offset` in it, reader/version_block.h), or empty when the block has

@@ -14,6 +14,7 @@ namespace qv::fileinfo {
 struct VersionApi {
     reader::VersionFileHandle file;
     memory::HeapPtr<char> path; // the path `file` was opened for
+    platform::PathForm path_form = platform::PathForm::ansi;
     void *block = nullptr;
     uint32_t block_length = 0;
     reader::Refusal refusal = reader::Refusal::none;
@@ -24,16 +25,19 @@ void CloseVersionApi(VersionApi *api)
     memory::DeleteHeapObject(api);
 }
 
-VersionApiHandle OpenVersionApi()
+VersionApiHandle OpenVersionApi(TextForm form)
 {
-    return VersionApiHandle(memory::NewHeapObject<VersionApi>());
+    VersionApiHandle api(memory::NewHeapObject<VersionApi>());
+    if (api && form == TextForm::wide)
+        api->path_form = platform::PathForm::utf8;
+    return api;
 }
 
 uint32_t ApiInfoSize(VersionApi &api, const char *path, uint32_t *handle)
 {
     *handle = 0;
     api.path.reset();
-    api.refusal = reader::OpenVersionFile(path, api.file);
+    api.refusal = reader::OpenVersionFile(path, api.file, api.path_form);
     if (api.refusal != reader::Refusal::none) {
         api.file.reset();
         return 0;
@@ -61,6 +65,14 @@ bool ApiValueQuery(VersionApi &api, const void *block, const char *sub_block, vo
     if (block == nullptr || block != api.block)
         return false;
     return reader::BlockValueQuery(api.block, api.block_length, sub_block, buffer, length);
+}
+
+bool ApiWideValueQuery(VersionApi &api, const void *block, const char *sub_block, void **buffer,
+                       unsigned *length)
+{
+    if (block == nullptr || block != api.block)
+        return false;
+    return reader::BlockWideValueQuery(api.block, api.block_length, sub_block, buffer, length);
 }
 
 reader::Refusal ApiSizeRefusal(const VersionApi &api)

@@ -39,20 +39,21 @@ const std::string_view *FindField(std::span<const std::string_view> fields, std:
 // no answer.
 enum class TableAnswer { found, absent, unsound };
 
+template <TextForm form>
 TableAnswer QueryTable(const CheckedBlock &block, uint32_t translation, std::string_view field,
-                       std::string_view &text)
+                       StringValue &value)
 {
     StringPathBuffer path;
     StringPath(translation, field, path);
-    const StringValue value = QueryString(block, path.data());
+    value = QueryFormString<form>(block, path.data());
     if (value.found == Found::outside)
         return TableAnswer::unsound;
-    text = value.text;
-    return text.empty() ? TableAnswer::absent : TableAnswer::found;
+    return value.text.empty() ? TableAnswer::absent : TableAnswer::found;
 }
 
 // The string of `field` from the first table that has it, and that table.
-TableAnswer QueryTables(const CheckedBlock &block, std::string_view field, std::string_view &text,
+template <TextForm form>
+TableAnswer QueryTables(const CheckedBlock &block, std::string_view field, StringValue &value,
                         uint32_t &table)
 {
     const auto list = ReadTranslations(block);
@@ -64,21 +65,38 @@ TableAnswer QueryTables(const CheckedBlock &block, std::string_view field, std::
         if (!translation)
             continue;
         table = *translation;
-        const TableAnswer answer = QueryTable(block, table, field, text);
+        const TableAnswer answer = QueryTable<form>(block, table, field, value);
         if (answer != TableAnswer::absent)
             return answer;
     }
     return TableAnswer::absent;
 }
 
+// A found string's text in the answer's form.
+template <TextForm form>
+void SetText(FieldAnswer &answer, const StringValue &value)
+{
+    if constexpr (form == TextForm::wide)
+        answer.wide = CopyWideText(value);
+    else
+        answer.text = memory::CopyText(value.text);
+}
+
 // The text of the fixed record's two words, from where it came.
+template <TextForm form>
 FieldAnswer FixedAnswer(const CheckedBlock &block, bool product)
 {
     FieldAnswer answer;
     answer.source = product ? Source::product_version_record : Source::file_version_record;
     answer.text = FixedVersionText(block, product ? FixedVersion::product : FixedVersion::file);
-    if (!answer.text)
+    if (!answer.text) {
         answer.refusal = reader::Refusal::no_fixed_record;
+        return answer;
+    }
+    if constexpr (form == TextForm::wide) {
+        SetText<form>(answer, {Found::inside, answer.text.get()});
+        answer.text.reset();
+    }
     return answer;
 }
 
@@ -96,24 +114,29 @@ void StringPath(uint32_t translation, std::string_view field, StringPathBuffer &
     path[used] = '\0';
 }
 
-FieldAnswer AnswerVersionField(std::string_view path, std::string_view field_name)
+namespace {
+
+// GetFileVersion's rule (fileinfo/version_field.h), in either form: each
+// form has functions of its own, so that the DLL carries no wide code.
+template <TextForm form>
+FieldAnswer PlainRule(std::string_view path, std::string_view field_name)
 {
     FieldAnswer answer;
     const auto field = FindField(kVersionFields, field_name);
     answer.refusal = reader::Refusal::unknown_field;
     if (field == nullptr)
         return answer;
-    const auto block = ReadCheckedBlock(path, answer.refusal);
+    const auto block = ReadCheckedBlock(path, answer.refusal, form);
     if (!block)
         return answer;
     // A string found, but not inside the block, gives nothing: not the
     // fallback either.
     StringPathBuffer sub_block;
     StringPath(kEnglish1252, *field, sub_block);
-    const StringValue value = QueryString(*block, sub_block.data());
+    const StringValue value = QueryFormString<form>(*block, sub_block.data());
     answer.refusal = value.refusal;
     if (value.found == Found::inside) {
-        answer.text = memory::CopyText(value.text);
+        SetText<form>(answer, value);
         answer.source = Source::table;
         answer.translation = kEnglish1252;
         return answer;
@@ -123,10 +146,12 @@ FieldAnswer AnswerVersionField(std::string_view path, std::string_view field_nam
     answer.refusal = reader::Refusal::not_in_table;
     if (field != &kVersionFields[0])
         return answer;
-    return FixedAnswer(*block, true);
+    return FixedAnswer<form>(*block, true);
 }
 
-FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field_name)
+// GetFileVersionEx's rule on a block read in `form`.
+template <TextForm form>
+FieldAnswer ExBlockRule(const CheckedBlock &block, std::string_view field_name)
 {
     FieldAnswer answer;
     const auto field = FindField(kStringFields, field_name);
@@ -135,19 +160,16 @@ FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field_n
     answer.refusal = reader::Refusal::unknown_field;
     if (field == nullptr && !file_number && !product_number)
         return answer;
-    const auto block = ReadCheckedBlock(path, answer.refusal);
-    if (!block)
-        return answer;
     if (product_number)
-        return FixedAnswer(*block, true);
+        return FixedAnswer<form>(block, true);
     if (!file_number) {
         // As in GetFileVersion, a string not inside the block gives
         // nothing, not the fallback.
-        std::string_view text;
-        const TableAnswer found = QueryTables(*block, *field, text, answer.translation);
+        StringValue value;
+        const TableAnswer found = QueryTables<form>(block, *field, value, answer.translation);
         answer.refusal = reader::Refusal::value_outside_block;
         if (found == TableAnswer::found) {
-            answer.text = memory::CopyText(text);
+            SetText<form>(answer, value);
             answer.source = Source::table;
             answer.refusal = reader::Refusal::none;
             return answer;
@@ -158,7 +180,48 @@ FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field_n
         if (field != &kStringFields[0])
             return answer;
     }
-    return FixedAnswer(*block, false);
+    return FixedAnswer<form>(block, false);
+}
+
+// GetFileVersionEx's rule.
+template <TextForm form>
+FieldAnswer ExRule(std::string_view path, std::string_view field_name)
+{
+    FieldAnswer answer;
+    answer.refusal = reader::Refusal::unknown_field;
+    if (FindField(kExFields, field_name) == nullptr)
+        return answer;
+    const auto block = ReadCheckedBlock(path, answer.refusal, form);
+    if (!block)
+        return answer;
+    return ExBlockRule<form>(*block, field_name);
+}
+
+} // namespace
+
+FieldAnswer AnswerVersionField(std::string_view path, std::string_view field)
+{
+    return PlainRule<TextForm::ansi>(path, field);
+}
+
+FieldAnswer AnswerVersionFieldWide(std::string_view path, std::string_view field)
+{
+    return PlainRule<TextForm::wide>(path, field);
+}
+
+FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field)
+{
+    return ExRule<TextForm::ansi>(path, field);
+}
+
+FieldAnswer AnswerVersionFieldExWide(std::string_view path, std::string_view field)
+{
+    return ExRule<TextForm::wide>(path, field);
+}
+
+FieldAnswer AnswerBlockFieldEx(const CheckedBlock &block, std::string_view field)
+{
+    return ExBlockRule<TextForm::ansi>(block, field);
 }
 
 } // namespace qv::fileinfo

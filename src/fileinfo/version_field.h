@@ -11,6 +11,7 @@
 #include <span>
 #include <string_view>
 
+#include "fileinfo/version_api.h"
 #include "memory/heap.h"
 #include "reader/refusal.h"
 
@@ -21,9 +22,11 @@ namespace qv::fileinfo {
 enum class Source : uint8_t { none, table, file_version_record, product_version_record };
 
 // A rule's answer: its text (empty: none, and `refusal` says why), and where
-// it came from (for a table, its translation).
+// it came from (for a table, its translation). The wide form (paths in
+// UTF-8, fileinfo/version_api.h) answers in `wide` instead of `text`.
 struct FieldAnswer {
     memory::HeapPtr<char> text;
+    memory::HeapPtr<char16_t[]> wide;
     reader::Refusal refusal = reader::Refusal::none;
     Source source = Source::none;
     uint32_t translation = 0;
@@ -35,6 +38,8 @@ struct FieldAnswer {
 // is missing or its length is 0 (a string holding only its terminator is
 // there, and gives ""). A terminated heap string, or empty.
 FieldAnswer AnswerVersionField(std::string_view path, std::string_view field);
+// The same in the wide form: `path` in UTF-8, the answer in `wide`.
+FieldAnswer AnswerVersionFieldWide(std::string_view path, std::string_view field);
 
 inline memory::HeapPtr<char> QueryVersionField(std::string_view path, std::string_view field)
 {
@@ -48,11 +53,21 @@ inline memory::HeapPtr<char> QueryVersionField(std::string_view path, std::strin
 // "ProductVersionNumber", "a.b.c.d" from the fixed record. "FileVersion"
 // falls back to FileVersionNumber. A terminated heap string, or empty.
 FieldAnswer AnswerVersionFieldEx(std::string_view path, std::string_view field);
+FieldAnswer AnswerVersionFieldExWide(std::string_view path, std::string_view field);
 
 inline memory::HeapPtr<char> QueryVersionFieldEx(std::string_view path, std::string_view field)
 {
     return AnswerVersionFieldEx(path, field).text;
 }
+
+struct CheckedBlock;
+
+// The same from a block already read in the 8-bit form (ReadCheckedBlock's
+// default, fileinfo/checked_block.h), so that one read of a file answers
+// every field. Queries on a block may write into it, as the system's do:
+// each answer is that of the field asked on the block after the fields
+// asked before it.
+FieldAnswer AnswerBlockFieldEx(const CheckedBlock &block, std::string_view field);
 
 // U.S. English in code page 1252: the one string table GetFileVersion
 // reads.

@@ -18,7 +18,7 @@ struct PlatformFile {
 
 // Not blocking: a FIFO opens at once (and then fails to read) instead of
 // waiting for a writer.
-FileHandle PlatformOpenFile(const char *path)
+FileHandle PlatformOpenFile(const char *path, PathForm /*form: bytes either way*/)
 {
     const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)

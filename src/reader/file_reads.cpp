@@ -10,13 +10,13 @@ namespace qv::reader {
 // to the caller's buffer.
 constexpr std::size_t kLargestWindowedRead = kFileWindowSize / 4;
 
-Refusal OpenFileImage(FileImage &image, const char *path)
+Refusal OpenFileImage(FileImage &image, const char *path, platform::PathForm form)
 {
     image.size = 0;
     image.head_length = 0;
     image.window_start = 0;
     image.window_length = 0;
-    image.file = platform::PlatformOpenFile(path);
+    image.file = platform::PlatformOpenFile(path, form);
     if (!image.file)
         return Refusal::not_opened;
     // A file shorter than the head is all in it, and its length is known

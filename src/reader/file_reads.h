@@ -43,7 +43,8 @@ struct FileImage {
 };
 
 // Opens the file and reads its head; why not when it cannot be read.
-Refusal OpenFileImage(FileImage &image, const char *path);
+Refusal OpenFileImage(FileImage &image, const char *path,
+                      platform::PathForm form = platform::PathForm::ansi);
 
 // Reads of the resource itself go straight to the caller's buffer; the
 // others go through the window.

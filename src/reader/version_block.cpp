@@ -192,11 +192,16 @@ std::optional<uint32_t> ConvertToAnsi(const Block &b, uint32_t source, uint32_t 
     return count <= room ? count : 0;
 }
 
-// VerQueryValueA; with `writable` null the 8-bit copy is not made, and only
-// whether the query stays inside the block is judged.
+// What a query hands back for a string of the 32-bit layout: its 8-bit
+// copy (VerQueryValueA), only judged without making it, or its UTF-16 units
+// in the tree (VerQueryValueW), once the copy is judged.
+enum class Answer { copy, judge, utf16 };
+
+// VerQueryValueA, or as `answer` says.
 Refusal Query(const void *block, uint32_t block_length, std::string_view sub_block, void **buffer,
-              unsigned *length, bool write)
+              unsigned *length, Answer answer)
 {
+    const bool write = answer == Answer::copy;
     if (block == nullptr || block_length < kLeastBlockSize)
         return Refusal::block_too_short;
     sub_block = sub_block.substr(0, sub_block.find('\0'));
@@ -223,6 +228,9 @@ Refusal Query(const void *block, uint32_t block_length, std::string_view sub_blo
     *buffer = bytes + node.value;
     if (length != nullptr)
         *length = node.value_length;
+    // A binary value's length counts bytes: as text, half as many units.
+    if (length != nullptr && answer == Answer::utf16 && wide && node.type == 0)
+        *length = node.value_length / kUnitSize;
     if (wide && node.type != 0) {
         // Text: the 8-bit copy goes at the same offset in the area after
         // the tree and "FE2X", with room up to the tree's length from there.
@@ -234,6 +242,10 @@ Refusal Query(const void *block, uint32_t block_length, std::string_view sub_blo
             *length = converted.value_or(0);
         if (!converted)
             return Refusal::copy_leaves_block;
+        // The units stay where they are; a copy with no room (length 0)
+        // gives no text either way.
+        if (answer == Answer::utf16)
+            return Refusal::none;
         *buffer = bytes + target;
     }
     return Refusal::none;
@@ -244,14 +256,20 @@ Refusal Query(const void *block, uint32_t block_length, std::string_view sub_blo
 bool BlockValueQuery(void *block, uint32_t block_length, std::string_view sub_block, void **buffer,
                      unsigned *length)
 {
-    return Query(block, block_length, sub_block, buffer, length, true) == Refusal::none;
+    return Query(block, block_length, sub_block, buffer, length, Answer::copy) == Refusal::none;
+}
+
+bool BlockWideValueQuery(const void *block, uint32_t block_length, std::string_view sub_block,
+                         void **buffer, unsigned *length)
+{
+    return Query(block, block_length, sub_block, buffer, length, Answer::utf16) == Refusal::none;
 }
 
 Refusal BlockQueryRefusal(const void *block, uint32_t block_length, std::string_view sub_block)
 {
     void *value = nullptr;
     unsigned length = 0;
-    return Query(block, block_length, sub_block, &value, &length, false);
+    return Query(block, block_length, sub_block, &value, &length, Answer::judge);
 }
 
 bool BlockQueryStaysInside(const void *block, uint32_t block_length, std::string_view sub_block)

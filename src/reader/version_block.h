@@ -48,6 +48,22 @@ inline constexpr char kBlockSignature[4] = {'F', 'E', '2', 'X'};
 bool BlockValueQuery(void *block, uint32_t block_length, std::string_view sub_block, void **buffer,
                      unsigned *length);
 
+// As VerQueryValueW on a block of the 32-bit layout: for a string value,
+// points *buffer at its UTF-16 units in the tree and sets *length to their
+// count (for a binary-typed one, its bytes read as units). It finds and refuses what BlockValueQuery does (the 8-bit copy
+// that one would make included), and writes nothing.
+bool BlockWideValueQuery(const void *block, uint32_t block_length, std::string_view sub_block,
+                         void **buffer, unsigned *length);
+
+// True when the block is of the 32-bit layout, whose strings are UTF-16,
+// as VerQueryValueA tells the layouts apart; the 16-bit layout's strings
+// are 8-bit text.
+inline bool WideLayout(ByteView block)
+{
+    const auto byte = block.Read<uint8_t>(kLayoutByteOffset);
+    return byte && static_cast<int8_t>(*byte) < ' ';
+}
+
 // True when BlockValueQuery of `sub_block` on the block finds a value and
 // reads and writes only inside the block's `block_length` bytes. Nothing is
 // written. The Windows build asks this before each VerQueryValueA, which

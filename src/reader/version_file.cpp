@@ -22,7 +22,7 @@ void CloseVersionFile(VersionFile *file)
     memory::DeleteHeapObject(file);
 }
 
-Refusal OpenVersionFile(const char *path, VersionFileHandle &file)
+Refusal OpenVersionFile(const char *path, VersionFileHandle &file, platform::PathForm form)
 {
     file.reset();
     if (path == nullptr || *path == '\0')
@@ -31,7 +31,7 @@ Refusal OpenVersionFile(const char *path, VersionFileHandle &file)
     file.reset(memory::NewHeapObject<VersionFile>());
     if (!file)
         return Refusal::no_memory;
-    const Refusal refusal = OpenFileImage(file->image, path);
+    const Refusal refusal = OpenFileImage(file->image, path, form);
     if (refusal != Refusal::none)
         return refusal;
     return LocateVersionResource(file->image, path, file->location);
@@ -99,10 +99,10 @@ bool PathInfoRead(const char *path, uint32_t /*handle*/, uint32_t length, void *
     return file && FileInfoRead(*file, length, data);
 }
 
-Refusal VetVersionFile(const char *path)
+Refusal VetVersionFile(const char *path, platform::PathForm form)
 {
     VersionFileHandle file;
-    if (const Refusal refusal = OpenVersionFile(path, file); refusal != Refusal::none)
+    if (const Refusal refusal = OpenVersionFile(path, file, form); refusal != Refusal::none)
         return refusal;
     // The same read into the same size of buffer as a query makes: the
     // size, plus one byte, as the setup host's plug-ins pass it; zeroed, as

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "memory/heap.h"
+#include "platform/platform.h"
 #include "reader/refusal.h"
 
 namespace qv::reader {
@@ -37,8 +38,9 @@ VersionFileHandle OpenVersionFile(const char *path);
 
 // The same, and why not. Once the file is allocated, `file` keeps what was
 // read of it (VersionFileLocation), for a report; only a file opened with
-// Refusal::none may be read.
-Refusal OpenVersionFile(const char *path, VersionFileHandle &file);
+// Refusal::none may be read. `form` says how the path is written.
+Refusal OpenVersionFile(const char *path, VersionFileHandle &file,
+                        platform::PathForm form = platform::PathForm::ansi);
 
 struct VersionLocation;
 const VersionLocation &VersionFileLocation(const VersionFile &file);
@@ -62,7 +64,7 @@ bool FileInfoRead(VersionFile &file, uint32_t length, void *data);
 // the block that GetFileVersionInfoSizeA's size gives room for. These are
 // the files on which the system's own functions neither crash nor leave
 // their buffers; the Windows build hands no other file to them.
-Refusal VetVersionFile(const char *path);
+Refusal VetVersionFile(const char *path, platform::PathForm form = platform::PathForm::ansi);
 
 } // namespace qv::reader
 

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Checks the built DLL's shape: file format, the module name in its export
-# directory, the exports by name and ordinal against module/qvsetup.def, that
-# it imports only from DLLs that every Windows has, and its size.
-#   check_module_tables.sh OBJDUMP DLL DEF FORMAT
+# Checks a built DLL's shape: file format, the module name in its export
+# directory (the .def's LIBRARY), the exports by name and ordinal against
+# the .def (module/qvsetup.def, module/qvnsis.def), that it imports only from
+# DLLs that every Windows has, and its size (at most LIMIT bytes, 40 KiB by
+# default).
+#   check_module_tables.sh OBJDUMP DLL DEF FORMAT [LIMIT]
 set -u
-objdump=$1 dll=$2 def=$3 format=$4
+objdump=$1 dll=$2 def=$3 format=$4 limit=${5:-40960}
+name=$(sed -n 's/^LIBRARY "\(.*\)"/\1/p' "$def")
 fail=0
 problem() { echo "FAIL: $*"; fail=1; }
 
@@ -12,8 +15,8 @@ headers=$("$objdump" -p "$dll") || { echo "FAIL: objdump cannot read $dll"; exit
 
 "$objdump" -f "$dll" | grep -q "file format $format\$" || problem "not a $format image"
 grep -q $'^\tDLL$' <<<"$headers" || problem "not a DLL"
-grep -Eq '^Name[[:space:]]+[0-9a-f]+ QVSETUP\.dll$' <<<"$headers" ||
-  problem "export directory does not name QVSETUP.dll"
+grep -Eq "^Name[[:space:]]+[0-9a-f]+ ${name//./\\.}\$" <<<"$headers" ||
+  problem "export directory does not name $name"
 
 # "[Ordinal/Name Pointer] Table" rows are "[index] name"; ordinal = index + base.
 base=$(awk '/^Ordinal Base/ {print $3; exit}' <<<"$headers")
@@ -36,7 +39,7 @@ others=$(grep -vxE '(KERNEL32|MSVCRT|USER32)\.DLL' <<<"$imports")
 # Small enough for a setup program to carry: only the reader's vetting part
 # and none of the C runtime's start-up code may be in it.
 size=$(wc -c <"$dll")
-[ "$size" -le 40960 ] || problem "the DLL has grown to $size bytes (limit 40 KiB)"
+[ "$size" -le "$limit" ] || problem "the DLL has grown to $size bytes (limit $limit)"
 
 [ $fail = 0 ] && echo "module tables ok: $(grep -c ' @' "$def") exports, imports: $(echo $imports), $size bytes"
 exit $fail

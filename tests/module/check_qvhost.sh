@@ -147,6 +147,72 @@ explains "$version_files/string_length_zero.dll" FileVersion \
 exits 2 --json --explain all_fields.dll
 exits 2 --explain all_fields.dll FileVersion extra
 
+# -r: for each file under a folder, the lines it gives alone, in the order
+# of a depth-first walk with each folder's names sorted by byte ("folder"'s
+# files before "folder.with.dot"), whatever -j; without --all, only images.
+# qvhost.exe refuses -r.
+if [ -n "$emulator" ]; then
+  exits 2 --fields -r .
+else
+  walk_order() {
+    python3 -c 'import os, sys
+def walk(d):
+    for n in sorted(os.listdir(d)):
+        p = os.path.join(d, n)
+        if os.path.isdir(p) and not os.path.islink(p): yield from walk(p)
+        elif os.path.isfile(p) and not os.path.islink(p): yield p
+sys.stdout.buffer.write(b"".join(p + b"\n" for p in walk(os.fsencode(sys.argv[1]))))' "$1"
+  }
+  mapfile -t files < <(walk_order "$version_files")
+  for mode in --fields '--json --strings'; do
+    alone=$(run $mode "${files[@]}")
+    for j in 1 2; do
+      [ "$(run $mode -r --all -j $j "$version_files" 2>/dev/null)" = "$alone" ] ||
+        { echo "FAIL: $mode -r --all -j $j differs from the files one by one"; fail=1; }
+    done
+  done
+  run --fields -r "$version_files" 2>/dev/null | grep ^file= >"$tmp/images"
+  grep -q /basic_pe32.dll "$tmp/images" && ! grep -q /not_an_image.dll "$tmp/images" ||
+    { echo "FAIL: --fields -r prints other files, or not images"; fail=1; }
+  # A link loop, a pipe, a text file, an empty folder, an entry gone before
+  # it is read (a dangling link: listed, then not there), a file that opens
+  # but does not read (this process's memory), a folder on /proc (-x).
+  walk=$tmp/walk
+  mkdir -p "$walk/a" "$walk/empty" && cp all_fields.dll "$walk/a/image.dll" && echo text >"$walk/a/text.txt"
+  mkfifo "$walk/a/fifo" && ln -s .. "$walk/a/loop" && ln -s nowhere "$walk/a/gone"
+  ln -s /proc/self/mem "$walk/a/mem" && ln -s /proc/self/fdinfo "$walk/a/proc"
+  walks() { # walks STATUS EXPECTED ARGS...: file=, status=, reason= and stderr
+    local want=$1 expected=$2 status; shift 2
+    run "$@" >"$tmp/out" 2>&1; status=$?
+    [ "$(grep -E '^(file|status|reason)=|^qvhost' "$tmp/out")" = "$expected" ] && [ $status = "$want" ] ||
+      { printf 'FAIL: qvhost %s (status %s)\n' "$*" $status; cat "$tmp/out"; fail=1; }
+  }
+  walks 0 "file=$walk/a/image.dll${nl}status=ok${nl}qvhost: 1 PE/NE files read, 6 skipped, 0 could not be read" \
+    --fields -r "$walk"
+  walks 3 "file=$walk/a/gone${nl}status=missing${nl}reason=No such file or directory
+file=$walk/a/image.dll${nl}status=ok${nl}qvhost: $walk/a/loop: a folder loop, not entered again
+file=$walk/a/mem${nl}status=missing${nl}reason=Input/output error
+qvhost: 1 PE/NE files read, 3 skipped, 2 could not be read" --fields -r -L -x "$walk"
+  [ "$(run --fields -r -L --all "$walk" 2>/dev/null | grep -c "^file=$walk/a/proc/")" -gt 0 ] ||
+    { echo "FAIL: -L does not enter a link to a folder"; fail=1; }
+  expect "qvhost: 0 PE/NE files read, 0 skipped, 0 could not be read" --strings -r "$walk/empty"
+  # A folder that cannot be read. Root reads it: as root, a copy of qvhost
+  # in $tmp runs as nobody (the build's folder may be closed to nobody).
+  mkdir "$walk/locked" && chmod 000 "$walk/locked" && chmod 755 "$tmp" && cp "$qvhost" "$tmp/qvhost"
+  as=() && [ "$(id -u)" = 0 ] && as=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+  if "${as[@]}" "$tmp/qvhost" --version >/dev/null 2>&1; then
+    got=$("${as[@]}" "$tmp/qvhost" --json --strings -r "$walk/locked" 2>/dev/null)
+    [ "$got" = '{"file": "'"$walk"'/locked", "status": "missing", "reason": "Permission denied", "fixed": null, "translations": [], "tables": []}' ] ||
+      { echo "FAIL: an unreadable folder gives '$got'"; fail=1; }
+  else
+    echo "skipped: an unreadable folder (qvhost does not run as nobody here)"
+  fi
+fi
+exits 2 -r CompareVersions '1, 2'
+exits 2 --fields -L all_fields.dll
+exits 2 --fields -r -j 0 .
+exits 2 --dll x --fields -r .
+
 for export in NoSuchExport '#abc' '#0' '#99' "#$(($(wc -l <<<"$exports") + 1))"; do
   exits 2 "$export" '1, 2'
 done

@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""qvhost --strings against GetFileVersionEx (qvhost --fields) on real files.
+"""qvhost --strings against GetFileVersionEx (qvhost --fields) on real files,
+and --fields, which answers from one read of each file, against the
+module's export asked field by field (--dll, the module beside QVSETUP).
 
     check_strings_agree.py EMULATOR QVHOST CP1252_TABLE SKIP_LIST FILE_OR_FOLDER...
 
@@ -40,7 +42,10 @@ def shown(data):
 
 def answer(value, best_fit):
     """What GetFileVersionEx makes of a string: a binary-typed one is handed
-    back as its bytes, up to the first zero byte; text is converted."""
+    back as its bytes, up to the first zero byte; text is converted. Without
+    best_fit, the text as the file holds it (the rules' wide form)."""
+    if best_fit is None:
+        return value[1]
     units = value[1].encode("utf-16-le", "surrogatepass")
     if len(value) == 3:
         return shown(units.split(b"\0")[0])
@@ -75,11 +80,16 @@ def main(emulator, qvhost, table, skip_list, *paths):
                    if f.is_file() and "," not in f.name and f.name.strip() == f.name
                    and f.name not in skip)
     command = ([] if emulator == "-" else [emulator]) + [qvhost, "--json"]
+    module = Path(qvhost).with_name("QVSETUP.dll" if qvhost.endswith(".exe") else "libqvsetup.so")
     bad = rows = answered = 0
     for start in range(0, len(files), 200):
         batch = files[start:start + 200]
-        for strings, fields in zip(run(command + ["--strings"], batch),
-                                   run(command + ["--fields"], batch)):
+        exported = run(command + ["--dll", str(module), "--fields"], batch)
+        for strings, fields, export in zip(run(command + ["--strings"], batch),
+                                           run(command + ["--fields"], batch), exported):
+            if fields != export:
+                bad += 1
+                print(f"differs: {fields['file']}: --fields {fields}, the export {export}")
             answered += strings["status"] == "ok"
             for field in FIELDS:
                 rows += 1

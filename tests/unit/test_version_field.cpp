@@ -123,7 +123,7 @@ void CloseVersionApi(VersionApi *)
 {
 }
 
-VersionApiHandle OpenVersionApi()
+VersionApiHandle OpenVersionApi(TextForm)
 {
     static VersionApi api;
     return VersionApiHandle(g_script != nullptr && g_script->no_api ? nullptr : &api);
@@ -166,6 +166,13 @@ bool ApiValueQuery(VersionApi &, const void *block, const char *sub_block, void 
     *buffer = reinterpret_cast<void *>(reinterpret_cast<uintptr_t>(block) + a.offset);
     *length = a.length;
     return true;
+}
+
+// The wide queries find what the 8-bit ones find; their lengths count units.
+bool ApiWideValueQuery(VersionApi &api, const void *block, const char *sub_block, void **buffer,
+                       unsigned *length)
+{
+    return ApiValueQuery(api, block, sub_block, buffer, length);
 }
 
 reader::Refusal ApiSizeRefusal(const VersionApi &)

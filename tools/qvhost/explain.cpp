@@ -5,7 +5,6 @@
 // (fileinfo/version_field.h); the answer printed is the rule's, and the
 // module's export is asked too, so that a mismatch shows.
 #include "explain.h"
-#include "strings.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -13,28 +12,24 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "fileinfo/checked_block.h"
 #include "fileinfo/version_field.h"
 #include "fileinfo/version_fields.h"
-#include "reader/pe_format.h"
-#include "reader/resource.h"
+#include "host_table.h"
+#include "options.h"
+#include "output.h"
 #include "reader/version_block.h"
-#include "reader/version_file.h"
 #include "text/text.h"
 
 namespace qvhost {
-namespace {
 
 using qv::fileinfo::CheckedBlock;
 using qv::fileinfo::FieldAnswer;
 using qv::fileinfo::Found;
 using qv::fileinfo::Source;
-using qv::reader::ByteView;
 using qv::reader::Refusal;
 
-// One line of output: "STEP: TEXT".
 void Line(std::string_view step, std::string_view text)
 {
     std::string line(step);
@@ -51,50 +46,7 @@ std::string Reason(Refusal refusal)
         .append(")");
 }
 
-// ---- The file, as the reader finds it ----
-
-std::string Format(const qv::reader::VersionLocation &location)
-{
-    if (location.sixteen_bit)
-        return "NE (16-bit)";
-    if (location.magic == qv::reader::pe::kOptionalHeaderMagic32)
-        return "PE32";
-    if (location.magic == qv::reader::pe::kOptionalHeaderMagic64)
-        return "PE32+";
-    if (location.magic != 0)
-        return "PE, optional header magic 0x" + Hex(location.magic, 4);
-    return "not identified";
-}
-
-// open, format and resource: the reader's steps, which on Windows decide
-// whether the system's functions are asked at all.
-void ExplainFile(const ExplainRequest &r)
-{
-    const std::string path(r.file);
-    qv::reader::VersionFileHandle file;
-    const Refusal refusal = qv::reader::OpenVersionFile(path.c_str(), file);
-    if (!file || refusal == Refusal::not_opened || refusal == Refusal::not_read) {
-        Line("open", "not opened: " + Reason(refusal));
-        return;
-    }
-    Line("open", "opened");
-    const qv::reader::VersionLocation &location = qv::reader::VersionFileLocation(*file);
-    Line("format", Format(location));
-    if (refusal != Refusal::none) {
-        Line("resource", "none: " + Reason(refusal));
-        return;
-    }
-    std::string where = location.in_image ? "at RVA 0x" + Hex(location.start, 1) +
-                                                " of the image as the loader maps it"
-                                          : "at file offset 0x" + Hex(location.start, 1);
-    if (!location.sixteen_bit)
-        where += ", language " + Hex(location.language, 4);
-    Line("resource", where + ", " + std::to_string(location.size) + " bytes");
-    const Refusal vet = qv::reader::VetVersionFile(path.c_str());
-    Line("vetted", vet == Refusal::none ? "the block reads soundly" : "refused: " + Reason(vet));
-}
-
-// ---- The block's tables, as the reader enumerates them ----
+namespace {
 
 bool SameKey(std::string_view a, std::string_view b)
 {
@@ -105,65 +57,6 @@ bool SameKey(std::string_view a, std::string_view b)
             return false;
     return true;
 }
-
-// A key in ASCII, '?' for other characters.
-std::string KeyText(ByteView b, qv::reader::BlockText key, bool wide)
-{
-    std::string text;
-    for (uint32_t i = 0; i < key.count; i++) {
-        const uint16_t unit = wide ? b.ReadOrZero<uint16_t>(key.offset + uint64_t{2} * i)
-                                   : b.ReadOrZero<uint8_t>(key.offset + uint64_t{i});
-        text += unit < 0x80 ? static_cast<char>(unit) : '?';
-    }
-    return text;
-}
-
-// The string tables in file order; those of a second StringFileInfo, which
-// no query reaches, are marked so.
-std::string StringTables(ByteView b)
-{
-    using qv::reader::VersionEntry;
-    std::string tables;
-    auto cursor = qv::reader::StartVersionStrings(b);
-    for (auto entry = qv::reader::NextVersionString(cursor); entry != VersionEntry::end;
-         entry = qv::reader::NextVersionString(cursor)) {
-        if (entry != VersionEntry::table)
-            continue;
-        tables.append(tables.empty() ? "" : " ").append(KeyText(b, cursor.key, cursor.wide));
-        if (cursor.info_count > 1)
-            tables += " (in a later StringFileInfo: never asked)";
-    }
-    return tables.empty() ? "none" : tables;
-}
-
-// block, translations, tables and fixed record: what the rules read.
-void ExplainBlock(const std::optional<CheckedBlock> &block, Refusal refusal)
-{
-#ifdef _WIN32
-    constexpr std::string_view kFrom = " from the system's version functions";
-#else
-    constexpr std::string_view kFrom = " from the project's reader";
-#endif
-    if (!block) {
-        Line("block", "none: " + Reason(refusal));
-        return;
-    }
-    Line("block", std::to_string(block->view.size() - 1) + " bytes" + std::string(kFrom));
-    std::string list;
-    if (const auto translations = qv::fileinfo::ReadTranslations(*block))
-        for (std::size_t i = 0; i < translations->count; i++)
-            list.append(i ? " " : "").append(Hex(translations->entries[i], 8));
-    Line("translations", list.empty() ? "none" : list);
-    Line("tables", StringTables(block->view));
-    using qv::fileinfo::FixedVersion;
-    const auto file = qv::fileinfo::FixedVersionText(*block, FixedVersion::file);
-    const auto product = qv::fileinfo::FixedVersionText(*block, FixedVersion::product);
-    Line("fixed record",
-         file ? std::string("file version ") + file.get() + ", product version " + product.get()
-              : "none: " + Reason(Refusal::no_fixed_record));
-}
-
-// ---- The rules ----
 
 struct Finding {
     std::string text;
@@ -226,29 +119,6 @@ void AskTables(const ExplainRequest &r, bool ex, const CheckedBlock &block)
         if (finding.ends)
             return;
     }
-}
-
-} // namespace
-
-namespace {
-
-// The module's answer: the FileVersion variable the export writes.
-std::string AskModule(QvSetupExport function, const ExplainRequest &r)
-{
-    constexpr uint32_t kNameWidth = 64, kValueWidth = 65536;
-    const std::string parameters = std::string(r.file).append(", ").append(r.field);
-    std::vector<char> name(kNameWidth), value(kValueWidth);
-    HostParamBlock block{};
-    block.NameSlots = name.data();
-    block.ValueSlots = value.data();
-    block.VariableCapacity = 1;
-    block.NameWidth = kNameWidth;
-    block.ValueWidth = kValueWidth;
-    block.ParameterText = parameters.c_str();
-    function(&block);
-    if (block.VariableCount == 0)
-        return {};
-    return std::string(value.data(), strnlen(value.data(), value.size()));
 }
 
 std::string AnswerText(const ExplainRequest &r, const FieldAnswer &answer, std::string_view given)
@@ -314,15 +184,21 @@ bool ExplainRule(const ExplainRequest &r, bool ex, const std::optional<CheckedBl
     if (given.empty())
         if (const std::string hint = Hint(r, ex, answer, other, block); !hint.empty())
             Line(step, "hint: " + hint);
-    const std::string module = AskModule(ex ? r.get_version_ex : r.get_version, r);
+    const std::string module = AskFileVersion(ex ? r.get_version_ex : r.get_version,
+                                              std::string(r.file).append(", ").append(r.field));
     const bool same = module == given;
     Line(step, "module \"" + r.shown(module) + "\"" + (same ? " (the same)" : " MISMATCH"));
     return same;
 }
 
-} // namespace
+std::string ShownBytes(std::string_view text)
+{
+    return std::string(text);
+}
 
-int RunExplain(const ExplainRequest &r)
+// Prints the steps; 0 when both answers equal the module's, 1 when one
+// does not.
+int Explain(const ExplainRequest &r)
 {
     Line("file", r.file);
     Line("field", r.field);
@@ -334,6 +210,24 @@ int RunExplain(const ExplainRequest &r)
     const bool ex = ExplainRule(r, true, block);
     fflush(stdout);
     return plain && ex ? 0 : 1;
+}
+
+} // namespace
+
+// FILE's FIELD, beside the module's two exports.
+int RunExplain(const Options &o)
+{
+    Result<ModuleHandle> module = LoadModule(o);
+    if (const Error *error = std::get_if<Error>(&module))
+        return Report(*error);
+    LoadedModule *loaded = std::get<ModuleHandle>(module).get();
+    Result<QvSetupExport> plain = ResolveExport(loaded, "GetFileVersion");
+    Result<QvSetupExport> ex = ResolveExport(loaded, "GetFileVersionEx");
+    for (const Result<QvSetupExport> *function : {&plain, &ex})
+        if (const Error *error = std::get_if<Error>(function))
+            return Report(*error);
+    return Explain({o.files.front(), o.field, std::get<QvSetupExport>(plain),
+                    std::get<QvSetupExport>(ex), o.utf8 ? Utf8FromHost : ShownBytes});
 }
 
 } // namespace qvhost

@@ -4,7 +4,9 @@
 // and strings with the bounds its queries keep. Values are the file's own
 // text in UTF-8: UTF-16 from a 32-bit block, where a surrogate without its
 // pair becomes U+FFFD, and code page 1252 from a 16-bit (NE) block.
-#include "strings.h"
+#include "files.h"
+#include "options.h"
+#include "output.h"
 
 #include <algorithm>
 #include <array>
@@ -23,25 +25,6 @@ namespace {
 
 using qv::reader::BlockText;
 using qv::reader::ByteView;
-
-void AppendUtf8(std::string &out, uint32_t code_point)
-{
-    if (code_point < 0x80) {
-        out += static_cast<char>(code_point);
-    } else if (code_point < 0x800) {
-        out += static_cast<char>(0xc0 | (code_point >> 6));
-        out += static_cast<char>(0x80 | (code_point & 0x3f));
-    } else if (code_point < 0x10000) {
-        out += static_cast<char>(0xe0 | (code_point >> 12));
-        out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3f));
-        out += static_cast<char>(0x80 | (code_point & 0x3f));
-    } else {
-        out += static_cast<char>(0xf0 | (code_point >> 18));
-        out += static_cast<char>(0x80 | ((code_point >> 12) & 0x3f));
-        out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3f));
-        out += static_cast<char>(0x80 | (code_point & 0x3f));
-    }
-}
 
 constexpr uint32_t kReplacement = 0xFFFD;
 
@@ -84,22 +67,18 @@ struct String {
     bool binary = false;
 };
 
-struct Table {
+struct StringTable {
     std::string translation;
     uint32_t info = 1; // its StringFileInfo node, counted from 1
     std::vector<String> strings;
 };
 
-// What one file gives, all as UTF-8 text.
-enum class Status { ok, none, missing };
-constexpr const char *kStatusNames[] = {"ok", "none", "missing"};
-constexpr int kStatusExits[] = {0, 1, 3};
-
 struct FileStrings {
-    Status status = Status::missing;
+    FileStatus status = FileStatus::missing;
+    bool image = true;
     std::vector<std::pair<std::string, std::string>> fixed; // none without a record
     std::vector<std::string> translations;
-    std::vector<Table> tables;
+    std::vector<StringTable> tables;
 };
 
 // The fixed record's two versions as GetFileVersionEx gives them, and its
@@ -127,15 +106,17 @@ void ReadFixed(const qv::fileinfo::CheckedBlock &block, FileStrings &file)
 
 FileStrings ReadStrings(std::string_view path)
 {
-    // The file is opened once when it has a block; only a file without one
-    // is tried again, to tell "none" from "missing".
+    // The file is opened and read once; the reader's refusal tells "none"
+    // from "missing".
     FileStrings file;
-    const auto block = qv::fileinfo::ReadCheckedBlock(path);
+    qv::reader::Refusal refusal = qv::reader::Refusal::none;
+    const auto block = qv::fileinfo::ReadCheckedBlock(path, refusal);
     if (!block) {
-        file.status = Readable(path) ? Status::none : Status::missing;
+        file.status = Unreadable(refusal) ? FileStatus::missing : FileStatus::none;
+        file.image = !NotAnImage(refusal);
         return file;
     }
-    file.status = Status::none;
+    file.status = FileStatus::none;
     ReadFixed(*block, file);
     const BlockText list = qv::reader::VersionTranslations(block->view);
     for (uint32_t i = 0; i < list.count; i++) {
@@ -153,82 +134,84 @@ FileStrings ReadStrings(std::string_view path)
                 {key, Utf8Text(block->view, cursor.value, cursor.wide), cursor.binary});
     }
     if (!file.fixed.empty() || !file.translations.empty() || !file.tables.empty())
-        file.status = Status::ok;
+        file.status = FileStatus::ok;
     return file;
 }
 
 // {"file": ..., "status": ..., "fixed": {NAME: VALUE...} or null,
 //  "translations": [...], "tables": [{"translation": ..., "info": N,
 //  "strings": [[KEY, VALUE] or [KEY, VALUE, "binary"]...]}...]}
-std::string JsonLine(std::string_view path, const FileStrings &file)
+std::string JsonLine(std::string_view path, const FileStrings &file, std::string_view reason)
 {
-    std::string out = "{\"file\": " + JsonString(Utf8FromArgument(path)) + ", \"status\": \"" +
-                      kStatusNames[static_cast<int>(file.status)] + "\", \"fixed\": ";
-    for (size_t i = 0; i < file.fixed.size(); i++)
-        out += (i ? ", " : "{") + JsonString(file.fixed[i].first) + ": " +
-               JsonString(file.fixed[i].second);
-    out += file.fixed.empty() ? "null" : "}";
-    out += ", \"translations\": [";
-    for (size_t i = 0; i < file.translations.size(); i++)
-        out += (i ? ", " : "") + JsonString(file.translations[i]);
-    out += "], \"tables\": [";
-    for (size_t t = 0; t < file.tables.size(); t++) {
-        out += (t ? ", " : "") + std::string("{\"translation\": ") +
-               JsonString(file.tables[t].translation) +
-               ", \"info\": " + std::to_string(file.tables[t].info) + ", \"strings\": [";
-        const auto &strings = file.tables[t].strings;
-        for (size_t i = 0; i < strings.size(); i++)
-            out += (i ? ", [" : "[") + JsonString(strings[i].key) + ", " +
-                   JsonString(strings[i].value) + (strings[i].binary ? ", \"binary\"]" : "]");
-        out += "]}";
+    JsonMembers fixed;
+    for (const auto &[name, value] : file.fixed)
+        fixed.emplace_back(name, JsonString(value));
+    std::vector<std::string> translations;
+    for (const std::string &translation : file.translations)
+        translations.push_back(JsonString(translation));
+    std::vector<std::string> tables;
+    for (const StringTable &table : file.tables) {
+        std::vector<std::string> strings;
+        for (const String &string : table.strings) {
+            std::vector<std::string> row = {JsonString(string.key), JsonString(string.value)};
+            if (string.binary)
+                row.push_back(JsonString("binary"));
+            strings.push_back(JsonArray(row));
+        }
+        tables.push_back(JsonObject({{"translation", JsonString(table.translation)},
+                                     {"info", std::to_string(table.info)},
+                                     {"strings", JsonArray(strings)}}));
     }
-    return out + "]}\n";
+    JsonMembers members = {{"file", JsonString(Utf8FromArgument(path))},
+                           {"status", JsonString(StatusName(file.status))}};
+    if (!reason.empty())
+        members.emplace_back("reason", JsonString(reason));
+    members.emplace_back("fixed", fixed.empty() ? "null" : JsonObject(fixed));
+    members.emplace_back("translations", JsonArray(translations));
+    members.emplace_back("tables", JsonArray(tables));
+    return JsonObject(members) + "\n";
 }
 
 // file=, status=, fixed.NAME=VALUE, Translation=LIST, then table=T and an
 // indented KEY=VALUE for each of its strings. A table of a second
 // StringFileInfo node, which the queries do not see, and a value typed
 // binary, which VerQueryValueA does not convert, say so after them.
-std::string TextLines(std::string_view path, const FileStrings &file, bool utf8_names)
+std::string TextLines(std::string_view path, const FileStrings &file, bool utf8_names,
+                      std::string_view reason)
 {
-    std::string out = "file=" + (utf8_names ? Utf8FromArgument(path) : std::string(path)) +
-                      "\nstatus=" + kStatusNames[static_cast<int>(file.status)] + "\n";
+    std::string out;
+    AppendLine(out, "file", utf8_names ? Utf8FromArgument(path) : std::string(path));
+    AppendLine(out, "status", StatusName(file.status));
+    if (!reason.empty())
+        AppendLine(out, "reason", reason);
     for (const auto &[name, value] : file.fixed)
-        out += "fixed." + name + "=" + value + "\n";
-    out += "Translation=";
+        AppendLine(out, "fixed." + name, value);
+    std::string list;
     for (size_t i = 0; i < file.translations.size(); i++)
-        out += (i ? " " : "") + file.translations[i];
-    out += "\n";
-    for (const Table &table : file.tables) {
-        out += "table=" + table.translation;
-        out += table.info > 1 ? " (StringFileInfo " + std::to_string(table.info) + ")\n" : "\n";
+        list += (i ? " " : "") + file.translations[i];
+    AppendLine(out, "Translation", list);
+    for (const StringTable &table : file.tables) {
+        AppendLine(out, "table",
+                   table.info > 1
+                       ? table.translation + " (StringFileInfo " + std::to_string(table.info) + ")"
+                       : table.translation);
         for (const String &string : table.strings)
-            out += "  " + string.key + "=" + string.value + (string.binary ? " (binary)\n" : "\n");
+            AppendLine(out, "  " + string.key, string.value + (string.binary ? " (binary)" : ""));
     }
     return out;
 }
 
 } // namespace
 
-int PrintStrings(std::span<const std::string_view> files, bool json, bool utf8_names)
+int RunStrings(const Options &o)
 {
-    Status worst = Status::ok;
-    for (std::string_view path : files) {
+    return PrintFiles(o, [&](std::string_view path, std::string_view reason) {
         const FileStrings file = ReadStrings(path);
-        const std::string out = json ? JsonLine(path, file) : TextLines(path, file, utf8_names);
-        fwrite(out.data(), 1, out.size(), stdout);
-        worst = std::max(worst, file.status);
-    }
-    fflush(stdout);
-    return kStatusExits[static_cast<int>(worst)];
-}
-
-std::string Hex(uint64_t value, int digits)
-{
-    std::array<char, 24> text;
-    std::snprintf(text.data(), text.size(), "%0*llX", digits,
-                  static_cast<unsigned long long>(value));
-    return text.data();
+        return FileOutput{file.status,
+                          o.json ? JsonLine(path, file, reason)
+                                 : TextLines(path, file, o.utf8, reason),
+                          file.image};
+    });
 }
 
 } // namespace qvhost

@@ -2,8 +2,11 @@
 # Makes the Linux release archive OUT_DIR/qvsetup-VERSION-linux-ARCH.tar.gz
 # from a portable build and prints its path. Inside the folder of the same
 # name: qvhost and libqvsetup.so side by side (qvhost loads the module
-# beside it), stripped; include/qvsetup.h; README.md, LICENSE, CHANGELOG.md;
-# and SHA256SUMS over all the others. The bytes depend only on the files and
+# beside it), stripped, and the link libqvsetup.so.1 (its SONAME, which
+# programs linked with it look for); include/qvsetup.h; lib/pkgconfig/qvsetup.pc
+# and the CMake package lib/cmake/qvsetup/, which find the library and the
+# header from where they lie; README.md, LICENSE, CHANGELOG.md; and
+# SHA256SUMS over all the other files. The bytes depend only on the files and
 # SOURCE_DATE_EPOCH: names sorted, owner and group 0, one time stamp,
 # rwxr-xr-x for qvhost and the folders, rw-r--r-- for the rest, and gzip
 # without a name or time.
@@ -24,6 +27,13 @@ mkdir -p "$top/include"
 cp "$tmp/install/bin/qvhost" "$tmp/install/${libdir:-lib}/libqvsetup.so" "$top/"
 cp "$tmp/install/include/qvsetup.h" "$top/include/"
 cp "$source/README.md" "$source/LICENSE" "$source/CHANGELOG.md" "$top/"
+ln -s libqvsetup.so "$top/libqvsetup.so.1"
+mkdir -p "$top/lib/pkgconfig" "$top/lib/cmake/qvsetup"
+sed "s|@PREFIX@|\${pcfiledir}/../..|; s|@LIBDIR@|\${prefix}|; s|@VERSION@|$version|" \
+  "$source/cmake/release/linux/qvsetup.pc.in" >"$top/lib/pkgconfig/qvsetup.pc"
+sed "s|@PREFIX@|../../..|; s|@LIBRARY@|libqvsetup.so|" \
+  "$source/cmake/release/linux/qvsetupConfig.cmake.in" >"$top/lib/cmake/qvsetup/qvsetupConfig.cmake"
+cp "$tmp/install/${libdir:-lib}/cmake/qvsetup/qvsetupConfigVersion.cmake" "$top/lib/cmake/qvsetup/"
 (cd "$top" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum) >"$tmp/sums"
 mv "$tmp/sums" "$top/SHA256SUMS"
 find "$tmp/stage" -type d -exec chmod 755 {} +

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Makes the release archive OUT_DIR/qvsetup-VERSION[SUFFIX].zip from a 32-bit
 # and a 64-bit Windows build and prints its path. Inside the folder
-# qvsetup-VERSION: x86/ and x64/ (QVSETUP.dll and its import library),
-# QVSETUP.def, include/qvsetup.h, cmake/ (the package for find_package),
+# qvsetup-VERSION: x86/ and x64/ (QVSETUP.dll, its import library and
+# qvhost.exe), nsis/x86-unicode/, nsis/x86-ansi/ and nsis/amd64-unicode/
+# (qvnsis.dll, the NSIS plug-in, laid out as NSIS's Plugins folder), QVSETUP.def, include/qvsetup.h, cmake/ (the package for find_package),
 # README.md, LICENSE, CHANGELOG.md and SHA256SUMS over all the others.
 # The bytes depend only on the files and SOURCE_DATE_EPOCH.
 #   make_release.sh OUT_DIR SOURCE_DIR WIN32_BUILD WIN64_BUILD [SUFFIX X86_DLL X64_DLL]
@@ -22,7 +23,13 @@ for arch in x86 x64; do
   build=$build32
   [ $arch = x64 ] && build=$build64
   cmake --install "$build" --prefix "$tmp/$arch" >/dev/null
-  cp "$tmp/$arch/bin/QVSETUP.dll" "$tmp/$arch/lib/libqvsetup.dll.a" "$top/$arch/"
+  cp "$tmp/$arch/bin/QVSETUP.dll" "$tmp/$arch/lib/libqvsetup.dll.a" "$tmp/$arch/bin/qvhost.exe" \
+    "$top/$arch/"
+done
+for plugin in "$build32"/bin/nsis/x86-{unicode,ansi}/qvnsis.dll "$build64"/bin/nsis/amd64-unicode/qvnsis.dll; do
+  flavour=$(basename "$(dirname "$plugin")")
+  mkdir -p "$top/nsis/$flavour"
+  cp "$plugin" "$top/nsis/$flavour/"
 done
 if [ -n "$suffix" ]; then
   cp "$6" "$top/x86/QVSETUP.dll"

@@ -418,6 +418,9 @@ Files TreeFiles()
         {"edges/string_value_at_root_length.dll", root([](Node &n) { n.length = 184; })},
         // A root twice the resource: "FE2X" fills the block's last bytes.
         {"edges/root_length_twice_resource.dll", root([&](Node &n) { n.length = 2 * tree_size; })},
+        // Two bytes longer: "FE2X" would end one byte past the vetting buffer.
+        {"edges/root_length_twice_resource_plus_2.dll",
+         root([&](Node &n) { n.length = 2 * tree_size + 2; })},
         {"resource_larger_than_64k.dll",
          Image({{0x0409, With(Serialize(StandardRoot()), [](Bytes &b) { b.resize(70000, 0); })}})},
         {"strings_non_ascii.dll",
@@ -426,7 +429,8 @@ Files TreeFiles()
               Text(u"FileDescription", u"pair \U0001F600 end"),
               Text(u"ProductName",
                    std::u16string(u"lone ") + char16_t(0xD800) + u" x " + char16_t(0xDC00)),
-              Text(u"InternalName", u"fullwidth \uFF21\uFF22 dash \u2014 quote \u201c\u201d"),
+              Text(u"InternalName",
+                   u"fullwidth \uFF21\uFF22 dash \u2014 quote \u201c\u201d \uFFFD"),
               Text(u"FileVersion", u"1.0"),
               Text(u"Comments", std::u16string(u"embedded") + char16_t(0) + u"zero")}))},
         // Every code unit from 0 to 0xFF (0 ends CompanyName), runs of those
@@ -717,18 +721,22 @@ Files EdgeFiles(const Bytes &b)
     std::copy_n(b.begin() + kSectionFile, 0x3C0, stub.begin() + 0x40);
     stub = Set(stub, {{0x400 + 24 + 112, 0x40}, {0x400 + 248 + 16, 0}, {0x400 + 248 + 20, 0}});
     Put(stub, 0x40 + DataEntries(1), Get32(b, kDataEntry) - 0xFC0);
-    // The section count ends where a section without read access starts:
-    // the loader maps the file, the lookup fails reading the NT headers.
-    Bytes count_edge = headers_at(0xFF8, 0x1200);
-    count_edge.insert(count_edge.end(), b.begin() + kSectionFile, b.end());
-    const Edit count_edits[] = {
-        {0xFF8 + 6, 2, 2},     {0x1010 + 56, 0x3000},
-        {0x1010 + 60, 0x1200}, {0x1010 + 112, 0x2000},
-        {0x10F0 + 12, 0x2000}, {0x10F0 + 20, 0x1200},
-        {0x1118 + 8, 0x1000},  {0x1118 + 12, 0x1000},
-        {0x1118 + 36, 0x40},   {kDataEntry + 0x1000, Get32(b, kDataEntry) + 0x1000}};
-    for (const Edit &e : count_edits)
-        Put(count_edge, e.at, e.value, e.width);
+    // The NT headers at `nt`, .rsrc (from 0x1200) at 0x2000, an unreadable
+    // section of no data at 0x1000. At 0xFF8 the section count ends where
+    // that section starts: mapped, the lookup fails reading the NT headers;
+    // at 0xFFA the count lies in it: the loader faults. At 0xEB8 the section
+    // table ends where the header page does.
+    auto paged = [&](uint32_t nt, uint32_t header_size, uint32_t rsrc_flags) {
+        Bytes x = headers_at(nt, 0x1200);
+        x.insert(x.end(), b.begin() + kSectionFile, b.end());
+        const uint32_t opt = nt + 24, sh = opt + 224;
+        x = Set(x, {{nt + 6, 2, 2}, {opt + 56, 0x3000}, {opt + 60, header_size}});
+        x = Set(x,
+                {{opt + 112, 0x2000}, {sh + 12, 0x2000}, {sh + 20, 0x1200}, {sh + 36, rsrc_flags}});
+        x = Set(x, {{sh + 48, 0x1000}, {sh + 52, 0x1000}, {sh + 76, 0x40}});
+        Put(x, kDataEntry + 0x1000, Get32(b, kDataEntry) + 0x1000);
+        return x;
+    };
     const auto [merged32, cut32] = merged(false);
     const auto [merged64, cut64] = merged(true);
     return {
@@ -740,7 +748,25 @@ Files EdgeFiles(const Bytes &b)
         {"edges/merged_pe32plus_cut.dll", cut64},
         {"edges/flat_image_data_past_sections.dll", flat},
         {"edges/file_ends_at_section_table.dll", stub},
-        {"edges/section_count_before_unreadable_page.dll", count_edge},
+        {"edges/section_count_before_unreadable_page.dll", paged(0xFF8, 0x1200, 0x40000040)},
+        {"edges/section_count_in_unreadable_page.dll", paged(0xFFA, 0x1200, 0x40000040)},
+        {"edges/section_count_in_mapped_data.dll", // the count read again from .rsrc: 0
+         Set(paged(0xFFA, 0x1200, 0x40000040), {{0x111A + 16, 0x200}, {0x111A + 20, 0x1200}})},
+        {"edges/section_table_ends_at_header_page.dll", paged(0xEB8, 0x1000, 0x40)},
+        // A section whose data would start at the file's end (one byte past
+        // its last whole sector) is refused; one shared and writable with
+        // a raw size but no raw pointer has no data, and is mapped.
+        {"edges/section_data_at_file_end.dll",
+         AddSection(Grow(unreadable, 1), 0x2000, 0x1000, 0x601, 1)},
+        {"edges/shared_section_without_raw_pointer.dll",
+         AddSection(unreadable, 0x2000, 0x1000, 0, 0x10000, 0xD0000040)},
+        // The data entry in the image's last 4 bytes: its size cannot be read
+        // (Wine reads past the image).
+        // Parsed: a resource section of 16 bytes holds the root's header alone.
+        {"reasons/directory_of_16_bytes.dll",
+         Set(b, {{64 + 4, 0x1234, 2}, {kSectionHeader + 8, 16}, {kSectionHeader + 16, 16}})},
+        {"native_only/data_entry_at_image_end.dll",
+         Set(b, {{kSectionFile + kLanguageEntries + 4, 0xFFC}})},
         {"edges/header_offset_below_2_gib.dll", Set(b, {{60, 0x7fffffffu}})},
         {"edges/header_offset_2_gib.dll", Set(b, {{60, 0x80000000u}})},
         {"edges/nt_headers_cut_at_optional_header.dll", Head(b, 64 + 24)},

@@ -80,7 +80,7 @@ TEST(VersionField, AnswersLikeWine)
          "dz ?"},
         {"strings_non_ascii.dll", "FileDescription", "pair ?? end"},
         {"strings_non_ascii.dll", "ProductName", "lone ? x ?"},
-        {"strings_non_ascii.dll", "InternalName", "fullwidth AB dash \x97 quote \x93\x94"},
+        {"strings_non_ascii.dll", "InternalName", "fullwidth AB dash \x97 quote \x93\x94 ?"},
         {"directory_loops_to_root.dll", "FileVersion", "<none>", false, Refusal::directory_loop},
         {"directory_points_outside.dll", "FileVersion", "<none>", false,
          Refusal::directory_unreadable},
@@ -212,6 +212,10 @@ TEST(VersionField, AnswersLikeWine)
          Refusal::directory_in_no_section},
         {"reasons/data_in_no_section.dll", "FileVersion", "<none>", true,
          Refusal::data_in_no_section},
+        {"native_only/data_entry_at_image_end.dll", "FileVersion", "<none>", true,
+         Refusal::directory_unreadable},
+        {"reasons/directory_of_16_bytes.dll", "FileVersion", "<none>", true,
+         Refusal::no_version_type},
         {"basic_pe32.dll", "PrivateBuild", "<none>", true, Refusal::in_no_table},
     };
     const std::filesystem::path here = std::filesystem::current_path();

@@ -76,6 +76,7 @@ same_exports include/qvsetup.h "$(grep -oE 'Ordinal [0-9]+|QVSETUP_CALL [A-Za-z]
 same_exports README.md "$(sed -nE 's/^\| ([0-9]+) \| `([A-Za-z]+)`.*/\1 \2/p' "$source/README.md" | sort -n)"
 # A file's strings: text keeps the module's bytes, --utf8 and JSON decode them.
 cd "$fixtures" || exit 1
+expect "return=0${nl}FileVersion=1.2.3.4 (file string)" GetFileVersion all_fields.dll
 company="Société Générale – “quoted” €5" description="Adam Lódz Ørsted ß µ ™"
 expect "return=0${nl}FileVersion=Adam L"$'\xf3'"dz "$'\xd8'"rsted "$'\xdf \xb5 \x99' \
   GetFileVersionEx 'non_ascii.dll, FileDescription'
@@ -108,7 +109,7 @@ expect "file=high_versions.dll${nl}status=ok${nl}fixed.FileVersion=65535.65535.6
 fixed.ProductVersion=65535.32768.1.0${nl}fixed.FileFlagsMask=0x0000003F${nl}fixed.FileFlags=0x00000000
 fixed.FileOS=0x00040004${nl}fixed.FileType=0x00000002${nl}fixed.FileSubtype=0x00000000
 Translation=040704B0${nl}table=040704B0${nl}  CompanyName=Nobody" --strings high_versions.dll
-expect '{"file": "'"$version_files"'/strings_non_ascii.dll", "status": "ok", "fixed": {"FileVersion": "1.2.3.4", "ProductVersion": "5.6.7.8", "FileFlagsMask": "0x00000000", "FileFlags": "0x00000000", "FileOS": "0x00040004", "FileType": "0x00000002", "FileSubtype": "0x00000000"}, "translations": [], "tables": [{"translation": "040904E4", "info": 1, "strings": [["CompanyName", "Café € ™ Ω Łódź 中"], ["FileDescription", "pair 😀 end"], ["ProductName", "lone � x �"], ["InternalName", "fullwidth ＡＢ dash — quote “”"], ["FileVersion", "1.0"], ["Comments", "embedded"]]}]}' \
+expect '{"file": "'"$version_files"'/strings_non_ascii.dll", "status": "ok", "fixed": {"FileVersion": "1.2.3.4", "ProductVersion": "5.6.7.8", "FileFlagsMask": "0x00000000", "FileFlags": "0x00000000", "FileOS": "0x00040004", "FileType": "0x00000002", "FileSubtype": "0x00000000"}, "translations": [], "tables": [{"translation": "040904E4", "info": 1, "strings": [["CompanyName", "Café € ™ Ω Łódź 中"], ["FileDescription", "pair 😀 end"], ["ProductName", "lone � x �"], ["InternalName", "fullwidth ＡＢ dash — quote “” �"], ["FileVersion", "1.0"], ["Comments", "embedded"]]}]}' \
   --json --strings "$version_files/strings_non_ascii.dll"
 want_status=1 expect '{"file": "no_version.dll", "status": "none", "fixed": null, "translations": [], "tables": []}' \
   --json --strings no_version.dll
@@ -136,8 +137,11 @@ explains no-such-file.dll FileVersion \
 explains "$version_files/ne_version.exe" FileVersion "format: NE (16-bit)"
 explains "$version_files/reasons/ne_block_empty.exe" FileVersion \
   "vetted: refused: reason=block_empty (the version resource is empty)"
-explains "$version_files/edges/root_length_twice_resource.dll" FileVersion \
-  "vetted: the block reads soundly"
+for name in root_length_twice_resource root_length_twice_resource_plus_2; do
+  explains "$version_files/edges/$name.dll" FileVersion "vetted: the block reads soundly"
+done
+explains "$version_files/translation_first_string_empty.dll" FileVersion \
+  "GetFileVersionEx(FileVersion): answer \"1.2.3.4\" from the fixed record's file version"
 explains "$version_files/string_length_zero.dll" FileVersion \
   "GetFileVersion(FileVersion): asks 040904E4: nothing: reason=value_empty (the value is empty)"
 exits 2 --json --explain all_fields.dll

@@ -89,6 +89,10 @@ TEST(Variables, LongValueIsCutToItsSlot)
     SetVariable(*t.block(), "V", "abcdefgh");
     EXPECT_EQ(t.Value(0), "abcdefg");
     EXPECT_TRUE(t.Intact());
+    HostTable one(4, 32, 1); // room for the terminator alone
+    SetVariable(*one.block(), "V", "1");
+    EXPECT_EQ(one.Key(0), "%V%");
+    EXPECT_EQ(one.Value(0), "");
 }
 
 // '%VersionDelta%' and its terminator need a slot of 15 bytes; a key holds at

@@ -4,16 +4,20 @@
 Draws random source mutants (a relational operator changed, && and ||
 swapped, + and - swapped, a constant moved by one, a condition negated, a
 statement deleted, true and false swapped) from the sources in src/ that the
-native build compiles, and runs the native tests on each: killed, survived
-or not compiled. A measurement, not a gate: neither ./qv test nor CI runs it.
+native build compiles, and runs the tests that run natively on each: those
+of the native build, then those of the sanitizer build (native-asan), where
+a read past a buffer fails. Killed, survived or not compiled; a kill that
+only the sanitizer build makes is marked "(asan)", so that the native
+build's own figure can be read off too. A measurement, not a gate: neither ./qv test nor CI runs it.
 
   tools/mutate/blind_mutants.py [--count N] [--seed S] [--only I,J...]
                                 [--scratch DIR] [--list]
 
 The committed tree is copied to a scratch folder (default /tmp/qv-blind) with its own
-native build, built once; each mutant then patches one file, rebuilds what
-changed and runs the fast tests, then the Wine comparisons, stopping at the
-first failure. Results go to DIR/results.tsv as they come.
+native and native-asan builds, built once; each mutant then patches one
+file, rebuilds what changed and runs the native build's fast tests, its Wine
+comparisons, then the sanitizer build's tests, stopping at the first
+failure. Results go to DIR/results.tsv as they come.
 """
 import argparse
 import os
@@ -33,6 +37,8 @@ TOKEN = re.compile(r" (<=|>=|==|!=|<|>|&&|\|\||\+|-) |\b(true|false)\b|"
                    r"(?<![\w.])(0x[0-9A-Fa-f]+|\d+)(?:u|U|ull|ULL)?\b")
 # The fast tests first: a mutant they kill needs no Wine run.
 WINE_TESTS = "wine|mutants_"
+# The builds whose tests run natively; the sanitizer build's come last.
+PRESETS = ["native", "native-asan"]
 
 
 def sources(base):
@@ -140,27 +146,31 @@ def prepare(scratch):
     shutil.rmtree(head)
     if (ROOT / "build/wine").exists() and not (scratch / "build/wine").exists():
         shutil.copytree(ROOT / "build/wine", scratch / "build/wine", symlinks=True)
-    if not (scratch / "build/native/CMakeCache.txt").exists():
-        subprocess.run(["cmake", "--preset", "native"], cwd=scratch, check=True,
-                       stdout=subprocess.DEVNULL)
-    subprocess.run(["nice", "cmake", "--build", "build/native"], cwd=scratch, check=True,
-                   stdout=subprocess.DEVNULL)
+    for preset in PRESETS:
+        if not (scratch / f"build/{preset}/CMakeCache.txt").exists():
+            subprocess.run(["cmake", "--preset", preset], cwd=scratch, check=True,
+                           stdout=subprocess.DEVNULL)
+        subprocess.run(["nice", "cmake", "--build", f"build/{preset}"], cwd=scratch,
+                       check=True, stdout=subprocess.DEVNULL)
 
 
 def verdict(scratch):
     """killed, survived or not compiled, and the first test that failed."""
-    build = run(["nice", "cmake", "--build", "build/native"], scratch, 900)
-    if build is None or build.returncode != 0:
-        return "not compiled", ""
-    ctest = ["nice", "ctest", "--test-dir", "build/native", "-j2", "--stop-on-failure",
-             "--timeout", "120", "-LE", "long"]
-    for part in (["-E", WINE_TESTS], ["-R", WINE_TESTS]):
-        result = run(ctest + part, scratch, 1800)
+    for preset in PRESETS:
+        build = run(["nice", "cmake", "--build", f"build/{preset}"], scratch, 900)
+        if build is None or build.returncode != 0:
+            return "not compiled", ""
+    for preset, part in (("native", ["-E", WINE_TESTS]), ("native", ["-R", WINE_TESTS]),
+                         ("native-asan", [])):
+        ctest = ["nice", "ctest", "--test-dir", f"build/{preset}", "-j2", "--stop-on-failure",
+                 "--timeout", "120", "-LE", "long"] + part
+        result = run(ctest, scratch, 1800)
+        mark = " (asan)" if preset != "native" else ""
         if result is None:
-            return "killed", "(ctest timed out)"
+            return "killed", "(ctest timed out)" + mark
         if result.returncode != 0:
             failed = re.findall(r"\d+ - (\S+) \(", result.stdout)
-            return "killed", failed[0] if failed else "?"
+            return "killed", (failed[0] if failed else "?") + mark
     return "survived", ""
 
 
@@ -203,8 +213,9 @@ def main():
         out.write(line + "\n")
         out.flush()
     if out:
-        subprocess.run(["nice", "cmake", "--build", "build/native"], cwd=scratch,
-                       stdout=subprocess.DEVNULL)
+        for preset in PRESETS:
+            subprocess.run(["nice", "cmake", "--build", f"build/{preset}"], cwd=scratch,
+                           stdout=subprocess.DEVNULL)
     return 0
 
 

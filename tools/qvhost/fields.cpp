@@ -65,27 +65,45 @@ FileFields AskFields(QvSetupExport function, std::string_view file)
 }
 
 // file=FILE, status=..., then NAME=VALUE for each field; or the same as one
-// JSON object on one line.
+// JSON object on one line. Built in one string, each value converted into
+// a buffer kept across the fields.
 std::string FieldsText(const Options &o, std::string_view file, const FileFields &fields,
                        std::string_view reason)
 {
     const std::string_view status = StatusName(fields.status);
-    if (o.json) {
-        JsonMembers members = {{"file", JsonString(Utf8FromArgument(file))},
-                               {"status", JsonString(status)}};
-        if (!reason.empty())
-            members.emplace_back("reason", JsonString(reason));
-        for (size_t i = 0; i < std::size(kFields); i++)
-            members.emplace_back(kFields[i], JsonString(Utf8FromHost(fields.values[i])));
-        return JsonObject(members) + "\n";
-    }
     std::string out;
+    out.reserve(512 + 2 * file.size());
+    std::string value;
+    if (o.json) {
+        out += "{\"file\": ";
+        AppendJsonString(out, Utf8FromArgument(file));
+        out += ", \"status\": ";
+        AppendJsonString(out, status);
+        if (!reason.empty()) {
+            out += ", \"reason\": ";
+            AppendJsonString(out, reason);
+        }
+        for (size_t i = 0; i < std::size(kFields); i++) {
+            out += ", ";
+            AppendJsonString(out, kFields[i]);
+            out += ": ";
+            value.clear();
+            AppendUtf8FromHost(value, fields.values[i]);
+            AppendJsonString(out, value);
+        }
+        out += "}\n";
+        return out;
+    }
     AppendLine(out, "file", o.utf8 ? Utf8FromArgument(file) : std::string(file));
     AppendLine(out, "status", status);
     if (!reason.empty())
         AppendLine(out, "reason", reason);
-    for (size_t i = 0; i < std::size(kFields); i++)
-        AppendLine(out, kFields[i], o.utf8 ? Utf8FromHost(fields.values[i]) : fields.values[i]);
+    for (size_t i = 0; i < std::size(kFields); i++) {
+        value.clear();
+        if (o.utf8)
+            AppendUtf8FromHost(value, fields.values[i]);
+        AppendLine(out, kFields[i], o.utf8 ? std::string_view(value) : fields.values[i]);
+    }
     return out;
 }
 

@@ -43,23 +43,34 @@ std::string JsonArray(const std::vector<std::string> &elements)
 
 std::string JsonString(std::string_view utf8)
 {
+    std::string out;
+    AppendJsonString(out, utf8);
+    return out;
+}
+
+// Bytes that pass through unescaped are appended a run at a time.
+void AppendJsonString(std::string &out, std::string_view utf8)
+{
     constexpr char kHex[] = "0123456789abcdef";
-    std::string out = "\"";
-    for (char byte : utf8) {
-        auto c = static_cast<unsigned char>(byte);
+    out.reserve(out.size() + utf8.size() + 2);
+    out += '"';
+    size_t run = 0;
+    for (size_t i = 0; i < utf8.size(); i++) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c != '"' && c != '\\' && c >= 0x20 && c != 0x7f)
+            continue;
+        out.append(utf8, run, i - run);
+        run = i + 1;
         if (c == '"' || c == '\\') {
-            out += '\\';
-            out += byte;
-        } else if (c < 0x20 || c == 0x7f) {
-            out += "\\u00";
-            out += kHex[c >> 4];
-            out += kHex[c & 0xf];
+            const char escaped[] = {'\\', static_cast<char>(c)};
+            out.append(escaped, 2);
         } else {
-            out += byte;
+            const char escaped[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xf]};
+            out.append(escaped, 6);
         }
     }
+    out.append(utf8, run);
     out += '"';
-    return out;
 }
 
 void AppendUtf8(std::string &out, uint32_t code_point)
@@ -106,18 +117,38 @@ std::string Utf8FromHost(std::string_view text)
     return out;
 }
 
+void AppendUtf8FromHost(std::string &out, std::string_view text)
+{
+    out += Utf8FromHost(text);
+}
+
 std::string Utf8FromArgument(std::string_view text)
 {
     return Utf8FromHost(text);
 }
 #else
 // Each byte of code page 1252, in which the portable reader answers, is one
-// code unit below U+FFFF.
+// code unit below U+FFFF; ASCII stays as it is, and is appended a run at a
+// time.
+void AppendUtf8FromHost(std::string &out, std::string_view text)
+{
+    out.reserve(out.size() + text.size());
+    size_t run = 0;
+    for (size_t i = 0; i < text.size(); i++) {
+        const auto byte = static_cast<uint8_t>(text[i]);
+        if (byte < 0x80)
+            continue;
+        out.append(text, run, i - run);
+        run = i + 1;
+        AppendUtf8(out, qv::reader::Utf16FromCp1252(byte));
+    }
+    out.append(text, run);
+}
+
 std::string Utf8FromHost(std::string_view text)
 {
     std::string out;
-    for (char byte : text)
-        AppendUtf8(out, qv::reader::Utf16FromCp1252(static_cast<uint8_t>(byte)));
+    AppendUtf8FromHost(out, text);
     return out;
 }
 

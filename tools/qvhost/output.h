@@ -27,6 +27,7 @@ std::string JsonArray(const std::vector<std::string> &elements);
 // A JSON string of UTF-8 text: quotes, backslashes and control characters
 // escaped, everything else kept.
 std::string JsonString(std::string_view utf8);
+void AppendJsonString(std::string &out, std::string_view utf8);
 
 // A code point as UTF-8.
 void AppendUtf8(std::string &out, uint32_t code_point);
@@ -34,6 +35,7 @@ void AppendUtf8(std::string &out, uint32_t code_point);
 // The module's text as UTF-8: from code page 1252 on Linux, from the
 // system's ANSI code page on Windows.
 std::string Utf8FromHost(std::string_view text);
+void AppendUtf8FromHost(std::string &out, std::string_view text);
 
 // A FILE argument as UTF-8: Linux hands on the name's bytes (UTF-8 in
 // today's locales); Windows hands it on in the ANSI code page.

@@ -21,21 +21,34 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Reads queued files until the listing is over and the queue empty.
+// Reads queued files until the listing is over and the queue empty: a run
+// at a time, its share of the queue, taken and finished with one lock each.
 void Work(Walk &walk)
 {
+    std::vector<WalkItem> items;
+    std::vector<FileOutput> outputs;
     for (;;) {
-        std::unique_lock lock(walk.mutex);
-        walk.changed.wait(lock, [&] { return !walk.queue.empty() || walk.listing_over; });
-        if (walk.queue.empty())
-            return;
-        WalkItem item = std::move(walk.queue.front());
-        walk.queue.pop_front();
-        lock.unlock();
-        FileOutput output = (*walk.command)(item.path, {});
-        if (output.status == FileStatus::missing)
-            output = (*walk.command)(item.path, SystemReason(item.path));
-        Finish(walk, item, std::move(output));
+        items.clear();
+        outputs.clear();
+        {
+            std::unique_lock lock(walk.mutex);
+            walk.work.wait(lock, [&] { return !walk.queue.empty() || walk.listing_over; });
+            if (walk.queue.empty())
+                return;
+            const size_t take = std::clamp<size_t>(walk.queue.size() / walk.jobs, 1, kWalkRun);
+            for (size_t i = 0; i < take; i++) {
+                items.push_back(std::move(walk.queue.front()));
+                walk.queue.pop_front();
+            }
+            walk.queued.store(walk.queue.size(), std::memory_order_relaxed);
+        }
+        for (const WalkItem &item : items) {
+            FileOutput output = (*walk.command)(item.path, {});
+            if (output.status == FileStatus::missing)
+                output = (*walk.command)(item.path, SystemReason(item.path));
+            outputs.push_back(std::move(output));
+        }
+        Finish(walk, items, outputs);
     }
 }
 
@@ -72,39 +85,54 @@ void Clear(Progress &p, bool for_stdout)
 }
 
 // Prints each result when its turn comes, until the listing is over and
-// all is printed; the worst status printed.
+// all is printed; the worst status printed. Takes every result that is in
+// order at once, and writes their lines with one call.
 FileStatus PrintInOrder(Walk &walk)
 {
     Progress progress;
     FileStatus worst = FileStatus::ok;
-    std::unique_lock lock(walk.mutex);
+    std::vector<WalkResult> results;
+    std::string text;
     for (;;) {
-        const bool next = walk.changed.wait_for(lock, std::chrono::milliseconds(200), [&] {
-            return walk.done.contains(walk.printed) ||
-                   (walk.listing_over && walk.printed == walk.listed);
-        });
-        Draw(progress, walk.counts);
-        if (!next)
-            continue;
-        auto found = walk.done.find(walk.printed);
-        if (found == walk.done.end())
-            break; // the listing is over and everything printed
-        WalkResult result = std::move(found->second);
-        walk.done.erase(found);
-        walk.printed++;
-        lock.unlock();
-        walk.changed.notify_all();
-        if (result.shown) {
-            Clear(progress, true);
-            Write(result.output.text);
-            worst = std::max(worst, result.output.status);
+        results.clear();
+        {
+            std::unique_lock lock(walk.mutex);
+            const auto next = [&] {
+                return walk.done[walk.printed % walk.window].filled ||
+                       (walk.listing_over && walk.printed == walk.listed);
+            };
+            const bool in = walk.ready.wait_for(lock, std::chrono::milliseconds(200), next);
+            Draw(progress, walk.counts);
+            if (!in)
+                continue;
+            for (;;) {
+                WalkResult &slot = walk.done[walk.printed % walk.window];
+                if (!slot.filled)
+                    break;
+                slot.filled = false;
+                results.push_back(std::move(slot));
+                walk.printed++;
+            }
+            if (results.empty())
+                break; // the listing is over and everything printed
         }
-        if (!result.note.empty()) {
-            Clear(progress, false);
-            fflush(stdout);
-            fputs(result.note.c_str(), stderr);
+        walk.room.notify_one();
+        text.clear();
+        for (const WalkResult &result : results) {
+            if (result.shown) {
+                Clear(progress, true);
+                text += result.output.text;
+                worst = std::max(worst, result.output.status);
+            }
+            if (!result.note.empty()) {
+                Clear(progress, false);
+                Write(text);
+                text.clear();
+                fflush(stdout);
+                fputs(result.note.c_str(), stderr);
+            }
         }
-        lock.lock();
+        Write(text);
     }
     Clear(progress, false);
     return worst;
@@ -119,7 +147,9 @@ int WalkFiles(const Options &o, const FileCommand &command)
     Walk walk;
     walk.options = &o;
     walk.command = &command;
-    walk.window = 64 + 16 * size_t{jobs};
+    walk.jobs = jobs;
+    walk.window = kWalkRun * (4 + size_t{jobs});
+    walk.done.resize(walk.window);
     // The lister and at least one worker, or qvhost cannot walk; fewer
     // workers than asked when the system gives no more threads.
     std::vector<std::thread> threads;

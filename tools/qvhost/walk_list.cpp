@@ -26,50 +26,89 @@ struct Folder {
     ino_t inode;
 };
 
+// A file listed, or the lister's own result, waiting to be handed over
+// with the rest of its run.
+struct Listed {
+    std::string path;
+    bool given = false;
+    bool posted = false; // `result` is final: no worker reads it
+    bool unreadable = false;
+    WalkResult result;
+};
+
 struct Lister {
     Walk &walk;
     std::vector<Folder> path; // the folders being listed, outermost first
     dev_t root_device = 0;    // the FILE's, for -x
+    std::vector<Listed> run;  // not yet handed over
+    uint64_t skipped = 0;     // entries skipped since the last hand-over
 };
 
-// The next number, once the output is less than a window behind.
-uint64_t TakeNumber(Walk &walk, std::unique_lock<std::mutex> &lock)
+// Numbers the run and hands it over with one lock, once the output is far
+// enough behind for all of it to fit in the window.
+void HandOver(Lister &l)
 {
-    walk.changed.wait(lock, [&] { return walk.listed - walk.printed < walk.window; });
-    return walk.listed++;
+    Walk &walk = l.walk;
+    bool posted = false;
+    bool queued = false;
+    {
+        std::unique_lock lock(walk.mutex);
+        walk.room.wait(lock,
+                       [&] { return walk.window - (walk.listed - walk.printed) >= l.run.size(); });
+        walk.counts.skipped += l.skipped;
+        for (Listed &listed : l.run) {
+            const uint64_t number = walk.listed++;
+            if (!listed.posted) {
+                walk.queue.push_back({number, std::move(listed.path), listed.given});
+                queued = true;
+                continue;
+            }
+            (listed.unreadable ? walk.counts.unreadable : walk.counts.skipped)++;
+            WalkResult &slot = walk.done[number % walk.window];
+            slot = std::move(listed.result);
+            slot.filled = true;
+            posted = true;
+        }
+        walk.queued.store(walk.queue.size(), std::memory_order_relaxed);
+    }
+    l.run.clear();
+    l.skipped = 0;
+    if (queued)
+        walk.work.notify_all();
+    if (posted)
+        walk.ready.notify_one();
 }
 
 void Queue(Lister &l, std::string path, bool given)
 {
-    std::unique_lock lock(l.walk.mutex);
-    const uint64_t number = TakeNumber(l.walk, lock);
-    l.walk.queue.push_back({number, std::move(path), given});
-    lock.unlock();
-    l.walk.changed.notify_all();
+    Listed listed;
+    listed.path = std::move(path);
+    listed.given = given;
+    l.run.push_back(std::move(listed));
+    if (l.run.size() >= kWalkRun)
+        HandOver(l);
 }
 
 // A result the lister has itself: a file or folder it cannot read, shown
 // with the system's reason, or a note on stderr alone.
 void Post(Lister &l, const std::string &path, int error, std::string note = {})
 {
-    WalkResult result;
+    Listed listed;
+    listed.posted = true;
+    listed.unreadable = error != 0;
     if (error != 0) {
-        result.output = (*l.walk.command)(path, std::strerror(error));
-        result.shown = true;
+        listed.result.output = (*l.walk.command)(path, std::strerror(error));
+        listed.result.shown = true;
     }
-    result.note = std::move(note);
-    std::unique_lock lock(l.walk.mutex);
-    const uint64_t number = TakeNumber(l.walk, lock);
-    (error != 0 ? l.walk.counts.unreadable : l.walk.counts.skipped)++;
-    l.walk.done.emplace(number, std::move(result));
-    lock.unlock();
-    l.walk.changed.notify_all();
+    listed.result.note = std::move(note);
+    l.run.push_back(std::move(listed));
+    if (l.run.size() >= kWalkRun)
+        HandOver(l);
 }
 
 void Skip(Lister &l)
 {
-    std::lock_guard lock(l.walk.mutex);
-    l.walk.counts.skipped++;
+    l.skipped++;
 }
 
 std::string Join(const std::string &folder, const std::string &name)
@@ -95,6 +134,10 @@ bool ReadFolder(DIR *dir, std::vector<std::pair<std::string, unsigned char>> &en
 
 void WalkFolder(Lister &l, const std::string &path)
 {
+    // Reading a folder may take a while: the workers, when idle, get what
+    // is listed so far rather than wait for a whole run.
+    if (!l.run.empty() && l.walk.queued.load(std::memory_order_relaxed) == 0)
+        HandOver(l);
     DIR *dir = opendir(path.c_str());
     struct stat folder {};
     if (dir == nullptr || fstat(dirfd(dir), &folder) != 0) {
@@ -148,7 +191,7 @@ void Visit(Lister &l, const std::string &path, unsigned char type)
 
 void ListTree(Walk &walk)
 {
-    Lister l{walk, {}};
+    Lister l{walk, {}, 0, {}, 0};
     for (std::string_view file : walk.options->files) {
         const std::string path(file);
         struct stat given {};
@@ -161,28 +204,33 @@ void ListTree(Walk &walk)
             Queue(l, path, true);
         }
     }
+    HandOver(l);
     {
         std::lock_guard lock(walk.mutex);
         walk.listing_over = true;
     }
-    walk.changed.notify_all();
+    walk.work.notify_all();
+    walk.ready.notify_one();
 }
 
-void Finish(Walk &walk, const WalkItem &item, FileOutput output)
+void Finish(Walk &walk, std::vector<WalkItem> &items, std::vector<FileOutput> &outputs)
 {
-    WalkResult result;
-    result.shown =
-        item.given || walk.options->all || output.image || output.status == FileStatus::missing;
-    result.output = std::move(output);
     {
         std::lock_guard lock(walk.mutex);
-        const FileOutput &o = result.output;
-        (o.status == FileStatus::missing ? walk.counts.unreadable
-         : o.image                       ? walk.counts.read
-                                         : walk.counts.skipped)++;
-        walk.done.emplace(item.number, std::move(result));
+        for (size_t i = 0; i < items.size(); i++) {
+            FileOutput &o = outputs[i];
+            (o.status == FileStatus::missing ? walk.counts.unreadable
+             : o.image                       ? walk.counts.read
+                                             : walk.counts.skipped)++;
+            WalkResult &slot = walk.done[items[i].number % walk.window];
+            slot.shown =
+                items[i].given || walk.options->all || o.image || o.status == FileStatus::missing;
+            slot.output = std::move(o);
+            slot.note.clear();
+            slot.filled = true;
+        }
     }
-    walk.changed.notify_all();
+    walk.ready.notify_one();
 }
 
 std::string SystemReason(const std::string &path)

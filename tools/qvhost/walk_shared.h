@@ -1,14 +1,16 @@
 // What the walk's lister, workers and printer share (walk.cpp,
-// walk_list.cpp), under one mutex.
+// walk_list.cpp), under one mutex. Files pass between them in runs, so
+// that the lock is taken and a thread woken once a run, not once a file.
 #ifndef QV_TOOLS_QVHOST_WALK_SHARED_H
 #define QV_TOOLS_QVHOST_WALK_SHARED_H
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "files.h"
 #include "options.h"
@@ -24,8 +26,9 @@ struct WalkItem {
 
 struct WalkResult {
     FileOutput output;
-    bool shown = false; // printed on stdout
-    std::string note;   // a line for stderr, printed in the output's order
+    bool shown = false;  // printed on stdout
+    std::string note;    // a line for stderr, printed in the output's order
+    bool filled = false; // its slot holds a result not yet printed
 };
 
 // What the summary counts: PE/NE images read; other files, files not
@@ -36,16 +39,25 @@ struct WalkCounts {
     uint64_t unreadable = 0;
 };
 
+// The most files the lister hands over, or a worker takes, at once.
+constexpr size_t kWalkRun = 32;
+
 struct Walk {
     const Options *options = nullptr;
     const FileCommand *command = nullptr;
+    unsigned jobs = 1;
     std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<WalkItem> queue;          // listed, not yet taken by a worker
-    std::map<uint64_t, WalkResult> done; // finished, not yet printed
-    uint64_t listed = 0;                 // numbers handed out
-    uint64_t printed = 0;                // the next number to print
-    size_t window = 64;                  // at most this many listed ahead of the output
+    std::condition_variable work;   // the queue has files, or the listing is over
+    std::condition_variable room;   // the output moved on: the window has room
+    std::condition_variable ready;  // the next result to print may be in
+    std::deque<WalkItem> queue;     // listed, not yet taken by a worker
+    std::atomic<size_t> queued = 0; // queue.size(), for the lister to read unlocked
+    // Finished, not yet printed: number N in slot N % window. At most a
+    // window is listed ahead of the output, so no two share a slot.
+    std::vector<WalkResult> done;
+    uint64_t listed = 0;  // numbers handed out
+    uint64_t printed = 0; // the next number to print
+    size_t window = 64;   // at most this many listed ahead of the output
     bool listing_over = false;
     WalkCounts counts;
 };
@@ -54,8 +66,9 @@ struct Walk {
 // no worker; then marks the listing over.
 void ListTree(Walk &walk);
 
-// A worker's result for `item`: counted, and kept until its turn.
-void Finish(Walk &walk, const WalkItem &item, FileOutput output);
+// A worker's results for a run of items, in the same order: counted, and
+// kept until their turn.
+void Finish(Walk &walk, std::vector<WalkItem> &items, std::vector<FileOutput> &outputs);
 
 // Why the file at `path` cannot be opened and read, in the system's words;
 // empty when it now can.

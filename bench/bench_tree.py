@@ -503,6 +503,9 @@ Which is right, kind by kind:
 
 def main(argv):
     args = argv[1:]
+    known = {"--write", "--runs", "--slow-runs", "--min-files"}
+    if any(a.startswith("-") and a not in known for a in args):
+        sys.exit(__doc__.split("\n\n")[1])
 
     def option(name, default):
         return int(args[args.index(name) + 1]) if name in args else default
